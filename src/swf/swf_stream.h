@@ -1,0 +1,161 @@
+// Byte buffer with a most-significant-bit-first bit writer, the SWF basic records, and the
+// tag record header. Large payloads travel as referenced blocks (memory or a file on disk)
+// and are written straight from their owner by WriteTo, never copied into the buffer.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <string>
+#include <vector>
+
+// Number of significant bits of value plus extra; extra alone when value is 0.
+uint32_t BitsFor(uint32_t value, uint32_t extra);
+// Largest absolute value of the four (as an unsigned number, so INT32_MIN is safe).
+uint32_t MaxAbs(int32_t a, int32_t b, int32_t c, int32_t d);
+// Width of a signed bit field group: magnitude bits plus a sign bit (1 when all are 0).
+inline uint32_t SignedBits(int32_t a, int32_t b, int32_t c = 0, int32_t d = 0) {
+    return BitsFor(MaxAbs(a, b, c, d), 1);
+}
+
+class CSwfStream {
+public:
+    CSwfStream();
+    virtual ~CSwfStream() = default;
+    CSwfStream(const CSwfStream&) = delete;
+    CSwfStream& operator=(const CSwfStream&) = delete;
+
+    void WriteBits(uint32_t value, uint32_t nbits);
+    void WriteU8(uint32_t value);
+    void WriteU16(uint32_t value);
+    void WriteU32(uint32_t value);
+    void Align();
+
+    // Appends a referenced block of memory at the current byte count; the caller keeps the
+    // data alive until this stream (or the stream it is appended to) has been written.
+    void AppendBlock(const uint8_t* data, uint32_t length);
+    // Appends a referenced block that is the first `length` bytes of a file, read in large
+    // chunks when the stream is written.
+    void AppendFileBlock(const std::string& path, uint32_t length);
+    // Moves all complete bytes and referenced blocks of an aligned source stream here.
+    void AppendStream(CSwfStream& source);
+
+    // Complete bytes plus the lengths of all referenced blocks still listed.
+    uint32_t Length() const;
+    // Writes the stream to an open file, consuming the referenced blocks. Returns 1 when
+    // every byte reached the file, 0 on any read or write error.
+    int WriteTo(FILE* file);
+
+    // SWF RECORDHEADER: short form for bodies up to 62 bytes, long form from 63 on; then the
+    // body, if given, is appended with AppendStream.
+    void WriteTagHeader(uint32_t code, uint32_t length, CSwfStream* body = nullptr);
+
+    // Complete bytes written so far (without referenced blocks).
+    const std::vector<uint8_t>& Bytes() const { return bytes; }
+    uint32_t ByteCount() const { return static_cast<uint32_t>(bytes.size()); }
+    // Overwrites already written complete bytes (used to fill in the file header).
+    void Patch(uint32_t offset, const uint8_t* data, uint32_t length);
+
+private:
+    struct Block {
+        uint32_t offset;
+        const uint8_t* data;
+        uint32_t length;
+        std::string path; // non-empty: the block is the first `length` bytes of this file
+    };
+    static int WriteBlock(FILE* file, const Block& block);
+
+    std::vector<uint8_t> bytes;
+    uint32_t freeBits = 8;
+    uint8_t partial = 0;
+    std::deque<Block> blocks;
+};
+
+// RECT: stored and written as Xmin, Xmax, Ymin, Ymax (twips); NBits never below 15.
+class CSwfRect {
+public:
+    CSwfRect(int32_t xMinTwips, int32_t yMinTwips, int32_t xMaxTwips, int32_t yMaxTwips);
+    virtual ~CSwfRect() = default;
+    uint32_t NBits() const;
+    void Write(CSwfStream& s) const;
+
+    int32_t xMin, xMax, yMin, yMax;
+};
+
+// MATRIX: scale and rotate terms in 16.16 fixed point (raw integers), translation in twips.
+class CSwfMatrix {
+public:
+    CSwfMatrix(bool hasScale, int32_t scaleX16_16, int32_t scaleY16_16, bool hasRotate,
+               int32_t rotateSkew0_16_16, int32_t rotateSkew1_16_16, int32_t translateXTwips,
+               int32_t translateYTwips);
+    virtual ~CSwfMatrix() = default;
+    void SetEmpty() { empty = true; }
+    void Write(CSwfStream& s) const;
+
+    bool hasScale;
+    int32_t scaleX, scaleY;
+    bool hasRotate;
+    int32_t rotateSkew0, rotateSkew1;
+    int32_t translateX, translateY;
+    uint32_t nScaleBits, nRotateBits, nTranslateBits;
+    bool empty = false;
+};
+
+// RGB or RGBA colour; the tag that owns it decides whether alpha is written.
+class CSwfRGBA {
+public:
+    CSwfRGBA(uint8_t r, uint8_t g, uint8_t b);
+    CSwfRGBA(uint8_t r, uint8_t g, uint8_t b, uint8_t a);
+    // Packed 0x00BBGGRR (red in the low byte): alpha 255, not written.
+    explicit CSwfRGBA(uint32_t packedBgr);
+    // Packed 0xAABBGGRR: alpha from the top byte, written.
+    CSwfRGBA(uint32_t packedAbgr, bool withAlpha);
+    virtual ~CSwfRGBA() = default;
+    void Write(CSwfStream& s) const;
+
+    uint8_t red, green, blue, alpha;
+    bool hasAlpha;
+};
+
+// CXFORM: terms in 8.8 fixed point. NBits covers add and multiply terms together.
+class CSwfCxform {
+public:
+    CSwfCxform(bool hasMultTerms, bool hasAddTerms, int32_t redAdd8_8, int32_t greenAdd8_8,
+               int32_t blueAdd8_8, int32_t redMult8_8, int32_t greenMult8_8, int32_t blueMult8_8);
+    virtual ~CSwfCxform() = default;
+    void Write(CSwfStream& s) const;
+
+    bool hasMultTerms, hasAddTerms;
+    int32_t redAdd, greenAdd, blueAdd;
+    int32_t redMult, greenMult, blueMult;
+    uint32_t nBits;
+};
+
+class CSwfCxformWithAlpha {
+public:
+    CSwfCxformWithAlpha(bool hasMultTerms, bool hasAddTerms, int32_t redAdd8_8, int32_t greenAdd8_8,
+                        int32_t blueAdd8_8, int32_t alphaAdd8_8, int32_t redMult8_8,
+                        int32_t greenMult8_8, int32_t blueMult8_8, int32_t alphaMult8_8);
+    virtual ~CSwfCxformWithAlpha() = default;
+    void Write(CSwfStream& s) const;
+
+    bool hasMultTerms, hasAddTerms;
+    int32_t redAdd, greenAdd, blueAdd, alphaAdd;
+    int32_t redMult, greenMult, blueMult, alphaMult;
+    uint32_t nBits;
+};
+
+// Zero-terminated byte string (the terminator can be suppressed).
+class CSwfString {
+public:
+    explicit CSwfString(const char* text, bool terminate = true);
+    virtual ~CSwfString() = default;
+    void Write(CSwfStream& s) const;
+    // Bytes written, terminator included when it is written.
+    uint32_t WrittenLength() const {
+        return static_cast<uint32_t>(text.size()) + (terminate ? 1 : 0);
+    }
+
+    std::string text;
+    bool terminate;
+};
