@@ -1,0 +1,216 @@
+#include "swf/swf_bitmaps.h"
+
+#include <libdeflate.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// The two markers in front of the image data of DefineBitsJPEG2 and DefineBitsJPEG3: an
+// end-of-image followed by a start-of-image, which players skip.
+void WriteEoiSoi(CSwfStream& s) {
+    s.WriteU8(0xFF);
+    s.WriteU8(0xD9);
+    s.WriteU8(0xFF);
+    s.WriteU8(0xD8);
+}
+
+void WriteEoi(CSwfStream& s) {
+    s.WriteU8(0xFF);
+    s.WriteU8(0xD9);
+}
+
+// Length of a file that can be opened for reading, or -1. Files whose length does not fit a
+// tag are treated as unreadable.
+int64_t ReadableFileLength(const char* path) {
+    FILE* file = fopen(path, "rb");
+    if (file == nullptr) {
+        return -1;
+    }
+    long length = -1;
+    if (fseek(file, 0, SEEK_END) == 0) {
+        length = ftell(file);
+    }
+    fclose(file);
+    if (length < 0 || static_cast<uint64_t>(length) > 0xFFFFFF00u) {
+        return -1;
+    }
+    return length;
+}
+
+const char* const kTooLargeText =
+    "The picture is too large for a lossless bitmap (at most 65535 x 65535 pixels).";
+const char* const kBadFormatText = "Unknown lossless bitmap format (3, 4 or 5 expected).";
+const char* const kBadTableText =
+    "A colour-mapped bitmap needs a colour table of 1 to 256 colours.";
+const char* const kNoMemoryText = "Not enough memory to compress the lossless bitmap.";
+const char* const kTagOverflowText = "The compressed lossless bitmap is too large for a movie.";
+
+} // namespace
+
+// ---- DefineBitsJPEG2 -----------------------------------------------------------------------
+
+CSwfDefineBitsJPEG2::CSwfDefineBitsJPEG2(const uint8_t* data, uint32_t length, const char* path)
+    : data(data), length(length) {
+    if (path == nullptr) {
+        path = " ";
+    }
+    strncpy(this->path, path, sizeof(this->path) - 1);
+    this->path[sizeof(this->path) - 1] = '\0';
+}
+
+void CSwfDefineBitsJPEG2::Write(CSwfStream& s) {
+    CSwfStream body;
+    body.WriteU16(id);
+    WriteEoiSoi(body);
+    if (strlen(path) > 3) {
+        // The file is copied in large blocks when the movie is written; a file that cannot be
+        // opened contributes no bytes.
+        int64_t fileLength = ReadableFileLength(path);
+        if (fileLength > 0) {
+            body.AppendFileBlock(path, static_cast<uint32_t>(fileLength));
+        }
+    } else if (data != nullptr && length > 0) {
+        body.AppendBlock(data, length);
+    }
+    WriteEoi(body);
+    Emit(s, kTagDefineBitsJPEG2, body);
+}
+
+// ---- JPEGTables, DefineBits, DefineBitsJPEG3 -------------------------------------------------
+
+void CSwfJPEGTables::Write(CSwfStream& s) {
+    CSwfStream body;
+    if (data != nullptr && length > 0) {
+        body.AppendBlock(data, length);
+    }
+    Emit(s, kTagJPEGTables, body);
+}
+
+void CSwfDefineBits::Write(CSwfStream& s) {
+    CSwfStream body;
+    body.WriteU16(id);
+    if (data != nullptr && length > 0) {
+        body.AppendBlock(data, length);
+    }
+    Emit(s, kTagDefineBits, body);
+}
+
+void CSwfDefineBitsJPEG3::Write(CSwfStream& s) {
+    CSwfStream body;
+    body.WriteU16(id);
+    body.WriteU32(jpegLength + 6); // offset of the alpha data behind the image data
+    WriteEoiSoi(body);
+    if (jpeg != nullptr && jpegLength > 0) {
+        body.AppendBlock(jpeg, jpegLength);
+    }
+    WriteEoi(body);
+    if (zlibAlpha != nullptr && zlibAlphaLength > 0) {
+        body.AppendBlock(zlibAlpha, zlibAlphaLength);
+    }
+    Emit(s, kTagDefineBitsJPEG3, body);
+}
+
+// ---- DefineBitsLossless and DefineBitsLossless2 ---------------------------------------------
+
+CSwfDefineBitsLosslessBase::CSwfDefineBitsLosslessBase(bool hasAlpha, uint8_t format,
+                                                       uint32_t width, uint32_t height,
+                                                       uint32_t colourTableSize,
+                                                       const uint8_t* colourTable,
+                                                       const uint8_t* pixels)
+    : hasAlpha(hasAlpha), format(format), width(width), height(height),
+      colourTableSize(format == 3 ? colourTableSize : 0) {
+    if (width > 0xFFFF || height > 0xFFFF) {
+        failure = kTooLargeText;
+    } else if (format < 3 || format > 5) {
+        failure = kBadFormatText;
+    } else if (format == 3 && (colourTableSize < 1 || colourTableSize > 256)) {
+        failure = kBadTableText;
+    } else {
+        Compress(colourTable, pixels);
+    }
+}
+
+CSwfDefineBitsLosslessBase::~CSwfDefineBitsLosslessBase() {
+    free(compressed);
+}
+
+const char* CSwfDefineBitsLosslessBase::FailureText() const {
+    if (id == 0) {
+        return kSwfIdsExhaustedText;
+    }
+    return failure;
+}
+
+void CSwfDefineBitsLosslessBase::Compress(const uint8_t* colourTable, const uint8_t* pixels) {
+    // Rows are stored padded to 4 bytes (format 5 rows always are).
+    uint64_t bitsPerPixel = 1u << format;
+    uint64_t rowBytes = (width * bitsPerPixel / 8 + 3) / 4 * 4;
+    uint64_t pixelBytes = rowBytes * height;
+    uint64_t tableBytes = static_cast<uint64_t>(colourTableSize) * (hasAlpha ? 4 : 3);
+    size_t n = static_cast<size_t>(tableBytes + pixelBytes);
+
+    // Without a colour table the pixels are compressed where they are; a table has to be put
+    // in front of them in one buffer, as deflate compresses one contiguous input here.
+    const uint8_t* input = pixels;
+    std::unique_ptr<uint8_t[]> joined;
+    if (tableBytes > 0) {
+        joined.reset(new (std::nothrow) uint8_t[n]);
+        if (!joined) {
+            failure = kNoMemoryText;
+            return;
+        }
+        memcpy(joined.get(), colourTable, tableBytes);
+        if (pixelBytes > 0) {
+            memcpy(joined.get() + tableBytes, pixels, pixelBytes);
+        }
+        input = joined.get();
+    }
+
+    libdeflate_compressor* compressor = libdeflate_alloc_compressor(kSwfLosslessDeflateLevel);
+    if (compressor == nullptr) {
+        failure = kNoMemoryText;
+        return;
+    }
+    size_t bound = libdeflate_zlib_compress_bound(compressor, n);
+    auto* out = static_cast<uint8_t*>(malloc(bound));
+    size_t produced = 0;
+    if (out != nullptr) {
+        static const uint8_t kNothing = 0;
+        produced = libdeflate_zlib_compress(compressor, n > 0 ? input : &kNothing, n, out, bound);
+    }
+    libdeflate_free_compressor(compressor);
+    if (produced == 0) {
+        free(out);
+        failure = kNoMemoryText;
+        return;
+    }
+    if (produced > 0xFFFFFF00u) {
+        free(out);
+        failure = kTagOverflowText;
+        return;
+    }
+    // Give back the unused end of the worst-case buffer: many bitmaps may wait in one movie.
+    auto* shrunk = static_cast<uint8_t*>(realloc(out, produced));
+    compressed = shrunk != nullptr ? shrunk : out;
+    compressedLength = static_cast<uint32_t>(produced);
+}
+
+void CSwfDefineBitsLosslessBase::Write(CSwfStream& s) {
+    if (HasFailed()) {
+        return;
+    }
+    CSwfStream body;
+    body.WriteU16(id);
+    body.WriteU8(format);
+    body.WriteU16(width);
+    body.WriteU16(height);
+    if (format < 4) {
+        body.WriteU8(colourTableSize - 1);
+    }
+    body.AppendBlock(compressed, compressedLength);
+    Emit(s, hasAlpha ? kTagDefineBitsLossless2 : kTagDefineBitsLossless, body);
+}
