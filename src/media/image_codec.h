@@ -1,0 +1,130 @@
+// The imaging library: a handful of flat calls that read pictures into 24-bit RGB buffers and
+// write RGB buffers as JPEG data. Buffers are 3 bytes a pixel (red, green, blue), rows top to
+// bottom, width * 3 bytes a row with no padding; a buffer returned here is allocated with
+// malloc and freed by the caller with ISFree.
+//
+// Every call sets the calling thread's last error (0 on success), read with ISGetLastError;
+// the words for a code come from ImageErrorText (rgb_image.h).
+//
+// Back ends: libjpeg-turbo (JPEG), libpng (PNG), libtiff (TIFF) and FFmpeg's image decoders
+// (BMP, PCX, TGA, PSD). Each reader has the same shape and checks the picture's size against
+// the limits below before it allocates anything.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Error codes of the imaging calls.
+enum ImageError : int {
+    kImageOk = 0,
+    kImageErrNoMemory = 1,
+    kImageErrFileOpen = 2,
+    kImageErrFileRead = 3,
+    kImageErrFileWrite = 4,
+    kImageErrBadParam = 5,
+    kImageErrBadBmp = 6,
+    kImageErrRleVariant = 7,
+    kImageErrBadJpg = 9,
+    kImageErrBadPng = 15,
+    kImageErrPngInternal = 16,
+    kImageErrMisc = 17,
+    kImageErrTiffInternal = 19,
+    kImageErrBadTiff = 20,
+    kImageErrBadPcx = 22,
+    kImageErrBadMetafile = 27,
+    kImageErrOutputTooSmall = 30,
+    kImageErrBadTga = 32,
+    // The picture is wider or taller than a bitmap character can be (65535 pixels).
+    kImageErrTooLarge = 37,
+};
+
+// A picture's width and height must each be at most this many pixels.
+constexpr uint32_t kMaxImageSide = 65535;
+// Pictures with more pixels than this are refused as out of memory before anything is
+// allocated, whatever their header claims (about 1.5 GB of RGB pixels).
+constexpr uint64_t kMaxImagePixels = 500'000'000;
+
+// 0 when a picture of this size may be decoded, else kImageErrBadParam (a zero side),
+// kImageErrTooLarge or kImageErrNoMemory.
+int ISCheckImageSize(uint64_t width, uint64_t height);
+
+int ISGetLastError();
+void ISSetLastError(int code);
+void ISFree(void* buffer);
+
+// The bytes of one picture: a whole file read into memory, or a caller's block that must
+// outlive the source.
+struct ISSource {
+    const uint8_t* data = nullptr;
+    size_t length = 0;
+    std::vector<uint8_t> owned;
+};
+
+// nullptr on failure (last error 2 when the file cannot be opened, 3 when it cannot be read,
+// 1 when it does not fit in memory).
+ISSource* ISOpenFileSource(const std::string& path);
+// nullptr (last error 5) when data is null.
+ISSource* ISOpenMemorySource(const uint8_t* data, size_t length);
+void ISCloseSource(ISSource* source);
+
+// Guess codes: what the content of a source looks like.
+enum ImageGuess : int {
+    kGuessUnknown = 0,
+    kGuessBmp = 1,
+    kGuessJpeg = 3,
+    kGuessPng = 4,
+    kGuessPcx = 5,
+    kGuessTiff = 6,
+    kGuessWmf = 7,
+    kGuessEmf = 8,
+    kGuessPsd = 10,
+    kGuessWbmp = 13, // never guessed: WBMP has no signature
+    kGuessTga = 14,  // never guessed: TGA has no signature
+};
+
+// Looks at the first bytes only; kGuessUnknown when no signature matches.
+int ISGuessFileType(const ISSource* source);
+
+// The readers: a new RGB buffer and its size, or nullptr with the last error set.
+using ISReader = uint8_t* (*)(const ISSource* source, uint32_t* width, uint32_t* height);
+
+uint8_t* ISReadJPG(const ISSource* source, uint32_t* width, uint32_t* height);
+uint8_t* ISReadPNG(const ISSource* source, uint32_t* width, uint32_t* height);
+uint8_t* ISReadTIFF(const ISSource* source, uint32_t* width, uint32_t* height);
+uint8_t* ISReadBMP(const ISSource* source, uint32_t* width, uint32_t* height);
+uint8_t* ISReadPCX(const ISSource* source, uint32_t* width, uint32_t* height);
+uint8_t* ISReadTGA(const ISSource* source, uint32_t* width, uint32_t* height);
+uint8_t* ISReadPSD(const ISSource* source, uint32_t* width, uint32_t* height);
+// Windows and enhanced metafiles are not rendered: always nullptr with kImageErrBadMetafile.
+uint8_t* ISReadMetafileToRGB(const std::string& path, uint32_t* width, uint32_t* height,
+                             uint32_t defaultWidth, uint32_t defaultHeight,
+                             uint32_t backgroundColor);
+
+// Where ISWriteJPG puts its bytes: a caller's buffer or a file.
+struct ISDest {
+    uint8_t* buffer = nullptr;
+    size_t capacity = 0;
+    std::string path;
+};
+
+// nullptr (last error 5) when buffer is null or capacity is 0.
+ISDest* ISOpenMemoryDest(uint8_t* buffer, size_t capacity);
+// The file is created by ISWriteJPG; nullptr (last error 5) for an empty path.
+ISDest* ISOpenFileDest(const std::string& path);
+void ISCloseDest(ISDest* dest);
+
+// Bytes a memory destination needs so that ISWriteJPG can never run out of room, whatever
+// the picture and quality (0 when the size is not a valid picture size).
+size_t ISJpegBufferSize(uint32_t width, uint32_t height);
+
+// Writes an 8-bit baseline YCbCr JPEG (4:2:0) at quality 1..100 (clamped). Returns the number
+// of bytes written, 0 on failure (last error 30 when the caller's buffer is too small, 4 when
+// the file cannot be written, 5 for a bad argument, 9 when the encoder fails).
+size_t ISWriteJPG(ISDest* dest, const uint8_t* rgb, uint32_t width, uint32_t height, int quality);
+
+// Resamples an RGB picture into a caller's buffer of newWidth * newHeight * 3 bytes: area
+// averaging when shrinking both ways, bicubic otherwise. Returns the error code.
+int ISResizeImage(const uint8_t* source, uint32_t width, uint32_t height, uint8_t* target,
+                  uint32_t newWidth, uint32_t newHeight);

@@ -1,0 +1,210 @@
+// BMP, PCX, TGA and PSD back end: FFmpeg's image decoders take the whole file as one packet,
+// and libswscale turns whatever pixel format they produce (palette, 16-bit, planar, with
+// alpha, ...) into RGB24. The picture's size is read from the file header first, so a header
+// claiming an absurd size is refused before the decoder allocates anything.
+#include "media/image_codec.h"
+
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/frame.h>
+#include <libswscale/swscale.h>
+}
+
+namespace {
+
+struct HeaderSize {
+    uint64_t width;
+    uint64_t height;
+};
+
+uint32_t Le16(const uint8_t* p) {
+    return p[0] | (p[1] << 8);
+}
+uint32_t Le32(const uint8_t* p) {
+    return Le16(p) | (Le16(p + 2) << 16);
+}
+uint32_t Be32(const uint8_t* p) {
+    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
+}
+
+// Each returns false when the data is too short to hold the header.
+bool BmpSize(const uint8_t* p, size_t n, HeaderSize* size) {
+    if (n < 26) {
+        return false;
+    }
+    if (Le32(p + 14) == 12) { // OS/2 1.x core header: 16-bit sides
+        *size = {Le16(p + 18), Le16(p + 20)};
+        return true;
+    }
+    const auto width = static_cast<int32_t>(Le32(p + 18));
+    const auto height = static_cast<int32_t>(Le32(p + 22));
+    // A negative height marks a top-down bitmap.
+    *size = {width < 0 ? 0 : uint64_t(width), uint64_t(height < 0 ? -int64_t{height} : height)};
+    return true;
+}
+
+bool PcxSize(const uint8_t* p, size_t n, HeaderSize* size) {
+    if (n < 12) {
+        return false;
+    }
+    const uint32_t xMin = Le16(p + 4);
+    const uint32_t yMin = Le16(p + 6);
+    const uint32_t xMax = Le16(p + 8);
+    const uint32_t yMax = Le16(p + 10);
+    *size = {xMax < xMin ? 0 : xMax - xMin + 1u, yMax < yMin ? 0 : yMax - yMin + 1u};
+    return true;
+}
+
+bool TgaSize(const uint8_t* p, size_t n, HeaderSize* size) {
+    if (n < 18) {
+        return false;
+    }
+    *size = {Le16(p + 12), Le16(p + 14)};
+    return true;
+}
+
+bool PsdSize(const uint8_t* p, size_t n, HeaderSize* size) {
+    if (n < 26) {
+        return false;
+    }
+    *size = {Be32(p + 18), Be32(p + 14)};
+    return true;
+}
+
+struct DecoderFormat {
+    AVCodecID codec;
+    int badFileCode;
+    bool (*headerSize)(const uint8_t*, size_t, HeaderSize*);
+};
+
+constexpr DecoderFormat kBmp{AV_CODEC_ID_BMP, kImageErrBadBmp, BmpSize};
+constexpr DecoderFormat kPcx{AV_CODEC_ID_PCX, kImageErrBadPcx, PcxSize};
+constexpr DecoderFormat kTga{AV_CODEC_ID_TARGA, kImageErrBadTga, TgaSize};
+// No PSD-specific code exists: a broken PSD file is a read error.
+constexpr DecoderFormat kPsd{AV_CODEC_ID_PSD, kImageErrFileRead, PsdSize};
+
+int MapError(int averror, const DecoderFormat& format) {
+    if (averror == AVERROR(ENOMEM)) {
+        return kImageErrNoMemory;
+    }
+    if (averror == AVERROR_PATCHWELCOME && format.codec == AV_CODEC_ID_BMP) {
+        return kImageErrRleVariant; // a compression the decoder does not implement
+    }
+    return format.badFileCode;
+}
+
+// Decodes the one picture of the data into frame; returns an error code.
+int DecodeFrame(const ISSource* source, const DecoderFormat& format, AVFrame* frame) {
+    const AVCodec* codec = avcodec_find_decoder(format.codec);
+    AVCodecContext* context = codec == nullptr ? nullptr : avcodec_alloc_context3(codec);
+    AVPacket* packet = av_packet_alloc();
+    int result = context == nullptr || packet == nullptr ? AVERROR(ENOMEM) : 0;
+    if (result == 0) {
+        context->max_pixels = kMaxImagePixels;
+        context->thread_count = 1;
+        context->err_recognition = AV_EF_EXPLODE;
+        result = avcodec_open2(context, codec, nullptr);
+    }
+    if (result == 0) {
+        result = av_new_packet(packet, static_cast<int>(source->length));
+    }
+    if (result == 0) {
+        std::memcpy(packet->data, source->data, source->length);
+        result = avcodec_send_packet(context, packet);
+    }
+    if (result == 0) {
+        result = avcodec_receive_frame(context, frame);
+        if (result == AVERROR(EAGAIN) && avcodec_send_packet(context, nullptr) == 0) {
+            result = avcodec_receive_frame(context, frame);
+        }
+    }
+    if (result == 0 && frame->decode_error_flags != 0) {
+        result = AVERROR_INVALIDDATA;
+    }
+    av_packet_free(&packet);
+    avcodec_free_context(&context);
+    return result == 0 ? kImageOk : MapError(result, format);
+}
+
+uint8_t* FrameToRgb(const AVFrame* frame, int* code) {
+    const auto width = static_cast<uint32_t>(frame->width);
+    const auto height = static_cast<uint32_t>(frame->height);
+    *code = ISCheckImageSize(width, height);
+    if (*code != kImageOk) {
+        return nullptr;
+    }
+    auto* pixels = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(width) * height * 3));
+    SwsContext* context = sws_getContext(
+        frame->width, frame->height, static_cast<AVPixelFormat>(frame->format), frame->width,
+        frame->height, AV_PIX_FMT_RGB24, SWS_POINT | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
+    if (pixels == nullptr || context == nullptr) {
+        *code = pixels == nullptr ? kImageErrNoMemory : kImageErrMisc;
+    } else {
+        uint8_t* planes[1] = {pixels};
+        const int strides[1] = {frame->width * 3};
+        if (sws_scale(context, frame->data, frame->linesize, 0, frame->height, planes, strides) !=
+            frame->height) {
+            *code = kImageErrMisc;
+        }
+    }
+    sws_freeContext(context);
+    if (*code != kImageOk) {
+        std::free(pixels);
+        return nullptr;
+    }
+    return pixels;
+}
+
+uint8_t* ReadWithDecoder(const ISSource* source, const DecoderFormat& format, uint32_t* width,
+                         uint32_t* height) {
+    if (source == nullptr || width == nullptr || height == nullptr) {
+        ISSetLastError(kImageErrBadParam);
+        return nullptr;
+    }
+    HeaderSize size{};
+    if (!format.headerSize(source->data, source->length, &size)) {
+        ISSetLastError(format.badFileCode);
+        return nullptr;
+    }
+    int code = ISCheckImageSize(size.width, size.height);
+    if (code == kImageErrBadParam) {
+        code = format.badFileCode; // a zero side is a broken header
+    }
+    if (code == kImageOk && source->length > INT_MAX - AV_INPUT_BUFFER_PADDING_SIZE) {
+        code = kImageErrNoMemory; // larger than one packet can carry
+    }
+    AVFrame* frame = code == kImageOk ? av_frame_alloc() : nullptr;
+    if (code == kImageOk) {
+        code = frame == nullptr ? kImageErrNoMemory : DecodeFrame(source, format, frame);
+    }
+    uint8_t* pixels = code == kImageOk ? FrameToRgb(frame, &code) : nullptr;
+    if (pixels != nullptr) {
+        *width = static_cast<uint32_t>(frame->width);
+        *height = static_cast<uint32_t>(frame->height);
+    }
+    av_frame_free(&frame);
+    ISSetLastError(code);
+    return pixels;
+}
+
+} // namespace
+
+uint8_t* ISReadBMP(const ISSource* source, uint32_t* width, uint32_t* height) {
+    return ReadWithDecoder(source, kBmp, width, height);
+}
+
+uint8_t* ISReadPCX(const ISSource* source, uint32_t* width, uint32_t* height) {
+    return ReadWithDecoder(source, kPcx, width, height);
+}
+
+uint8_t* ISReadTGA(const ISSource* source, uint32_t* width, uint32_t* height) {
+    return ReadWithDecoder(source, kTga, width, height);
+}
+
+uint8_t* ISReadPSD(const ISSource* source, uint32_t* width, uint32_t* height) {
+    return ReadWithDecoder(source, kPsd, width, height);
+}

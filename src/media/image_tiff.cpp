@@ -1,0 +1,140 @@
+// TIFF back end: libtiff's RGBA interface reads every compression, bit depth and photometric
+// interpretation libtiff supports (LZW, Deflate, PackBits, JPEG; palette, grey, 16-bit, ...).
+// Only the first page is read; alpha is dropped.
+#include "media/image_codec.h"
+
+#include <cstdarg>
+#include <cstdlib>
+#include <cstring>
+
+#include <tiffio.h>
+
+namespace {
+
+struct MemoryFile {
+    const uint8_t* data;
+    size_t length;
+    size_t position;
+};
+
+tmsize_t ReadProc(thandle_t handle, void* out, tmsize_t count) {
+    auto* file = static_cast<MemoryFile*>(handle);
+    const size_t left = file->length - file->position;
+    const size_t n = count < 0 ? 0 : (static_cast<size_t>(count) < left ? count : left);
+    std::memcpy(out, file->data + file->position, n);
+    file->position += n;
+    return static_cast<tmsize_t>(n);
+}
+
+tmsize_t WriteProc(thandle_t, void*, tmsize_t) {
+    return -1;
+}
+
+toff_t SeekProc(thandle_t handle, toff_t offset, int whence) {
+    auto* file = static_cast<MemoryFile*>(handle);
+    const toff_t base = whence == SEEK_CUR ? file->position : whence == SEEK_END ? file->length : 0;
+    const toff_t target = base + offset;
+    if (target > file->length) {
+        return static_cast<toff_t>(-1);
+    }
+    file->position = static_cast<size_t>(target);
+    return target;
+}
+
+int CloseProc(thandle_t) {
+    return 0;
+}
+toff_t SizeProc(thandle_t handle) {
+    return static_cast<MemoryFile*>(handle)->length;
+}
+
+int MapProc(thandle_t handle, void** base, toff_t* size) {
+    auto* file = static_cast<MemoryFile*>(handle);
+    *base = const_cast<uint8_t*>(file->data); // opened read-only: libtiff never writes here
+    *size = file->length;
+    return 1;
+}
+
+void UnmapProc(thandle_t, void*, toff_t) {}
+
+// Messages are dropped: the caller learns of a failure through the error code alone.
+int Quiet(TIFF*, void*, const char*, const char*, va_list) {
+    return 1;
+}
+
+TIFF* OpenMemory(MemoryFile* file) {
+    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+    if (options == nullptr) {
+        return nullptr;
+    }
+    TIFFOpenOptionsSetErrorHandlerExtR(options, Quiet, nullptr);
+    TIFFOpenOptionsSetWarningHandlerExtR(options, Quiet, nullptr);
+    TIFF* tiff = TIFFClientOpenExt("memory", "rm", file, ReadProc, WriteProc, SeekProc, CloseProc,
+                                   SizeProc, MapProc, UnmapProc, options);
+    TIFFOpenOptionsFree(options);
+    return tiff;
+}
+
+uint8_t* Decode(TIFF* tiff, uint32_t* width, uint32_t* height, int* code) {
+    uint32_t w = 0;
+    uint32_t h = 0;
+    char message[1024];
+    if (!TIFFGetField(tiff, TIFFTAG_IMAGEWIDTH, &w) ||
+        !TIFFGetField(tiff, TIFFTAG_IMAGELENGTH, &h)) {
+        *code = kImageErrBadTiff;
+        return nullptr;
+    }
+    *code = ISCheckImageSize(w, h);
+    if (*code != kImageOk) {
+        return nullptr;
+    }
+    if (!TIFFRGBAImageOK(tiff, message)) {
+        *code = kImageErrTiffInternal;
+        return nullptr;
+    }
+    const size_t count = static_cast<size_t>(w) * h;
+    auto* raster = static_cast<uint32_t*>(std::malloc(count * 4));
+    if (raster == nullptr) {
+        *code = kImageErrNoMemory;
+        return nullptr;
+    }
+    if (!TIFFReadRGBAImageOriented(tiff, w, h, raster, ORIENTATION_TOPLEFT, 1)) {
+        std::free(raster);
+        *code = kImageErrBadTiff;
+        return nullptr;
+    }
+    // Packs the RGBA words into RGB bytes in place: pixel i's 3 bytes never pass pixel i's word.
+    auto* out = reinterpret_cast<uint8_t*>(raster);
+    for (size_t i = 0; i < count; ++i) {
+        const uint32_t abgr = raster[i];
+        out[i * 3] = static_cast<uint8_t>(TIFFGetR(abgr));
+        out[i * 3 + 1] = static_cast<uint8_t>(TIFFGetG(abgr));
+        out[i * 3 + 2] = static_cast<uint8_t>(TIFFGetB(abgr));
+    }
+    if (void* smaller = std::realloc(raster, count * 3)) {
+        out = static_cast<uint8_t*>(smaller);
+    }
+    *width = w;
+    *height = h;
+    return out;
+}
+
+} // namespace
+
+uint8_t* ISReadTIFF(const ISSource* source, uint32_t* width, uint32_t* height) {
+    if (source == nullptr || width == nullptr || height == nullptr) {
+        ISSetLastError(kImageErrBadParam);
+        return nullptr;
+    }
+    MemoryFile file{source->data, source->length, 0};
+    TIFF* tiff = OpenMemory(&file);
+    if (tiff == nullptr) {
+        ISSetLastError(kImageErrBadTiff);
+        return nullptr;
+    }
+    int code = kImageOk;
+    uint8_t* pixels = Decode(tiff, width, height, &code);
+    TIFFClose(tiff);
+    ISSetLastError(code);
+    return pixels;
+}
