@@ -442,10 +442,26 @@ TEST(OptionsFileRead, ValuesAreFilteredAsDocumented) {
         {"[MOVIE_OPS]", "99999", "-5", "1", "2", "3", "4", "9", "42", "300", "-1", "70000", "2"}));
     EXPECT_EQ(o.movieWidth, 99999);
     EXPECT_EQ(o.movieHeight, -5);
+    EXPECT_EQ(o.imageX, 1);
+    EXPECT_EQ(o.imageY, 2);
+    EXPECT_EQ(o.presetWidth, 3);
+    EXPECT_EQ(o.presetHeight, 4);
     EXPECT_EQ(o.sizeToLargestImage, 9);
     EXPECT_EQ(o.imageSizing, 42);
     EXPECT_EQ(o.backgroundColor, 0x0070FF2Cu); // 300 -> 0x2C, -1 -> 0xFF, 70000 -> 0x70
     EXPECT_EQ(o.optimizePlayback, 0);
+
+    o.ReadOptionsText("[ANI-OPS] 24 2 0 3 16 5 /p.bmp 6 7 8");
+    EXPECT_EQ(o.frameRate, 24);
+    EXPECT_EQ(o.framesPerImage, 2);
+    EXPECT_EQ(o.loopMovie, 0);
+    EXPECT_EQ(o.preloadFraction, 3);
+    EXPECT_EQ(o.outputMode, 16);
+    EXPECT_EQ(o.usePreloader, 5);
+    EXPECT_EQ(o.preloaderImage, "/p.bmp");
+    EXPECT_EQ(o.stopActionInFirstFrame, 6);
+    EXPECT_EQ(o.blankFrameAtEnd, 7);
+    EXPECT_EQ(o.blankFrameAtStart, 8);
 
     o.ReadOptionsText("[FORMAT_OPS] 257 513 90 513 91 12 4 3");
     EXPECT_EQ(o.formats[1].compression, 513);
