@@ -1,0 +1,118 @@
+// The conversion engine: a worker thread walks the convert list, builds each movie with the
+// SWF writer and writes one file per entry or one for the whole list, reporting through
+// IConvertObserver and asking through IConvertPrompt.
+#pragma once
+
+#include "engine/convert_object.h"
+#include "engine/convert_observer.h"
+#include "engine/convert_options.h"
+#include "engine/image_store.h"
+#include "swf/swf_tag.h"
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <string>
+#include <thread>
+
+class CConvertEngine;
+
+struct ConvertJob {
+    IConvertObserver* window = nullptr;
+    ConvertObject* first = nullptr;
+    ConvertOptions* options = nullptr;
+    CConvertEngine* engine = nullptr;
+};
+
+class CConvertEngine {
+public:
+    explicit CConvertEngine(IConvertPrompt* prompt);
+    virtual ~CConvertEngine();
+    CConvertEngine(const CConvertEngine&) = delete;
+    CConvertEngine& operator=(const CConvertEngine&) = delete;
+
+    // Starts the worker on the list and the live options record; false (nothing started)
+    // when either is null or a conversion is still running.
+    bool StartConversion(IConvertObserver* window, ConvertObject* first, ConvertOptions* options);
+    // Asks the worker to stop; safe from any thread and from a signal handler. The worker
+    // stops at its next check, writes nothing further and sends no further notification.
+    void RequestCancel() { cancelRequested = true; }
+    bool IsCancelRequested() const { return cancelRequested; }
+    // Stops the worker, waits for it and leaves the engine idle with an empty movie.
+    void CancelConversion();
+    // Waits until the running conversion, if any, has ended.
+    void Wait();
+    bool IsRunning() const { return running; }
+    // Runs a conversion on the calling thread (the worker's body).
+    void RunJob(const ConvertJob& job);
+
+    // Movie building blocks, used by the worker and by the converters.
+    bool BeginMovie(const std::string& path);
+    bool FinishMovie(IConvertObserver* window, const ConvertOptions& opts);
+    void SetBackground(uint32_t colorBgr);
+    void AddShowFrame();
+    void AddStopAction();
+    void RemoveImage(uint16_t depth);
+    void FreeImageCharacters();
+    int MovieSize();
+    bool AskSavePath(std::string& path);
+    bool IsIdle() const { return idle; }
+    // Whether the last FinishMovie could not write its file.
+    bool LastWriteFailed() const { return lastWriteFailed; }
+
+    // Converters; each returns the entry's result (1 or 0).
+    int AddImage(ConvertObject& entry, const ConvertOptions& opts, int32_t formatOverride,
+                 int storedId);
+    int AddWave(ConvertObject& entry, const ConvertOptions& opts, IConvertObserver* window);
+    int AddMp3(ConvertObject& entry, const ConvertOptions& opts, IConvertObserver* window);
+    int AddMovie(ConvertObject& entry, const ConvertOptions& opts, IConvertObserver* window);
+    int AddPreloader(IConvertObserver* window, const ConvertOptions& opts);
+    void AddLens(const ConvertOptions& opts);
+
+    // Picture decoding into the store.
+    int LoadLossless(const ConvertObject& entry, int& width, int& height, int& id);
+    int LoadJpeg(const ConvertObject& entry, int& width, int& height, int& dataLength, int quality,
+                 int& id);
+    int ToLossless(int id);
+
+    // Writes the built-in preloader picture (resource 145) to path.
+    int WriteResourceFile(IConvertObserver* owner, int resourceId, const std::string& path);
+
+    ImageStore& Images() { return imageStore; }
+    CSwfMovie& Movie() { return movie; }
+    IConvertPrompt* Prompt() const { return prompt; }
+    const std::deque<uint16_t>& PendingFreeIds() const { return pendingFreeIds; }
+    int LargestWidth() const { return largestWidth; }
+    int LargestHeight() const { return largestHeight; }
+
+private:
+    void ShowMessage(const std::string& text, const std::string& caption = "");
+    // Begins an individual entry's or the single movie: background, stop action, blank
+    // start frame, preloader and lens as the options ask.
+    void OpenMovie(const std::string& path, const ConvertOptions& opts, IConvertObserver* window,
+                   bool hasEntries);
+    void AbandonMovie();
+
+    std::deque<uint16_t> pendingFreeIds;
+    ImageStore imageStore;
+    // Strings pushed by the preloader's actions, which only refer to them.
+    std::deque<CSwfString> pushStrings;
+    std::thread worker;
+    int largestHeight = 0;
+    int largestWidth = 0;
+    CSwfMovie movie;
+    bool idle = true;
+    bool lastWriteFailed = false;
+    std::string outputPath;
+    ConvertJob job;
+
+    IConvertPrompt* prompt;
+    std::atomic<bool> cancelRequested{false};
+    std::atomic<bool> running{false};
+};
+
+// Output path of an individual movie: the source cut before its last "." plus ".swf".
+std::string IndividualOutputPath(const std::string& source);
+// The save dialog's fix-up: a path not ending in ".swf" (any case) gets it, replacing a
+// 4-character extension such as ".jpg".
+std::string FixSavePath(const std::string& path);

@@ -1,0 +1,12 @@
+// Small tag groups shared by the picture, preloader and lens steps.
+#pragma once
+
+#include "swf/swf_shapes.h"
+
+// A sprite of one frame holding the shape at depth 1 (identity matrix, optional colour
+// transform, ratio 0).
+CSwfDefineSprite* MakeSpriteOf(uint16_t shapeId, CSwfCxformWithAlpha* cxform);
+// PlaceObject2 of a character at a depth with the identity matrix and ratio 0.
+CSwfPlaceObject2* MakePlacement(uint16_t depth, uint16_t characterId);
+// A DoAction holding GotoFrame(frame) then Play.
+CSwfDoAction* MakeGotoAndPlay(uint16_t frame);

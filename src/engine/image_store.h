@@ -1,0 +1,50 @@
+// The engine's store of decoded pictures: JPEG bytes or lossless pixels in memory, or JPEG
+// files on disk, identified by ids that are distinct among the entries present at one time.
+#pragma once
+
+#include <memory>
+#include <string>
+
+class StoredImage {
+public:
+    virtual ~StoredImage();
+    // Frees the buffer, deletes the file when so flagged, and empties the entry.
+    void Release();
+
+    int height = 0;
+    int width = 0;
+    bool deleteOnRelease = false;
+    std::string filePath;
+    bool isFile = false;
+    int id = 0;
+    int dataLength = 0; // valid bytes of data; -1 for a file entry or a failed allocation
+    StoredImage* prev = nullptr;
+    StoredImage* next = nullptr;
+    std::unique_ptr<unsigned char[]> data;
+};
+
+class ImageStore {
+public:
+    ImageStore() = default;
+    ~ImageStore();
+    ImageStore(const ImageStore&) = delete;
+    ImageStore& operator=(const ImageStore&) = delete;
+
+    // Appends an entry with a buffer of `capacity` bytes (data length -1 and no buffer when
+    // it cannot be had).
+    StoredImage* MakeMemoryEntry(size_t capacity);
+    StoredImage* MakeFileEntry(const std::string& path, bool deleteOnRelease);
+    StoredImage* Find(int id) const;
+    StoredImage* FindFile(const std::string& path) const;
+    void Remove(int id);
+    void Clear();
+    int Count() const { return count; }
+
+private:
+    StoredImage* Append(StoredImage* entry);
+
+    StoredImage* first = nullptr;
+    StoredImage* last = nullptr;
+    int count = 0;
+    int nextId = 1;
+};

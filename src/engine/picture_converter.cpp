@@ -1,0 +1,254 @@
+// Pictures into movies: decoding into the store, the bitmap character, the bitmap-filled
+// rectangle, its sprite and its placement at depth 1.
+#include "engine/convert_engine.h"
+#include "engine/engine_tags.h"
+
+#include "media/image_codec.h"
+#include "media/rgb_image.h"
+#include "swf/swf_actions.h"
+#include "swf/swf_bitmaps.h"
+#include "swf/swf_shapes.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+std::string DecodeErrorText(const std::string& path, int code) {
+    return "Error During Conversion of file:\n" + path + "\n\nError Message:\n" +
+           ImageErrorText(code);
+}
+
+void SizeOf(const RgbImage& image, int& width, int& height) {
+    uint32_t w = 0, h = 0;
+    image.Size(&w, &h);
+    width = static_cast<int>(w);
+    height = static_cast<int>(h);
+}
+
+// Fills a store entry with format-5 lossless pixels: a reserved 0 byte, then red, green, blue.
+void WriteLosslessPixels(RgbImage& image, int width, int height, unsigned char* out) {
+    const unsigned char* rgb = image.Lock();
+    size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
+    for (size_t i = 0; i < count; ++i) {
+        out[0] = 0;
+        out[1] = rgb[0];
+        out[2] = rgb[1];
+        out[3] = rgb[2];
+        out += 4;
+        rgb += 3;
+    }
+    image.Unlock();
+}
+
+// PlaceObject2 of a character at a depth with the identity matrix, as every picture and
+// sprite placement of the engine uses.
+CSwfPlaceObject2* PlaceAt(uint16_t depth, uint16_t characterId,
+                          CSwfCxformWithAlpha* cxform = nullptr) {
+    auto* identity = new CSwfMatrix(false, 0, 0, false, 0, 0, 0, 0);
+    identity->SetEmpty();
+    return new CSwfPlaceObject2(false, true, true, false, depth, characterId, identity, cxform, 0,
+                                nullptr, 0);
+}
+
+} // namespace
+
+CSwfDefineSprite* MakeSpriteOf(uint16_t shapeId, CSwfCxformWithAlpha* cxform) {
+    auto* sprite = new CSwfDefineSprite;
+    sprite->AddTag(PlaceAt(1, shapeId, cxform));
+    sprite->AddTag(new CSwfShowFrame);
+    return sprite;
+}
+
+CSwfPlaceObject2* MakePlacement(uint16_t depth, uint16_t characterId) {
+    return PlaceAt(depth, characterId);
+}
+
+int CConvertEngine::LoadLossless(const ConvertObject& entry, int& width, int& height, int& id) {
+    RgbImage image;
+    int code = image.LoadFile(entry.path);
+    if (code != 0) {
+        ShowMessage(DecodeErrorText(entry.path, code));
+        return 0;
+    }
+    SizeOf(image, width, height);
+    StoredImage* e = imageStore.MakeMemoryEntry(static_cast<size_t>(width) * height * 4 + 1);
+    if (e == nullptr || !e->data) {
+        if (e != nullptr) {
+            imageStore.Remove(e->id);
+        }
+        return 0;
+    }
+    WriteLosslessPixels(image, width, height, e->data.get());
+    e->width = width;
+    e->height = height;
+    id = e->id;
+    return 1;
+}
+
+int CConvertEngine::LoadJpeg(const ConvertObject& entry, int& width, int& height, int& dataLength,
+                             int quality, int& id) {
+    RgbImage image;
+    int code = image.LoadFile(entry.path);
+    if (code != 0) {
+        ShowMessage(DecodeErrorText(entry.path, code));
+        return 0;
+    }
+    SizeOf(image, width, height);
+    // Sized with the codec's own bound so that even 1 x 1 pictures fit.
+    size_t capacity = ISJpegBufferSize(static_cast<uint32_t>(width), static_cast<uint32_t>(height));
+    StoredImage* e = imageStore.MakeMemoryEntry(capacity);
+    if (e == nullptr || !e->data) {
+        if (e != nullptr) {
+            imageStore.Remove(e->id);
+        }
+        return 0;
+    }
+    int written = image.WriteJpegToMemory(e->data.get(), static_cast<uint32_t>(capacity), quality);
+    if (written <= 0) {
+        imageStore.Remove(e->id);
+        return 0;
+    }
+    e->dataLength = written;
+    e->width = width;
+    e->height = height;
+    dataLength = written;
+    id = e->id;
+    return 1;
+}
+
+int CConvertEngine::ToLossless(int id) {
+    StoredImage* e = imageStore.Find(id);
+    if (e == nullptr) {
+        return -1;
+    }
+    RgbImage image;
+    int code;
+    if (!e->isFile && e->data && e->dataLength > 0) {
+        code = image.LoadMemory(e->data.get(), static_cast<size_t>(e->dataLength));
+    } else if (e->isFile) {
+        code = image.LoadFile(e->filePath);
+    } else {
+        return -1;
+    }
+    if (code != 0) {
+        ShowMessage(DecodeErrorText("", code));
+        return -1;
+    }
+    int width = 0, height = 0;
+    SizeOf(image, width, height);
+    StoredImage* lossless = imageStore.MakeMemoryEntry(static_cast<size_t>(width) * height * 4 + 1);
+    if (!lossless->data) {
+        imageStore.Remove(lossless->id);
+        return -1;
+    }
+    WriteLosslessPixels(image, width, height, lossless->data.get());
+    lossless->width = width;
+    lossless->height = height;
+    e->Release();
+    return lossless->id;
+}
+
+int CConvertEngine::AddImage(ConvertObject& entry, const ConvertOptions& opts,
+                             int32_t formatOverride, int storedId) {
+    bool movieFrame = formatOverride == FormatAvi;
+    int index = movieFrame ? opts.FindFormat(FormatAvi) : FormatIndexOf(entry.path, opts);
+    if (index < 0) {
+        char text[2100];
+        snprintf(text, sizeof text, "Error, Unknown/supported File Format\n\n%s",
+                 entry.path.c_str());
+        ShowMessage(text);
+        return 0;
+    }
+    const FormatOptions& format = opts.formats[index];
+    bool useSmall = !movieFrame && entry.size > format.smallFileLimitKb;
+    int encoding = useSmall ? format.smallCompression : format.compression;
+    int quality = useSmall ? format.smallQuality : format.quality;
+
+    if (storedId == -1) {
+        int w = 0, h = 0, length = 0;
+        int loaded = 0;
+        if (encoding == EncodeLossless) {
+            loaded = LoadLossless(entry, w, h, storedId);
+        } else if (encoding == EncodeJpeg) {
+            loaded = LoadJpeg(entry, w, h, length, quality, storedId);
+        }
+        if (!loaded) {
+            return 0;
+        }
+    }
+    StoredImage* e = imageStore.Find(storedId);
+    if (e == nullptr) {
+        return 0;
+    }
+    const int W = e->width, H = e->height;
+    if (W <= 0 || H <= 0) {
+        return 0;
+    }
+    const int X = opts.imageX, Y = opts.imageY;
+    int w = W, h = H;
+    if (opts.imageSizing == SizingStretch) {
+        w = opts.movieWidth;
+        h = opts.movieHeight;
+    } else if (opts.imageSizing != SizingKeep) {
+        w = opts.presetWidth;
+        h = opts.presetHeight;
+    }
+    largestWidth = std::max(largestWidth, W + X);
+    largestHeight = std::max(largestHeight, H + Y);
+
+    CSwfCharacter* bitmap = nullptr;
+    if (encoding == EncodeLossless) {
+        if (!e->data) {
+            return 0;
+        }
+        bitmap = new CSwfDefineBitsLossless(5, W, H, 0, nullptr, e->data.get());
+    } else if (e->isFile) {
+        bitmap = new CSwfDefineBitsJPEG2(nullptr, 1, e->filePath.c_str());
+    } else {
+        if (!e->data || e->dataLength <= 0) {
+            return 0;
+        }
+        bitmap =
+            new CSwfDefineBitsJPEG2(e->data.get(), static_cast<uint32_t>(e->dataLength), nullptr);
+    }
+    if (bitmap->HasFailed()) {
+        ShowMessage("Error During Conversion of file:\n" + entry.path + "\n\nError Message:\n" +
+                    bitmap->FailureText());
+        delete bitmap;
+        if (encoding == EncodeLossless) {
+            imageStore.Remove(storedId);
+        }
+        return 0;
+    }
+    movie.AddTag(bitmap);
+    pendingFreeIds.push_back(bitmap->GetId());
+
+    auto* shape = new CSwfDefineShape(new CSwfRect(X * 20, Y * 20, (X + w) * 20, (Y + h) * 20));
+    shape->AddFillStyle(new CSwfBitmapFill(
+        false, 65535, new CSwfMatrix(true, 0xA0000, 0xA0000, false, 0, 0, 0, 0)));
+    auto scaleX = static_cast<int32_t>(static_cast<double>(w) / W * 20.0 * 65536.0);
+    auto scaleY = static_cast<int32_t>(static_cast<double>(h) / H * 20.0 * 65536.0);
+    int fill = shape->AddFillStyle(new CSwfBitmapFill(
+        false, bitmap->GetId(), new CSwfMatrix(true, scaleX, scaleY, false, 0, 0, X * 20, Y * 20)));
+    shape->EndStyles();
+    shape->AddRecord(new CSwfStyleChangeRecord(false, true, true, false, true, (X + w) * 20,
+                                               (Y + h) * 20, 0, fill, 0, nullptr, nullptr));
+    shape->AddRecord(new CSwfStraightEdgeRecord(-w * 20, 0));
+    shape->AddRecord(new CSwfStraightEdgeRecord(0, -h * 20));
+    shape->AddRecord(new CSwfStraightEdgeRecord(w * 20, 0));
+    shape->AddRecord(new CSwfStraightEdgeRecord(0, h * 20));
+    shape->AddRecord(new CSwfEndShapeRecord);
+    movie.AddTag(shape);
+
+    CSwfDefineSprite* sprite = MakeSpriteOf(shape->GetId(), nullptr);
+    pendingFreeIds.push_back(sprite->GetId());
+    movie.AddTag(sprite);
+    movie.AddTag(MakePlacement(1, sprite->GetId()));
+    pendingFreeIds.push_back(sprite->GetId());
+
+    if (encoding == EncodeLossless) {
+        imageStore.Remove(storedId);
+    }
+    return 1;
+}

@@ -1,0 +1,592 @@
+// The conversion driver, pictures, preloader and lens: tag order, ids and geometry of the
+// movies the engine writes, decoded with the test-side reader, and the notification order.
+#include "engine/convert_engine.h"
+#include "engine/preloader_picture.h"
+
+#include "support/swf_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using swfread::Tag;
+
+enum Code : uint16_t {
+    End = 0,
+    ShowFrame = 1,
+    DefineShape = 2,
+    FreeCharacter = 3,
+    SetBackgroundColor = 9,
+    DoAction = 12,
+    DefineBitsLossless = 20,
+    DefineBitsJPEG2 = 21,
+    PlaceObject2 = 26,
+    RemoveObject2 = 28,
+    DefineSprite = 39,
+};
+
+class TempDir {
+public:
+    TempDir() {
+        char pattern[] = "/tmp/kestrova-engine-XXXXXX";
+        path = mkdtemp(pattern);
+    }
+    ~TempDir() { std::system(("rm -rf '" + path + "'").c_str()); }
+    std::string operator/(const std::string& name) const { return path + "/" + name; }
+    std::string path;
+};
+
+// A 24-bit BMP of w x h whose pixel (x, y) is (x * 5, y * 7, 100).
+void WriteBmp(const std::string& path, int w, int h) {
+    int row = (w * 3 + 3) & ~3;
+    std::vector<uint8_t> b(54 + static_cast<size_t>(row) * h, 0);
+    auto put32 = [&](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; ++i)
+            b[at + i] = (v >> (8 * i)) & 0xFF;
+    };
+    b[0] = 'B';
+    b[1] = 'M';
+    put32(2, static_cast<uint32_t>(b.size()));
+    put32(10, 54);
+    put32(14, 40);
+    put32(18, w);
+    put32(22, h);
+    b[26] = 1;
+    b[28] = 24;
+    for (int y = 0; y < h; ++y) {
+        uint8_t* p = &b[54 + static_cast<size_t>(h - 1 - y) * row];
+        for (int x = 0; x < w; ++x) {
+            p[3 * x] = 100;
+            p[3 * x + 1] = static_cast<uint8_t>(y * 7);
+            p[3 * x + 2] = static_cast<uint8_t>(x * 5);
+        }
+    }
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<char*>(b.data()), b.size());
+}
+
+struct Recorder : IConvertObserver, IConvertPrompt {
+    std::vector<std::string> events;
+    std::vector<std::string> messages;
+    std::string savePath;
+    std::function<void(const std::string&)> onEvent;
+
+    void Record(const std::string& e) {
+        events.push_back(e);
+        if (onEvent)
+            onEvent(e);
+    }
+    void ShowFileName(int id) override { Record("showfilename " + std::to_string(id)); }
+    void IncrementProgress(int steps) override { Record("progress " + std::to_string(steps)); }
+    void FinishedConvert() override { Record("finished"); }
+    void ShowState(const char* text) override { Record(std::string("state ") + text); }
+    void ShowMessage(const std::string& text, const std::string&) override {
+        messages.push_back(text);
+    }
+    bool AskYesNo(const std::string&, const std::string&) override { return false; }
+    bool ChooseSavePath(std::string& path) override {
+        path = savePath;
+        return !savePath.empty();
+    }
+};
+
+// A list of entries for the given files, linked in order.
+struct List {
+    explicit List(const std::vector<std::string>& paths) {
+        int id = 100;
+        for (const std::string& p : paths) {
+            auto e = std::make_unique<ConvertObject>();
+            e->id = id++;
+            e->path = p;
+            std::ifstream in(p, std::ios::binary | std::ios::ate);
+            e->size = in ? static_cast<int>(in.tellg()) : -1;
+            if (!entries.empty()) {
+                entries.back()->next = e.get();
+                e->prev = entries.back().get();
+            }
+            entries.push_back(std::move(e));
+        }
+    }
+    ConvertObject* first() { return entries.front().get(); }
+    ConvertObject& operator[](size_t i) { return *entries[i]; }
+    std::vector<std::unique_ptr<ConvertObject>> entries;
+};
+
+// Options with every optional frame, action and effect switched off.
+void PlainOptions(ConvertOptions& o, const std::string& tempDir) {
+    o.optimizePlayback = 0;
+    o.usePreloader = 0;
+    o.useLens = 0;
+    o.blankFrameAtStart = 0;
+    o.blankFrameAtEnd = 0;
+    o.stopActionInFirstFrame = 0;
+    o.loopMovie = 1;
+    o.tempDirectory = tempDir + "/";
+    for (FormatOptions& f : o.formats) {
+        if (f.formatId == FormatBmp) {
+            f.compression = EncodeLossless;
+            f.smallCompression = EncodeLossless;
+        }
+    }
+}
+
+void Convert(CConvertEngine& engine, Recorder& rec, List& list, ConvertOptions& opts) {
+    ASSERT_TRUE(engine.StartConversion(&rec, list.first(), &opts));
+    engine.Wait();
+}
+
+swfread::Swf Parse(const std::string& path) {
+    swfread::Swf swf;
+    std::string error;
+    EXPECT_TRUE(swfread::ParseSwfFile(path, swf, &error)) << path << ": " << error;
+    return swf;
+}
+
+std::vector<uint16_t> Codes(const swfread::Swf& swf) {
+    std::vector<uint16_t> codes;
+    for (const Tag& t : swf.tags)
+        codes.push_back(t.code);
+    return codes;
+}
+
+uint16_t U16(const swfread::Bytes& b, size_t at) {
+    return b[at] | b[at + 1] << 8;
+}
+
+class EngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        PlainOptions(opts, dir.path);
+        for (int i = 1; i <= 3; ++i) {
+            WriteBmp(dir / ("p" + std::to_string(i) + ".bmp"), 20 * i, 10 * i);
+        }
+    }
+    std::vector<std::string> Pictures(int n) {
+        std::vector<std::string> paths;
+        for (int i = 1; i <= n; ++i)
+            paths.push_back(dir / ("p" + std::to_string(i) + ".bmp"));
+        return paths;
+    }
+    TempDir dir;
+    ConvertOptions opts;
+    Recorder rec;
+    CConvertEngine engine{&rec};
+};
+
+const std::vector<uint16_t> kPicture = {DefineBitsLossless, DefineShape, DefineSprite,
+                                        PlaceObject2};
+
+std::vector<uint16_t> Concat(std::initializer_list<std::vector<uint16_t>> parts) {
+    std::vector<uint16_t> all;
+    for (const auto& p : parts)
+        all.insert(all.end(), p.begin(), p.end());
+    return all;
+}
+
+TEST_F(EngineTest, NotificationsComeThreePerEntryThenFinished) {
+    List list(Pictures(3));
+    Convert(engine, rec, list, opts);
+    std::vector<std::string> expected;
+    for (int i = 0; i < 3; ++i) {
+        expected.push_back("showfilename " + std::to_string(100 + i));
+        expected.push_back("progress 1");
+        expected.push_back("progress 1");
+        expected.push_back("state Creating Movie file...");
+        expected.push_back("progress 1");
+    }
+    expected.push_back("finished");
+    EXPECT_EQ(rec.events, expected);
+    EXPECT_TRUE(rec.messages.empty());
+    EXPECT_TRUE(engine.IsIdle());
+}
+
+TEST_F(EngineTest, SingleMovieOfThreePicturesHasTheDocumentedTagOrder) {
+    opts.outputMode = OutputSingle;
+    opts.framesPerImage = 2;
+    rec.savePath = dir / "all.jpg"; // the save fix-up turns it into all.swf
+    List list(Pictures(3));
+    Convert(engine, rec, list, opts);
+    swfread::Swf swf = Parse(dir / "all.swf");
+    EXPECT_EQ(Codes(swf), Concat({{SetBackgroundColor},
+                                  kPicture,
+                                  {ShowFrame, ShowFrame, RemoveObject2},
+                                  kPicture,
+                                  {ShowFrame, ShowFrame, RemoveObject2},
+                                  kPicture,
+                                  {ShowFrame, ShowFrame, RemoveObject2, End}}));
+    EXPECT_EQ(swf.header.frameCount, 6);
+    EXPECT_EQ(list[0].convertedSize, -1);
+    EXPECT_EQ(list[1].convertedSize, -1);
+    EXPECT_GT(list[2].convertedSize, 0);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(list[i].result, 1);
+        EXPECT_EQ(list[i].outputPath, dir / "all.swf");
+    }
+    // Largest picture 60 x 30 sets the frame size.
+    EXPECT_EQ(swf.header.frameSize.xMax, 60 * 20);
+    EXPECT_EQ(swf.header.frameSize.yMax, 30 * 20);
+    EXPECT_EQ(rec.events.back(), "finished");
+    EXPECT_EQ(std::count(rec.events.begin(), rec.events.end(), "state Creating Movie file..."), 1);
+}
+
+TEST_F(EngineTest, OptimizePlaybackFreesBitmapSpriteSpriteAfterEachRemoval) {
+    opts.outputMode = OutputSingle;
+    opts.optimizePlayback = 1;
+    rec.savePath = dir / "opt.swf";
+    List list(Pictures(2));
+    Convert(engine, rec, list, opts);
+    swfread::Swf swf = Parse(dir / "opt.swf");
+    std::vector<uint16_t> freed;
+    for (const Tag* t : swfread::TagsWithCode(swf.tags, FreeCharacter)) {
+        freed.push_back(U16(t->body, 0));
+    }
+    // Picture 1: bitmap 1, shape 2, sprite 3; picture 2: 4, 5, 6. Ids are never reused.
+    EXPECT_EQ(freed, (std::vector<uint16_t>{1, 3, 3, 4, 6, 6}));
+    EXPECT_EQ(
+        Codes(swf),
+        Concat({{SetBackgroundColor},
+                kPicture,
+                {ShowFrame, RemoveObject2, FreeCharacter, FreeCharacter, FreeCharacter},
+                kPicture,
+                {ShowFrame, RemoveObject2, FreeCharacter, FreeCharacter, FreeCharacter, End}}));
+}
+
+TEST_F(EngineTest, SingleMovieOfOneEntryKeepsItsPicture) {
+    opts.outputMode = OutputSingle;
+    rec.savePath = dir / "one";
+    List list(Pictures(1));
+    Convert(engine, rec, list, opts);
+    EXPECT_EQ(Codes(Parse(dir / "one.swf")),
+              Concat({{SetBackgroundColor}, kPicture, {ShowFrame, End}}));
+}
+
+TEST_F(EngineTest, CancelledSaveDialogOnlyFinishes) {
+    opts.outputMode = OutputSingle;
+    List list(Pictures(1));
+    Convert(engine, rec, list, opts);
+    EXPECT_EQ(rec.events, (std::vector<std::string>{"finished"}));
+
+    rec.events.clear();
+    rec.savePath = "x";
+    Convert(engine, rec, list, opts);
+    EXPECT_EQ(rec.events, (std::vector<std::string>{"finished"}));
+    EXPECT_EQ(rec.messages, (std::vector<std::string>{"Error, save path to short or not valid"}));
+}
+
+TEST(SavePath, ExtensionFixUp) {
+    EXPECT_EQ(FixSavePath("/m/clip.jpg"), "/m/clip.swf");
+    EXPECT_EQ(FixSavePath("/m/clip"), "/m/clip.swf");
+    EXPECT_EQ(FixSavePath("/m/clip.SWF"), "/m/clip.SWF");
+    EXPECT_EQ(FixSavePath("/m/a.b"), "/m/a.b.swf");
+    EXPECT_EQ(IndividualOutputPath("/a/b.bmp"), "/a/b.swf");
+    EXPECT_EQ(IndividualOutputPath("/a/b.c.tiff"), "/a/b.c.swf");
+}
+
+TEST_F(EngineTest, IndividualMoviesRestartIdsAndCountTheirOwnFrames) {
+    opts.framesPerImage = 3;
+    opts.blankFrameAtEnd = 1;
+    List list(Pictures(2));
+    Convert(engine, rec, list, opts);
+    for (int i = 0; i < 2; ++i) {
+        std::string out = dir / ("p" + std::to_string(i + 1) + ".swf");
+        EXPECT_EQ(list[i].outputPath, out);
+        EXPECT_EQ(list[i].result, 1);
+        swfread::Swf swf = Parse(out);
+        EXPECT_EQ(swf.header.frameCount, 4);
+        EXPECT_EQ(U16(swf.tags[1].body, 0), 1) << "bitmap id restarts at 1";
+        EXPECT_EQ(U16(swf.tags[2].body, 0), 2);
+        EXPECT_EQ(U16(swf.tags[3].body, 0), 3);
+        // The estimate covers everything before the closing frames and the End tag.
+        EXPECT_EQ(list[i].convertedSize, static_cast<int>(swf.header.fileLength) - 2 - 2);
+    }
+}
+
+TEST_F(EngineTest, NoLoopEndsWithStopAndStopSounds) {
+    opts.loopMovie = 0;
+    List list(Pictures(1));
+    Convert(engine, rec, list, opts);
+    swfread::Swf swf = Parse(dir / "p1.swf");
+    const Tag& last = swf.tags[swf.tags.size() - 2];
+    ASSERT_EQ(last.code, DoAction);
+    EXPECT_EQ(last.body, (swfread::Bytes{0x07, 0x09, 0x00}));
+}
+
+TEST_F(EngineTest, EveryOptionalPartInItsPlace) {
+    opts.stopActionInFirstFrame = 1;
+    opts.blankFrameAtStart = 1;
+    opts.usePreloader = 1;
+    opts.useLens = 1;
+    opts.blankFrameAtEnd = 1;
+    opts.loopMovie = 1;
+    opts.framesPerImage = 2;
+    List list(Pictures(1));
+    Convert(engine, rec, list, opts);
+    swfread::Swf swf = Parse(dir / "p1.swf");
+    EXPECT_EQ(Codes(swf),
+              Concat({{SetBackgroundColor, DoAction, ShowFrame},
+                      // preloader: test frame, picture frames, loop-back frame
+                      {DoAction, ShowFrame},
+                      kPicture,
+                      {ShowFrame, ShowFrame, ShowFrame, RemoveObject2, DoAction, ShowFrame},
+                      // lens
+                      {DefineShape, DefineSprite, PlaceObject2},
+                      kPicture,
+                      {ShowFrame, ShowFrame, ShowFrame, DoAction, End}}));
+    EXPECT_EQ(swf.tags[1].body, (swfread::Bytes{0x07, 0x00}));
+    // The preloader's load test for N = 4, byte for byte.
+    EXPECT_EQ(swf.tags[3].body,
+              (swfread::Bytes{0x96, 0x02, 0x00, 0x00, 0x00, 0x96, 0x03, 0x00, 0x00, 0x35,
+                              0x00, 0x22, 0x96, 0x03, 0x00, 0x00, 0x34, 0x00, 0x0D, 0x8D,
+                              0x01, 0x00, 0x02, 0x81, 0x02, 0x00, 0x05, 0x00, 0x06, 0x00}));
+    // The last preloader frame goes back to the load test; the movie loops to frame 5.
+    EXPECT_EQ(swf.tags[13].body, (swfread::Bytes{0x81, 0x02, 0x00, 0x00, 0x00, 0x06, 0x00}));
+    EXPECT_EQ(swf.tags[swf.tags.size() - 2].body,
+              (swfread::Bytes{0x81, 0x02, 0x00, 0x05, 0x00, 0x06, 0x00}));
+    // The picture's bitmap is the first character after the preloader's three and the
+    // lens's two.
+    EXPECT_EQ(U16(swf.tags[18].body, 0), 6);
+    EXPECT_EQ(swf.header.frameCount, 1 + 5 + 2 + 1);
+}
+
+TEST_F(EngineTest, PreloaderFractionAndBuiltInPicture) {
+    opts.usePreloader = 1;
+    opts.preloadFraction = 12;
+    List list(Pictures(1));
+    Convert(engine, rec, list, opts);
+    swfread::Swf swf = Parse(dir / "p1.swf");
+    std::vector<swfread::ActionRecord> actions;
+    ASSERT_TRUE(swfread::ParseDoAction(swf.tags[1], actions));
+    ASSERT_EQ(actions.size(), 8u);
+    EXPECT_EQ(actions[3].payload, (swfread::Bytes{0x00, '1', '2', 0x00}));
+    // The built-in picture was written for decoding and shown as an 80 x 20 bitmap.
+    std::ifstream written(dir / "preload.bmp", std::ios::binary | std::ios::ate);
+    EXPECT_EQ(written.tellg(), 2678);
+    swfread::LosslessBitmap bitmap;
+    ASSERT_TRUE(swfread::ParseDefineBitsLossless(swf.tags[3], bitmap));
+    EXPECT_EQ(bitmap.width, 80);
+    EXPECT_EQ(bitmap.height, 20);
+}
+
+TEST(PreloaderPicture, IsAnUncompressedEightBitBmpOfTheDocumentedSize) {
+    const std::vector<uint8_t>& bmp = BuiltInPreloaderPicture();
+    ASSERT_EQ(bmp.size(), 2678u);
+    auto u32 = [&](size_t at) {
+        return bmp[at] | bmp[at + 1] << 8 | bmp[at + 2] << 16 | uint32_t(bmp[at + 3]) << 24;
+    };
+    EXPECT_EQ(bmp[0], 'B');
+    EXPECT_EQ(bmp[1], 'M');
+    EXPECT_EQ(u32(2), 2678u);
+    EXPECT_EQ(u32(10), 14u + 40 + 1024);
+    EXPECT_EQ(u32(18), 80u);
+    EXPECT_EQ(u32(22), 20u);
+    EXPECT_EQ(bmp[28], 8);
+    EXPECT_EQ(u32(30), 0u) << "uncompressed";
+    EXPECT_EQ(u32(46), 256u);
+    // The text uses the second colour; the picture is not blank.
+    EXPECT_GT(std::count(bmp.begin() + 1078, bmp.end(), 1), 50);
+}
+
+TEST_F(EngineTest, LowerCaseInternalIsAFileName) {
+    opts.usePreloader = 1;
+    opts.preloaderImage = "internal";
+    List list(Pictures(1));
+    Convert(engine, rec, list, opts);
+    EXPECT_EQ(rec.messages,
+              (std::vector<std::string>{"Error, Unknown/supported File Format\n\ninternal"}));
+    EXPECT_EQ(list[0].result, 1);
+    EXPECT_NE(access((dir / "preload.bmp").c_str(), F_OK), 0);
+}
+
+TEST_F(EngineTest, PictureGeometryFollowsSizingAndPosition) {
+    WriteBmp(dir / "pic.bmp", 100, 50);
+    opts.imageX = 10;
+    opts.imageY = 10;
+    opts.sizeToLargestImage = 1;
+    List list({dir / "pic.bmp"});
+    Convert(engine, rec, list, opts);
+    swfread::Swf swf = Parse(dir / "pic.swf");
+    swfread::Shape shape;
+    ASSERT_TRUE(swfread::ParseDefineShape(swf.tags[2], shape));
+    EXPECT_EQ(shape.bounds.xMin, 200);
+    EXPECT_EQ(shape.bounds.yMin, 200);
+    EXPECT_EQ(shape.bounds.xMax, 2200);
+    EXPECT_EQ(shape.bounds.yMax, 1200);
+    ASSERT_EQ(shape.fillStyles.size(), 2u);
+    EXPECT_EQ(shape.fillStyles[0].type, 0x41);
+    EXPECT_EQ(shape.fillStyles[0].bitmapId, 65535);
+    EXPECT_EQ(shape.fillStyles[0].matrix.scaleX, 0xA0000);
+    EXPECT_EQ(shape.fillStyles[1].bitmapId, 1);
+    EXPECT_EQ(shape.fillStyles[1].matrix.scaleX, 0x140000);
+    EXPECT_EQ(shape.fillStyles[1].matrix.scaleY, 0x140000);
+    EXPECT_EQ(shape.fillStyles[1].matrix.translateX, 200);
+    ASSERT_EQ(shape.records.size(), 6u);
+    EXPECT_EQ(shape.records[0].moveX, 2200);
+    EXPECT_EQ(shape.records[0].moveY, 1200);
+    EXPECT_EQ(shape.records[0].fillStyle1, 2u);
+    EXPECT_EQ(shape.records[1].dx, -2000);
+    EXPECT_EQ(shape.records[2].dy, -1000);
+    EXPECT_EQ(shape.records[3].dx, 2000);
+    EXPECT_EQ(shape.records[4].dy, 1000);
+    // The frame is the picture's own size plus its position.
+    EXPECT_EQ(swf.header.frameSize.xMax, 110 * 20);
+    EXPECT_EQ(swf.header.frameSize.yMax, 60 * 20);
+
+    swfread::Sprite sprite;
+    ASSERT_TRUE(swfread::ParseDefineSprite(swf.tags[3], sprite));
+    EXPECT_EQ(sprite.frameCount, 1);
+    swfread::PlaceObject2 inner, outer;
+    ASSERT_TRUE(swfread::ParsePlaceObject2(sprite.tags[0], inner));
+    EXPECT_EQ(inner.flags, 0x16);
+    EXPECT_EQ(inner.characterId, 2);
+    ASSERT_TRUE(swfread::ParsePlaceObject2(swf.tags[4], outer));
+    EXPECT_EQ(outer.depth, 1);
+    EXPECT_EQ(outer.characterId, 3);
+
+    opts.imageSizing = SizingStretch;
+    opts.movieWidth = 200;
+    opts.movieHeight = 200;
+    Convert(engine, rec, list, opts);
+    swf = Parse(dir / "pic.swf");
+    ASSERT_TRUE(swfread::ParseDefineShape(swf.tags[2], shape));
+    EXPECT_EQ(shape.fillStyles[1].matrix.scaleX, 0x280000);
+    EXPECT_EQ(shape.fillStyles[1].matrix.scaleY, 0x500000);
+    EXPECT_EQ(swf.header.frameSize.xMax, 110 * 20) << "largest size uses the picture's own";
+}
+
+TEST_F(EngineTest, SmallFileSettingsApplyAboveTheStoredLimit) {
+    for (FormatOptions& f : opts.formats) {
+        if (f.formatId == FormatBmp) {
+            f.compression = EncodeLossless;
+            f.smallCompression = EncodeJpeg;
+            f.smallFileLimitKb = 5;
+        }
+    }
+    List list(Pictures(1));
+    Convert(engine, rec, list, opts);
+    EXPECT_EQ(Parse(dir / "p1.swf").tags[1].code, DefineBitsJPEG2);
+    list[0].size = 4;
+    Convert(engine, rec, list, opts);
+    EXPECT_EQ(Parse(dir / "p1.swf").tags[1].code, DefineBitsLossless);
+}
+
+TEST_F(EngineTest, LensIsThreeTagsAtDepthTen) {
+    opts.useLens = 1;
+    opts.lensColor = 0x0000FF; // red
+    opts.lensAlpha = 128;
+    List list(Pictures(1));
+    Convert(engine, rec, list, opts);
+    swfread::Swf swf = Parse(dir / "p1.swf");
+    ASSERT_EQ(swf.tags[1].code, DefineShape);
+    swfread::Shape shape;
+    ASSERT_TRUE(swfread::ParseDefineShape(swf.tags[1], shape));
+    EXPECT_EQ(shape.bounds.xMax, 20000);
+    ASSERT_EQ(shape.fillStyles.size(), 1u);
+    EXPECT_EQ(shape.fillStyles[0].type, 0x00);
+    EXPECT_EQ(shape.fillStyles[0].colour.r, 255);
+    EXPECT_EQ(shape.records[0].moveX, 20000);
+    EXPECT_EQ(shape.records[0].moveY, 0);
+    EXPECT_EQ(shape.records[1].dy, 20000);
+    swfread::Sprite sprite;
+    ASSERT_TRUE(swfread::ParseDefineSprite(swf.tags[2], sprite));
+    swfread::PlaceObject2 inner;
+    ASSERT_TRUE(swfread::ParsePlaceObject2(sprite.tags[0], inner));
+    ASSERT_TRUE(inner.cxform.has_value());
+    EXPECT_TRUE(inner.cxform->hasMultTerms);
+    EXPECT_FALSE(inner.cxform->hasAddTerms);
+    EXPECT_EQ(inner.cxform->mult[0], 255);
+    EXPECT_EQ(inner.cxform->mult[1], 0);
+    EXPECT_EQ(inner.cxform->mult[3], 128);
+    swfread::PlaceObject2 outer;
+    ASSERT_TRUE(swfread::ParsePlaceObject2(swf.tags[3], outer));
+    EXPECT_EQ(outer.depth, 10);
+    EXPECT_EQ(outer.characterId, sprite.id);
+    EXPECT_FALSE(outer.cxform.has_value());
+}
+
+TEST_F(EngineTest, FailingEntriesAreReportedAndTheListGoesOn) {
+    std::ofstream(dir / "broken.bmp") << "BM this is not a picture";
+    std::ofstream(dir / "notes.txt") << "text";
+    List list({dir / "broken.bmp", dir / "notes.txt", dir / "p1.bmp"});
+    opts.framesPerImage = 2;
+    Convert(engine, rec, list, opts);
+    ASSERT_EQ(rec.messages.size(), 2u);
+    EXPECT_EQ(rec.messages[0].rfind("Error During Conversion of file:\n" + dir / "broken.bmp" +
+                                        "\n\nError Message:\n",
+                                    0),
+              0u)
+        << rec.messages[0];
+    EXPECT_EQ(rec.messages[1], "Error, Unknown/supported File Format\n\n" + dir / "notes.txt");
+    EXPECT_EQ(list[0].result, 0);
+    EXPECT_EQ(list[1].result, 0);
+    EXPECT_EQ(list[2].result, 1);
+    // A failed picture still gets its frames.
+    swfread::Swf swf = Parse(dir / "broken.swf");
+    EXPECT_EQ(Codes(swf), (std::vector<uint16_t>{SetBackgroundColor, ShowFrame, ShowFrame, End}));
+    EXPECT_EQ(std::count(rec.events.begin(), rec.events.end(), "progress 1"), 9);
+}
+
+TEST_F(EngineTest, SoundAndMovieEntriesFailWithAMessageUntilSupported) {
+    std::ofstream(dir / "clip.avi") << "RIFF";
+    List list({dir / "clip.avi"});
+    Convert(engine, rec, list, opts);
+    ASSERT_EQ(rec.messages.size(), 1u);
+    EXPECT_EQ(list[0].result, 0);
+}
+
+TEST_F(EngineTest, CancelStopsAtOnceAndLeavesAnEmptyIdleEngine) {
+    List list(Pictures(3));
+    rec.onEvent = [&](const std::string& e) {
+        if (e == "showfilename 101") {
+            engine.RequestCancel();
+        }
+    };
+    Convert(engine, rec, list, opts);
+    engine.CancelConversion();
+    EXPECT_EQ(access((dir / "p1.swf").c_str(), F_OK), 0);
+    EXPECT_NE(access((dir / "p2.swf").c_str(), F_OK), 0);
+    EXPECT_NE(access((dir / "p3.swf").c_str(), F_OK), 0);
+    EXPECT_EQ(rec.events.back(), "showfilename 101") << "nothing is sent after a cancel";
+    EXPECT_TRUE(engine.IsIdle());
+    EXPECT_TRUE(engine.Movie().Tags().empty());
+    EXPECT_EQ(engine.Images().Count(), 0);
+
+    // The next conversion starts from an empty movie.
+    rec.onEvent = nullptr;
+    rec.events.clear();
+    Convert(engine, rec, list, opts);
+    EXPECT_EQ(rec.events.back(), "finished");
+    EXPECT_EQ(Codes(Parse(dir / "p2.swf")),
+              Concat({{SetBackgroundColor}, kPicture, {ShowFrame, End}}));
+}
+
+TEST(ImageStoreTest, EntriesKeepDistinctIdsAndReleaseTheirFiles) {
+    TempDir dir;
+    ImageStore store;
+    StoredImage* a = store.MakeMemoryEntry(16);
+    StoredImage* b = store.MakeFileEntry(dir / "f.jpg", true);
+    std::ofstream(dir / "f.jpg") << "x";
+    EXPECT_NE(a->id, b->id);
+    EXPECT_EQ(a->dataLength, 16);
+    EXPECT_EQ(b->dataLength, -1);
+    EXPECT_EQ(store.FindFile(dir / "f.jpg"), b);
+    EXPECT_EQ(store.FindFile(dir / "F.jpg"), nullptr);
+    int bId = b->id;
+    store.Remove(bId);
+    EXPECT_EQ(store.Find(bId), nullptr);
+    EXPECT_NE(access((dir / "f.jpg").c_str(), F_OK), 0) << "file deleted on release";
+    StoredImage* c = store.MakeMemoryEntry(4);
+    EXPECT_NE(c->id, a->id);
+    EXPECT_EQ(store.Count(), 2);
+    store.Clear();
+    EXPECT_EQ(store.Count(), 0);
+}
+
+} // namespace
