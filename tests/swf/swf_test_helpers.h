@@ -1,0 +1,41 @@
+// Serialising single tags with the writer and decoding them with the test-side reader.
+#pragma once
+
+#include "support/swf_reader.h"
+#include "swf/swf_tag.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace swftest {
+
+// Every byte the tag writes (header, body and referenced blocks), as a file would get them.
+inline std::vector<uint8_t> TagBytes(CSwfTag& tag) {
+    CSwfStream s;
+    tag.Write(s);
+    char* data = nullptr;
+    size_t size = 0;
+    FILE* f = open_memstream(&data, &size);
+    EXPECT_EQ(s.WriteTo(f), 1);
+    fclose(f);
+    std::vector<uint8_t> out(data, data + size);
+    free(data);
+    return out;
+}
+
+// The tag decoded by the reader; fails the test unless the bytes are exactly one tag record.
+inline swfread::Tag ParseOne(CSwfTag& tag) {
+    std::vector<uint8_t> bytes = TagBytes(tag);
+    bytes.push_back(0); // End tag, so that the reader sees a complete tag list
+    bytes.push_back(0);
+    std::vector<swfread::Tag> tags;
+    std::string error;
+    EXPECT_TRUE(swfread::ParseTags(bytes.data(), bytes.size(), tags, &error)) << error;
+    EXPECT_EQ(tags.size(), 2u);
+    return tags.empty() ? swfread::Tag() : tags[0];
+}
+
+} // namespace swftest

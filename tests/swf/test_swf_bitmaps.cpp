@@ -1,0 +1,365 @@
+// Bitmap tags decoded with the test-side reader, and a movie whose bitmaps FFmpeg decodes.
+#include "swf/swf_bitmaps.h"
+#include "swf/swf_shapes.h"
+
+#include "support/test_util.h"
+#include "swf_test_helpers.h"
+
+#include <gtest/gtest.h>
+#include <turbojpeg.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using swftest::ParseOne;
+using swftest::TagBytes;
+using testutil::TempDir;
+
+Bytes Pattern(size_t size, uint32_t seed) {
+    Bytes out(size);
+    for (size_t i = 0; i < size; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        out[i] = static_cast<uint8_t>(seed >> 16);
+    }
+    return out;
+}
+
+Bytes Concat(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& part : parts) {
+        out.insert(out.end(), part.begin(), part.end());
+    }
+    return out;
+}
+
+swfread::JpegBitmap ParseJpeg(CSwfTag& tag) {
+    swfread::JpegBitmap jpeg;
+    std::string error;
+    EXPECT_TRUE(swfread::ParseDefineBitsJPEG2(ParseOne(tag), jpeg, &error)) << error;
+    return jpeg;
+}
+
+swfread::LosslessBitmap ParseLossless(CSwfTag& tag) {
+    swfread::LosslessBitmap bitmap;
+    std::string error;
+    EXPECT_TRUE(swfread::ParseDefineBitsLossless(ParseOne(tag), bitmap, &error)) << error;
+    return bitmap;
+}
+
+const Bytes kEoiSoi = {0xFF, 0xD9, 0xFF, 0xD8};
+const Bytes kEoi = {0xFF, 0xD9};
+
+// ---- DefineBitsJPEG2 -----------------------------------------------------------------------
+
+TEST(SwfJpeg2, InMemoryStreamIsFramedByMarkers) {
+    CSwfMovie movie;
+    Bytes jpeg = Pattern(1000, 1);
+    CSwfDefineBitsJPEG2 tag(jpeg.data(), 1000);
+    Bytes bytes = TagBytes(tag);
+    // 2 + 4 + 1000 + 2 = 1008 bytes: the long header (63 in the length bits, then u32 1008).
+    ASSERT_GE(bytes.size(), 6u);
+    EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 6), (Bytes{0x7F, 0x05, 0xF0, 0x03, 0x00, 0x00}));
+    swfread::Tag parsed = ParseOne(tag);
+    EXPECT_TRUE(parsed.longHeader);
+    EXPECT_EQ(parsed.length, 1008u);
+    swfread::JpegBitmap bitmap = ParseJpeg(tag);
+    EXPECT_EQ(bitmap.id, 1);
+    EXPECT_EQ(bitmap.imageData, Concat({kEoiSoi, jpeg, kEoi}));
+}
+
+TEST(SwfJpeg2, ShortPathsMeanNoFile) {
+    Bytes jpeg = Pattern(10, 2);
+    CSwfDefineBitsJPEG2 threeCharacters(jpeg.data(), 10, "a.j");
+    EXPECT_EQ(ParseJpeg(threeCharacters).imageData, Concat({kEoiSoi, jpeg, kEoi}));
+    CSwfDefineBitsJPEG2 none(jpeg.data(), 10);
+    EXPECT_STREQ(none.Path(), " ");
+    EXPECT_EQ(ParseJpeg(none).imageData, Concat({kEoiSoi, jpeg, kEoi}));
+}
+
+TEST(SwfJpeg2, FileIsCopiedWhenWritten) {
+    TempDir dir;
+    ASSERT_TRUE(dir.Ok());
+    std::string path = dir.File("picture.jpg");
+    Bytes first = Pattern(3000, 3);
+    ASSERT_TRUE(testutil::WriteFileBytes(path, first));
+    CSwfDefineBitsJPEG2 tag(nullptr, 1, path.c_str());
+    EXPECT_EQ(ParseJpeg(tag).imageData, Concat({kEoiSoi, first, kEoi}));
+    // The file is read at write time, so a changed file is picked up.
+    Bytes second = Pattern(70000, 4);
+    ASSERT_TRUE(testutil::WriteFileBytes(path, second));
+    EXPECT_EQ(ParseJpeg(tag).imageData, Concat({kEoiSoi, second, kEoi}));
+    // A file that cannot be opened leaves only the markers.
+    CSwfDefineBitsJPEG2 missing(nullptr, 1, dir.File("missing.jpg").c_str());
+    EXPECT_EQ(ParseJpeg(missing).imageData, Concat({kEoiSoi, kEoi}));
+}
+
+TEST(SwfJpeg2, OverlongPathIsCut) {
+    std::string longPath(2000, 'x');
+    CSwfDefineBitsJPEG2 tag(nullptr, 1, longPath.c_str());
+    EXPECT_EQ(strlen(tag.Path()), 1499u);
+}
+
+// ---- Other JPEG tags -----------------------------------------------------------------------
+
+TEST(SwfJpegLibraryTags, TablesDefineBitsAndJpeg3Bodies) {
+    CSwfMovie movie;
+    Bytes tables = Pattern(20, 5);
+    CSwfJPEGTables jpegTables(tables.data(), 20);
+    swfread::Tag t = ParseOne(jpegTables);
+    EXPECT_EQ(t.code, 8);
+    EXPECT_EQ(t.body, tables);
+    EXPECT_EQ(jpegTables.GetId(), 0);
+
+    Bytes image = Pattern(30, 6);
+    CSwfDefineBits bits(image.data(), 30);
+    t = ParseOne(bits);
+    EXPECT_EQ(t.code, 6);
+    EXPECT_EQ(t.body, Concat({{0x01, 0x00}, image}));
+
+    Bytes alpha = Pattern(12, 7);
+    CSwfDefineBitsJPEG3 jpeg3(image.data(), 30, alpha.data(), 12);
+    t = ParseOne(jpeg3);
+    EXPECT_EQ(t.code, 35);
+    // id 2, alpha offset 30 + 6 = 36, then the framed JPEG and the alpha data.
+    EXPECT_EQ(t.body, Concat({{0x02, 0x00, 36, 0, 0, 0}, kEoiSoi, image, kEoi, alpha}));
+}
+
+// ---- DefineBitsLossless ----------------------------------------------------------------------
+
+TEST(SwfLossless, TwoByTwo32BitPixels) {
+    CSwfMovie movie;
+    Bytes pixels = Pattern(16, 8);
+    CSwfDefineBitsLossless tag(5, 2, 2, 0, nullptr, pixels.data());
+    ASSERT_FALSE(tag.HasFailed());
+    swfread::Tag t = ParseOne(tag);
+    EXPECT_EQ(t.code, 20);
+    // id, format, width, height: 7 bytes, no colour-table byte; then a zlib stream.
+    ASSERT_GT(t.body.size(), 9u);
+    EXPECT_EQ(Bytes(t.body.begin(), t.body.begin() + 7), (Bytes{1, 0, 5, 2, 0, 2, 0}));
+    EXPECT_EQ(t.body[7] & 0x0F, 8); // zlib: deflate method
+    EXPECT_EQ(((t.body[7] << 8) | t.body[8]) % 31, 0);
+    swfread::LosslessBitmap bitmap = ParseLossless(tag);
+    EXPECT_EQ(bitmap.pixels, pixels);
+    EXPECT_EQ(bitmap.zlibData.size(), tag.CompressedLength());
+}
+
+TEST(SwfLossless, ColourMappedWithFullTable) {
+    Bytes table = Pattern(256 * 3, 9);
+    Bytes pixels = Pattern(8, 10); // 3 x 2 pixels, rows padded to 4 bytes
+    CSwfDefineBitsLossless tag(3, 3, 2, 256, table.data(), pixels.data());
+    swfread::Tag t = ParseOne(tag);
+    EXPECT_EQ(t.body[7], 255); // 256 colours are written as 255
+    swfread::LosslessBitmap bitmap = ParseLossless(tag);
+    EXPECT_EQ(bitmap.colourTableSize, 256u);
+    EXPECT_EQ(bitmap.colourTable, table);
+    EXPECT_EQ(bitmap.pixels, pixels);
+
+    // The alpha form: tag 36 and four bytes per table entry.
+    Bytes rgbaTable = Pattern(2 * 4, 11);
+    CSwfDefineBitsLossless2 alpha(3, 3, 2, 2, rgbaTable.data(), pixels.data());
+    t = ParseOne(alpha);
+    EXPECT_EQ(t.code, 36);
+    EXPECT_EQ(t.body[7], 1);
+    bitmap = ParseLossless(alpha);
+    EXPECT_TRUE(bitmap.hasAlpha);
+    EXPECT_EQ(bitmap.colourTable, rgbaTable);
+}
+
+TEST(SwfLossless, FifteenBitRowsArePadded) {
+    Bytes pixels = Pattern(3 * 8, 12); // 3 x 3 pixels of 2 bytes: rows of 6 padded to 8
+    CSwfDefineBitsLossless tag(4, 3, 3, 0, nullptr, pixels.data());
+    swfread::LosslessBitmap bitmap = ParseLossless(tag);
+    EXPECT_EQ(bitmap.format, 4);
+    EXPECT_EQ(bitmap.pixels, pixels);
+}
+
+TEST(SwfLossless, UnbuildableBitmapsFailAndWriteNothing) {
+    CSwfMovie movie;
+    Bytes pixel(4, 0);
+    auto* tooWide = new CSwfDefineBitsLossless(5, 70000, 1, 0, nullptr, pixel.data());
+    EXPECT_TRUE(tooWide->HasFailed());
+    EXPECT_NE(std::string(tooWide->FailureText()).find("65535"), std::string::npos);
+    EXPECT_TRUE(TagBytes(*tooWide).empty());
+    CSwfDefineBitsLossless2 tooHigh(5, 1, 65536, 0, nullptr, pixel.data());
+    EXPECT_TRUE(tooHigh.HasFailed());
+    CSwfDefineBitsLossless noTable(3, 1, 1, 0, nullptr, pixel.data());
+    EXPECT_TRUE(noTable.HasFailed());
+    CSwfDefineBitsLossless badFormat(6, 1, 1, 0, nullptr, pixel.data());
+    EXPECT_TRUE(badFormat.HasFailed());
+    CSwfDefineBitsLossless largest(5, 65535, 0, 0, nullptr, pixel.data());
+    EXPECT_FALSE(largest.HasFailed());
+
+    // The movie refuses to write a file holding a failed tag and says why.
+    movie.AddTag(tooWide);
+    EXPECT_EQ(movie.FailureText(), tooWide->FailureText());
+    TempDir dir;
+    EXPECT_EQ(movie.WriteFile(dir.File("m.swf").c_str(), 2000, 2000, 12), 0);
+}
+
+// ---- A whole movie, decoded by FFmpeg ----------------------------------------------------------
+
+struct Picture {
+    int width = 0, height = 0;
+    Bytes rgb;
+};
+
+Picture SmoothPicture(int width, int height) {
+    Picture p{width, height, Bytes(static_cast<size_t>(width) * height * 3)};
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            uint8_t* px = &p.rgb[(static_cast<size_t>(y) * width + x) * 3];
+            px[0] = static_cast<uint8_t>(x * 255 / (width - 1));
+            px[1] = static_cast<uint8_t>(y * 255 / (height - 1));
+            px[2] = static_cast<uint8_t>(128 + (x - y) / 2);
+        }
+    }
+    return p;
+}
+
+Bytes CompressJpeg(const Picture& p) {
+    tjhandle handle = tjInitCompress();
+    unsigned char* jpeg = nullptr;
+    unsigned long size = 0;
+    int rc = tjCompress2(handle, p.rgb.data(), p.width, 0, p.height, TJPF_RGB, &jpeg, &size,
+                         TJSAMP_444, 95, 0);
+    Bytes out;
+    if (rc == 0) {
+        out.assign(jpeg, jpeg + size);
+    }
+    tjFree(jpeg);
+    tjDestroy(handle);
+    return out;
+}
+
+// Index of the first stream FFmpeg decodes with the given codec, or -1.
+int StreamIndex(const std::string& movie, const std::string& codec) {
+    testutil::CommandResult probe =
+        testutil::RunCommand("ffprobe -v error -show_entries stream=index,codec_name -of csv=p=0 " +
+                             testutil::ShellQuote(movie));
+    std::istringstream lines(probe.output);
+    std::string line;
+    while (std::getline(lines, line)) {
+        size_t comma = line.find(',');
+        if (comma != std::string::npos && line.substr(comma + 1) == codec) {
+            return std::stoi(line.substr(0, comma));
+        }
+    }
+    return -1;
+}
+
+Bytes DecodeStream(const std::string& movie, int index, const std::string& out) {
+    std::string command = "ffmpeg -v error -y -i " + testutil::ShellQuote(movie) +
+                          " -map 0:" + std::to_string(index) +
+                          " -frames:v 1 -f rawvideo -pix_fmt rgb24 " + testutil::ShellQuote(out);
+    EXPECT_EQ(testutil::RunCommand(command).exitCode, 0) << command;
+    return testutil::ReadFileBytes(out);
+}
+
+// FFmpeg's SWF demuxer turns DefineBitsJPEG2 tags into packets of an MJPEG stream and
+// DefineBitsLossless tags into packets of a raw video stream (0RGB for format 5), each stream
+// created when its first tag is met. Shapes, placements and frames are ignored, so the
+// timeline is checked with the reader instead.
+TEST(SwfBitmapDecoding, FfmpegDecodesBothBitmaps) {
+    if (!testutil::HaveTool("ffmpeg") || !testutil::HaveTool("ffprobe")) {
+        GTEST_SKIP() << "ffmpeg is not installed";
+    }
+    TempDir dir;
+    ASSERT_TRUE(dir.Ok());
+
+    Picture photo = SmoothPicture(64, 48);
+    Bytes jpeg = CompressJpeg(photo);
+    ASSERT_FALSE(jpeg.empty());
+    // An odd size, with the reserved first byte of each pixel set to show that it is ignored.
+    const int lw = 37, lh = 23;
+    Bytes argb(static_cast<size_t>(lw) * lh * 4), expectedLossless;
+    Bytes noise = Pattern(argb.size(), 13);
+    for (size_t i = 0; i < argb.size(); i += 4) {
+        argb[i] = 0xFF;
+        for (int c = 1; c < 4; ++c) {
+            argb[i + c] = noise[i + c];
+            expectedLossless.push_back(noise[i + c]);
+        }
+    }
+
+    std::string path = dir.File("movie.swf");
+    {
+        CSwfMovie movie;
+        movie.AddTag(new CSwfSetBackgroundColor(new CSwfRGBA(0x00FFFFFFu)));
+        auto* jpegTag = new CSwfDefineBitsJPEG2(jpeg.data(), static_cast<uint32_t>(jpeg.size()));
+        movie.AddTag(jpegTag);
+        auto* losslessTag = new CSwfDefineBitsLossless(5, lw, lh, 0, nullptr, argb.data());
+        movie.AddTag(losslessTag);
+        auto* shape = new CSwfDefineShape(new CSwfRect(0, 0, 64 * 20, 48 * 20));
+        shape->AddFillStyle(new CSwfBitmapFill(
+            false, jpegTag->GetId(), new CSwfMatrix(true, 20 << 16, 20 << 16, false, 0, 0, 0, 0)));
+        shape->EndStyles();
+        shape->AddRecord(new CSwfStyleChangeRecord(false, true, true, false, true, 0, 0, 0, 1, 0,
+                                                   nullptr, nullptr));
+        shape->AddRecord(new CSwfStraightEdgeRecord(64 * 20, 0));
+        shape->AddRecord(new CSwfStraightEdgeRecord(0, 48 * 20));
+        shape->AddRecord(new CSwfStraightEdgeRecord(-64 * 20, 0));
+        shape->AddRecord(new CSwfStraightEdgeRecord(0, -48 * 20));
+        shape->AddRecord(new CSwfEndShapeRecord());
+        uint16_t shapeId = shape->GetId();
+        movie.AddTag(shape);
+        auto* sprite = new CSwfDefineSprite();
+        sprite->AddTag(new CSwfPlaceObject2(false, false, true, false, 1, shapeId, nullptr, nullptr,
+                                            0, nullptr, 0));
+        sprite->AddTag(new CSwfShowFrame());
+        uint16_t spriteId = sprite->GetId();
+        movie.AddTag(sprite);
+        movie.AddTag(new CSwfPlaceObject2(false, false, true, false, 1, spriteId,
+                                          new CSwfMatrix(false, 0, 0, false, 0, 0, 0, 0), nullptr,
+                                          0, nullptr, 0));
+        movie.AddTag(new CSwfShowFrame());
+        ASSERT_EQ(movie.WriteFile(path.c_str(), 64 * 20, 48 * 20, 12), 1);
+    }
+
+    // The timeline, as the reader sees it.
+    swfread::Swf swf;
+    std::string error;
+    ASSERT_TRUE(swfread::ParseSwfFile(path, swf, &error)) << error;
+    EXPECT_EQ(swf.header.version, 5);
+    EXPECT_EQ(swf.header.frameCount, 1);
+    std::vector<uint16_t> codes;
+    for (const swfread::Tag& tag : swf.tags) {
+        codes.push_back(tag.code);
+    }
+    EXPECT_EQ(codes, (std::vector<uint16_t>{9, 21, 20, 2, 39, 26, 1, 0}));
+    swfread::Shape shape;
+    ASSERT_TRUE(swfread::ParseDefineShape(swf.tags[3], shape, &error)) << error;
+    EXPECT_EQ(shape.fillStyles[0].bitmapId, 1); // the JPEG's id
+    swfread::Sprite sprite;
+    ASSERT_TRUE(swfread::ParseDefineSprite(swf.tags[4], sprite, &error)) << error;
+    EXPECT_EQ(sprite.frameCount, 1);
+    swfread::PlaceObject2 place;
+    ASSERT_TRUE(swfread::ParsePlaceObject2(sprite.tags[0], place, &error)) << error;
+    EXPECT_EQ(place.characterId, shape.id);
+
+    // The bitmaps, as FFmpeg decodes them.
+    int jpegStream = StreamIndex(path, "mjpeg");
+    int losslessStream = StreamIndex(path, "rawvideo");
+    ASSERT_GE(jpegStream, 0);
+    ASSERT_GE(losslessStream, 0);
+    EXPECT_EQ(DecodeStream(path, losslessStream, dir.File("lossless.rgb")), expectedLossless);
+
+    Bytes decoded = DecodeStream(path, jpegStream, dir.File("jpeg.rgb"));
+    ASSERT_EQ(decoded.size(), photo.rgb.size());
+    long total = 0;
+    int worst = 0;
+    for (size_t i = 0; i < decoded.size(); ++i) {
+        int diff = std::abs(decoded[i] - photo.rgb[i]);
+        total += diff;
+        worst = std::max(worst, diff);
+    }
+    EXPECT_LT(static_cast<double>(total) / decoded.size(), 2.0);
+    EXPECT_LT(worst, 16);
+}
+
+} // namespace
