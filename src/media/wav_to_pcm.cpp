@@ -1,0 +1,744 @@
+#include "media/wav_to_pcm.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/error.h>
+#include <libavutil/mem.h>
+#include <libavutil/opt.h>
+#include <libswresample/swresample.h>
+}
+
+namespace {
+
+const char* const kOpenSourceText =
+    "Error opening file %s\n\nUnable to continue with wave converstion.. audio convert aborted\n";
+const char* const kNoRiffText =
+    "Error No WAVE RIFF block could be found in  file %s\nInvalid wave file\nUnable to continue "
+    "with wave converstion.. audio convert aborted\n";
+const char* const kShortReadText = "format tag read failed";
+const char* const kUnableText = "Unable to continue with wave audio conversion...";
+const char* const kOpenDestinationText =
+    "Error, Unable to Open Destination file for writing %s\n Make sure the disk is not write "
+    "protected and the file is not in use\nUnable to continue with wave audio conversion...";
+const char* const kWriteDestinationText =
+    "Error, Unable to write to Destination file %s\n Make sure the disk is not write protected "
+    "and the file is not in use\nUnable to continue with wave audio conversion...";
+const char* const kCreationText =
+    "Error, wave format Creation error %s\n Make sure the disk is not write protected and the "
+    "file is not in use\nUnable to continue with wave audio conversion...";
+
+// The step names under which a failure is reported, after the Audio Compression Manager calls
+// whose role each FFmpeg step takes: opening the demuxer, decoder and resampler; preparing the
+// output; converting the data.
+const char* const kStreamOpen = "acmStreamOpen";
+const char* const kStreamConvert = "acmStreamConvert";
+
+// Audio Compression Manager result codes, each with the text shown after the step's name.
+enum AcmResult {
+    kAcmOk = 0,
+    kInvalHandle = 5,
+    kNoMem = 7,
+    kInvalFlag = 10,
+    kInvalParam = 11,
+    kNotPossible = 512,
+    kBusy = 513,
+    kUnprepared = 514,
+};
+
+const char* AcmResultText(AcmResult code) {
+    switch (code) {
+    case kUnprepared:
+        return "Audio Compression Manager Error, ACMERR_UNPREPARED, Please install latest version "
+               "of Windows Media Player";
+    case kBusy:
+        return "Audio Compression Manager Error, ACMERR_BUSY, Please install latest version of "
+               "Windows Media Player";
+    case kNotPossible:
+        return "Audio Compression Manager Error, ACMERR_NOTPOSSIBLE, Please install latest "
+               "version of Windows Media Player";
+    case kInvalFlag:
+        return "Audio Compression Manager Error, MMSYSERR_INVALFLAG, Please install latest "
+               "version of Windows Media Player";
+    case kInvalHandle:
+        return "Audio Compression Manager Error, MMSYSERR_INVALHANDLE, Please install latest "
+               "version of Windows Media Player";
+    case kInvalParam:
+        return "Audio Compression Manager Error, MMSYSERR_INVALPARAM, Please install latest "
+               "version of Windows Media Player";
+    case kNoMem:
+        return "Audio Compression Manager Error, MMSYSERR_NOMEM, Please install latest version "
+               "of Windows Media Player";
+    case kAcmOk:
+        break;
+    }
+    return "";
+}
+
+// The FFmpeg failure that corresponds to each code: out of memory, parameters FFmpeg refuses,
+// and everything else (no decoder, unsupported or undecodable data) as "not possible".
+AcmResult AcmResultFor(int averror) {
+    if (averror == AVERROR(ENOMEM)) {
+        return kNoMem;
+    }
+    if (averror == AVERROR(EINVAL)) {
+        return kInvalParam;
+    }
+    return kNotPossible;
+}
+
+std::string WithPath(const char* text, const std::string& path) {
+    std::string result = text;
+    size_t at = result.find("%s");
+    if (at != std::string::npos) {
+        result.replace(at, 2, path);
+    }
+    return result;
+}
+
+uint16_t GetU16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
+uint32_t GetU32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+void PutU16(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+void PutU32(uint8_t* p, uint32_t v) {
+    PutU16(p, v);
+    PutU16(p + 2, v >> 16);
+}
+void PutId(uint8_t* p, const char* id) {
+    std::memcpy(p, id, 4);
+}
+
+// Fields of a "fmt " chunk; missing trailing fields read as 0.
+WaveFormat ParseFormat(const std::vector<uint8_t>& chunk) {
+    uint8_t bytes[18] = {};
+    std::memcpy(bytes, chunk.data(), std::min(chunk.size(), sizeof bytes));
+    WaveFormat f;
+    f.formatTag = GetU16(bytes);
+    f.channels = GetU16(bytes + 2);
+    f.samplesPerSec = GetU32(bytes + 4);
+    f.avgBytesPerSec = GetU32(bytes + 8);
+    f.blockAlign = GetU16(bytes + 12);
+    f.bitsPerSample = GetU16(bytes + 14);
+    f.extraSize = GetU16(bytes + 16);
+    return f;
+}
+
+struct FileCloser {
+    void operator()(FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<FILE, FileCloser>;
+
+struct FormatCloser {
+    void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
+};
+struct CodecFreer {
+    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+};
+struct SwrFreer {
+    void operator()(SwrContext* c) const { swr_free(&c); }
+};
+struct FrameFreer {
+    void operator()(AVFrame* f) const { av_frame_free(&f); }
+};
+struct PacketFreer {
+    void operator()(AVPacket* p) const { av_packet_free(&p); }
+};
+struct IoFreer {
+    void operator()(AVIOContext* io) const {
+        av_freep(&io->buffer);
+        avio_context_free(&io);
+    }
+};
+
+// The validated "fmt " and "data" chunks served to libavformat as a well-formed WAV file
+// held in memory, so the demuxer sees exactly the chunks that were read and checked.
+class MemoryWave {
+public:
+    MemoryWave(const std::vector<uint8_t>& format, const std::vector<uint8_t>& data) : data(data) {
+        const uint32_t formatPad = format.size() & 1;
+        header.resize(20 + format.size() + formatPad + 8);
+        uint8_t* p = header.data();
+        const uint64_t riffSize = 4 + 8 + format.size() + formatPad + 8 + data.size();
+        PutId(p, "RIFF");
+        PutU32(p + 4, static_cast<uint32_t>(std::min<uint64_t>(riffSize, 0xFFFFFFFFu)));
+        PutId(p + 8, "WAVE");
+        PutId(p + 12, "fmt ");
+        PutU32(p + 16, static_cast<uint32_t>(format.size()));
+        std::copy(format.begin(), format.end(), header.begin() + 20);
+        p = header.data() + header.size() - 8;
+        PutId(p, "data");
+        PutU32(p + 4, static_cast<uint32_t>(data.size()));
+    }
+
+    static int Read(void* opaque, uint8_t* buffer, int size) {
+        auto* self = static_cast<MemoryWave*>(opaque);
+        const int64_t total = self->Size();
+        if (self->position >= total) {
+            return AVERROR_EOF;
+        }
+        const int count = static_cast<int>(std::min<int64_t>(size, total - self->position));
+        for (int done = 0; done < count;) {
+            const int64_t at = self->position;
+            const auto headerSize = static_cast<int64_t>(self->header.size());
+            const uint8_t* from =
+                at < headerSize ? self->header.data() + at : self->data.data() + (at - headerSize);
+            const int64_t left = at < headerSize ? headerSize - at : total - at;
+            const int n = static_cast<int>(std::min<int64_t>(count - done, left));
+            std::memcpy(buffer + done, from, static_cast<size_t>(n));
+            done += n;
+            self->position += n;
+        }
+        return count;
+    }
+
+    static int64_t Seek(void* opaque, int64_t offset, int whence) {
+        auto* self = static_cast<MemoryWave*>(opaque);
+        const int64_t total = self->Size();
+        switch (whence & ~AVSEEK_FORCE) {
+        case AVSEEK_SIZE:
+            return total;
+        case SEEK_SET:
+            break;
+        case SEEK_CUR:
+            offset += self->position;
+            break;
+        case SEEK_END:
+            offset += total;
+            break;
+        default:
+            return AVERROR(EINVAL);
+        }
+        if (offset < 0 || offset > total) {
+            return AVERROR(EINVAL);
+        }
+        self->position = offset;
+        return offset;
+    }
+
+private:
+    int64_t Size() const { return static_cast<int64_t>(header.size() + data.size()); }
+
+    std::vector<uint8_t> header;
+    const std::vector<uint8_t>& data;
+    int64_t position = 0;
+};
+
+// The destination file, written as it is produced: the 44-byte header with its lengths filled
+// in at the end. Any failure, or destruction before Finish succeeded, removes the file.
+class DestinationFile {
+public:
+    explicit DestinationFile(const std::string& path) : path(path) {}
+    ~DestinationFile() {
+        if (file) {
+            file.reset();
+            std::remove(path.c_str());
+        }
+    }
+
+    // Returns the message text of a failure, or nullptr.
+    const char* Open(const WaveFormat& format) {
+        file.reset(std::fopen(path.c_str(), "wb"));
+        if (!file) {
+            return kOpenDestinationText;
+        }
+        uint8_t header[kHeaderSize];
+        PutId(header, "RIFF");
+        PutU32(header + 4, 0);
+        PutId(header + 8, "WAVE");
+        PutId(header + 12, "fmt ");
+        PutU32(header + 16, 16);
+        PutU16(header + 20, format.formatTag);
+        PutU16(header + 22, format.channels);
+        PutU32(header + 24, format.samplesPerSec);
+        PutU32(header + 28, format.avgBytesPerSec);
+        PutU16(header + 32, format.blockAlign);
+        PutU16(header + 34, format.bitsPerSample);
+        PutId(header + 36, "data");
+        PutU32(header + 40, 0);
+        if (std::fwrite(header, 1, kHeaderSize, file.get()) != kHeaderSize) {
+            return kWriteDestinationText;
+        }
+        return nullptr;
+    }
+
+    // Appends samples; false when they could not be written or the RIFF lengths would overflow.
+    bool Append(const uint8_t* bytes, size_t count) {
+        if (count > kMaxDataLength - dataLength) {
+            return false;
+        }
+        dataLength += static_cast<uint32_t>(count);
+        return std::fwrite(bytes, 1, count, file.get()) == count;
+    }
+
+    bool Finish() {
+        uint8_t length[4];
+        PutU32(length, kHeaderSize - 8 + dataLength);
+        bool ok =
+            std::fseek(file.get(), 4, SEEK_SET) == 0 && std::fwrite(length, 1, 4, file.get()) == 4;
+        PutU32(length, dataLength);
+        ok = ok && std::fseek(file.get(), 40, SEEK_SET) == 0 &&
+             std::fwrite(length, 1, 4, file.get()) == 4;
+        ok = std::fclose(file.release()) == 0 && ok;
+        if (!ok) {
+            std::remove(path.c_str());
+        }
+        return ok;
+    }
+
+    uint32_t DataLength() const { return dataLength; }
+
+private:
+    static constexpr size_t kHeaderSize = 44;
+    static constexpr uint32_t kMaxDataLength = 0xFFFFFFFFu - (kHeaderSize - 8);
+
+    std::string path;
+    FilePtr file;
+    uint32_t dataLength = 0;
+};
+
+// Decodes the one audio stream of an opened input and converts it to interleaved 16-bit
+// samples in the target layout and rate. A failure's step name and code are kept for the
+// report.
+class AudioDecoder {
+public:
+    const char* failedStep = kStreamOpen;
+    AcmResult failure = kAcmOk;
+
+    AudioDecoder() = default;
+    AudioDecoder(const AudioDecoder&) = delete;
+    AudioDecoder& operator=(const AudioDecoder&) = delete;
+    ~AudioDecoder() {
+        resampler.reset();
+        av_channel_layout_uninit(&inLayout);
+        av_channel_layout_uninit(&outLayout);
+    }
+
+    // Finds the audio stream of an opened input and opens its decoder.
+    bool Open(AVFormatContext* input) {
+        format = input;
+        // Failing to probe further is not fatal: the header's parameters usually suffice.
+        (void)avformat_find_stream_info(format, nullptr);
+        const AVCodec* codec = nullptr;
+        streamIndex = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
+        if (streamIndex < 0 || !codec) {
+            return Fail(kStreamOpen, streamIndex < 0 ? streamIndex : AVERROR_DECODER_NOT_FOUND);
+        }
+        decoder.reset(avcodec_alloc_context3(codec));
+        frame.reset(av_frame_alloc());
+        packet.reset(av_packet_alloc());
+        if (!decoder || !frame || !packet) {
+            return Fail(kStreamOpen, AVERROR(ENOMEM));
+        }
+        const AVCodecParameters* parameters = format->streams[streamIndex]->codecpar;
+        int err = avcodec_parameters_to_context(decoder.get(), parameters);
+        if (err >= 0) {
+            err = avcodec_open2(decoder.get(), codec, nullptr);
+        }
+        if (err < 0) {
+            return Fail(kStreamOpen, err);
+        }
+        if (Channels() <= 0 || Rate() <= 0) {
+            return Fail(kStreamOpen, AVERROR(EINVAL));
+        }
+        return true;
+    }
+
+    int Channels() const { return decoder->ch_layout.nb_channels; }
+    int Rate() const { return decoder->sample_rate; }
+
+    void SetOutput(const WaveFormat& target) {
+        outRate = static_cast<int>(target.samplesPerSec);
+        av_channel_layout_uninit(&outLayout);
+        av_channel_layout_default(&outLayout, target.channels);
+    }
+
+    // Decodes everything, handing each block of converted bytes to sink. Packets the decoder
+    // rejects are skipped; only a stream of which nothing at all decodes fails. Returns false
+    // at the first failure (sink failures included: failedStep is then null).
+    template <typename Sink> bool Run(Sink&& sink) {
+        while (av_read_frame(format, packet.get()) >= 0) {
+            bool ok = true;
+            if (packet->stream_index == streamIndex) {
+                ok = Decode(packet.get(), sink);
+            }
+            av_packet_unref(packet.get());
+            if (!ok) {
+                return false;
+            }
+        }
+        if (!Decode(nullptr, sink) || !Drain(sink)) {
+            return false;
+        }
+        if (producedAny || decodeErrors == 0) {
+            return true;
+        }
+        return Fail(kStreamConvert, AVERROR_INVALIDDATA);
+    }
+
+private:
+    bool Fail(const char* step, int averror) {
+        failedStep = step;
+        failure = AcmResultFor(averror);
+        return false;
+    }
+
+    template <typename Sink> bool Decode(const AVPacket* input, Sink& sink) {
+        if (avcodec_send_packet(decoder.get(), input) < 0) {
+            ++decodeErrors;
+            return true;
+        }
+        for (;;) {
+            const int err = avcodec_receive_frame(decoder.get(), frame.get());
+            if (err == AVERROR(EAGAIN) || err == AVERROR_EOF) {
+                return true;
+            }
+            if (err < 0) {
+                ++decodeErrors;
+                return true;
+            }
+            const bool ok = Resample(frame.get(), sink);
+            av_frame_unref(frame.get());
+            if (!ok) {
+                return false;
+            }
+        }
+    }
+
+    // (Re)configures the resampler for the frame's format; a resampler for an earlier format
+    // is drained first.
+    template <typename Sink> bool Configure(const AVFrame* in, Sink& sink) {
+        AVChannelLayout layout{};
+        if (in->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || in->ch_layout.nb_channels == 0) {
+            av_channel_layout_default(&layout, in->ch_layout.nb_channels > 0
+                                                   ? in->ch_layout.nb_channels
+                                                   : decoder->ch_layout.nb_channels);
+        } else if (av_channel_layout_copy(&layout, &in->ch_layout) < 0) {
+            return Fail(kStreamOpen, AVERROR(ENOMEM));
+        }
+        const int rate = in->sample_rate > 0 ? in->sample_rate : decoder->sample_rate;
+        const bool same = resampler && in->format == inFormat && rate == inRate &&
+                          av_channel_layout_compare(&layout, &inLayout) == 0;
+        if (same) {
+            av_channel_layout_uninit(&layout);
+            return true;
+        }
+        if (resampler && !Drain(sink)) {
+            av_channel_layout_uninit(&layout);
+            return false;
+        }
+        resampler.reset();
+        av_channel_layout_uninit(&inLayout);
+        inLayout = layout;
+        inFormat = in->format;
+        inRate = rate;
+        if (inLayout.nb_channels <= 0 || inRate <= 0) {
+            return Fail(kStreamOpen, AVERROR(EINVAL));
+        }
+        SwrContext* swr = nullptr;
+        int err = swr_alloc_set_opts2(&swr, &outLayout, AV_SAMPLE_FMT_S16, outRate, &inLayout,
+                                      static_cast<AVSampleFormat>(inFormat), inRate, 0, nullptr);
+        resampler.reset(swr);
+        if (err >= 0) {
+            err = swr_init(resampler.get());
+        }
+        return err >= 0 || Fail(kStreamOpen, err);
+    }
+
+    template <typename Sink> bool Resample(const AVFrame* in, Sink& sink) {
+        if (!Configure(in, sink)) {
+            return false;
+        }
+        return Convert(const_cast<const uint8_t**>(in->extended_data), in->nb_samples, sink);
+    }
+
+    template <typename Sink> bool Drain(Sink& sink) {
+        return !resampler || Convert(nullptr, 0, sink);
+    }
+
+    // Converts the given input (none: flush the resampler's delay) and hands the result on.
+    template <typename Sink> bool Convert(const uint8_t** in, int count, Sink& sink) {
+        for (;;) {
+            const int room = swr_get_out_samples(resampler.get(), count) + 32;
+            const int bytesPerFrame = outLayout.nb_channels * 2;
+            if (room <= 0 || static_cast<size_t>(room) * bytesPerFrame > buffer.max_size()) {
+                return Fail(kStreamConvert, AVERROR(ENOMEM));
+            }
+            buffer.resize(static_cast<size_t>(room) * bytesPerFrame);
+            uint8_t* out = buffer.data();
+            const int made = swr_convert(resampler.get(), &out, room, in, count);
+            if (made < 0) {
+                return Fail(kStreamConvert, made);
+            }
+            if (made > 0) {
+                producedAny = true;
+                if (!sink(buffer.data(), static_cast<size_t>(made) * bytesPerFrame)) {
+                    failedStep = nullptr;
+                    return false;
+                }
+            }
+            // Input is consumed in one call; a flush repeats until the delay is empty.
+            if (in || made == 0) {
+                return true;
+            }
+        }
+    }
+
+    AVFormatContext* format = nullptr;
+    int streamIndex = -1;
+    std::unique_ptr<AVCodecContext, CodecFreer> decoder;
+    std::unique_ptr<SwrContext, SwrFreer> resampler;
+    std::unique_ptr<AVFrame, FrameFreer> frame;
+    std::unique_ptr<AVPacket, PacketFreer> packet;
+    AVChannelLayout inLayout{};
+    AVChannelLayout outLayout{};
+    int inFormat = -1;
+    int inRate = 0;
+    int outRate = 0;
+    std::vector<uint8_t> buffer;
+    long decodeErrors = 0;
+    bool producedAny = false;
+};
+
+// A plain file name could be taken for a protocol ("name:rest"); the file protocol is explicit.
+std::string FfmpegFileUrl(const std::string& path) {
+    return "file:" + path;
+}
+
+// True when libavformat recognises the file as an MPEG audio (MP3) stream.
+bool IsMp3File(const std::string& path) {
+    AVFormatContext* probe = nullptr;
+    if (avformat_open_input(&probe, FfmpegFileUrl(path).c_str(), nullptr, nullptr) < 0) {
+        return false;
+    }
+    const bool mp3 = std::strcmp(probe->iformat->name, "mp3") == 0;
+    avformat_close_input(&probe);
+    return mp3;
+}
+
+} // namespace
+
+std::string PcmCopyPath(const std::string& tempDirectory, const std::string& sourcePath) {
+    return tempDirectory + "kestrova_pcm_" + std::filesystem::path(sourcePath).stem().string() +
+           ".wav";
+}
+
+uint32_t SwfPlaybackRate(uint32_t samplesPerSec) {
+    for (uint32_t rate : {5512u, 11025u, 22050u}) {
+        if (samplesPerSec <= rate) {
+            return rate;
+        }
+    }
+    return 44100;
+}
+
+WavToPcmConverter::WavToPcmConverter(const std::string& sourcePath,
+                                     const std::string& destinationPath, IMessageSink* messages)
+    : destinationPath(destinationPath), sourcePath(sourcePath), messages(messages) {}
+
+void WavToPcmConverter::Show(const std::string& text) {
+    if (messages) {
+        messages->ShowMessage(text, "");
+    }
+}
+
+void WavToPcmConverter::FreeBuffers() {
+    std::vector<uint8_t>().swap(sourceFormat);
+    std::vector<uint8_t>().swap(sourceData);
+}
+
+int WavToPcmConverter::Convert(bool stereoToMono) {
+    converted = false;
+    destinationLength = 0;
+    int result = 0;
+    switch (ReadSource()) {
+    case Source::Failed:
+    case Source::NoFormat:
+        break;
+    case Source::Mp3:
+        result = ConvertWithFfmpeg(true, stereoToMono);
+        break;
+    case Source::Wave:
+        result = NeedsNoConversion(stereoToMono) ? 1 : ConvertWithFfmpeg(false, stereoToMono);
+        break;
+    }
+    FreeBuffers();
+    return result;
+}
+
+bool WavToPcmConverter::NeedsNoConversion(bool stereoToMono) const {
+    const WaveFormat f = ParseFormat(sourceFormat);
+    return f.formatTag == 1 && f.bitsPerSample == 16 && f.channels >= 1 &&
+           f.channels <= (stereoToMono ? 1 : 2) &&
+           SwfPlaybackRate(f.samplesPerSec) == f.samplesPerSec;
+}
+
+void WavToPcmConverter::SetTargetFormat(uint16_t sourceChannels, uint32_t sourceRate,
+                                        bool stereoToMono) {
+    // SWF sound is mono or stereo, so more channels are mixed down to two.
+    targetFormat = WaveFormat{};
+    targetFormat.formatTag = 1;
+    targetFormat.channels = stereoToMono ? 1 : std::min<uint16_t>(sourceChannels, 2);
+    targetFormat.samplesPerSec = SwfPlaybackRate(sourceRate);
+    targetFormat.bitsPerSample = 16;
+    targetFormat.blockAlign = static_cast<uint16_t>(targetFormat.channels * 16 / 8);
+    targetFormat.avgBytesPerSec = targetFormat.samplesPerSec * targetFormat.blockAlign;
+}
+
+WavToPcmConverter::Source WavToPcmConverter::ReadSource() {
+    FilePtr file(std::fopen(sourcePath.c_str(), "rb"));
+    if (!file) {
+        Show(WithPath(kOpenSourceText, sourcePath));
+        return Source::Failed;
+    }
+    // Find the RIFF chunk of form WAVE among the top-level chunks.
+    for (;;) {
+        uint8_t head[12];
+        if (std::fread(head, 1, sizeof head, file.get()) != sizeof head) {
+            break;
+        }
+        if (std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WAVE", 4) == 0) {
+            const int read = ReadChunks(file.get(), GetU32(head + 4));
+            if (read < 0) {
+                return Source::Failed;
+            }
+            return read == 0 ? Source::NoFormat : Source::Wave;
+        }
+        const uint32_t size = GetU32(head + 4);
+        if (std::fseek(file.get(), static_cast<long>(size) + (size & 1) - 4, SEEK_CUR) != 0) {
+            break;
+        }
+    }
+    file.reset();
+    if (IsMp3File(sourcePath)) {
+        return Source::Mp3;
+    }
+    Show(WithPath(kNoRiffText, sourcePath));
+    return Source::Failed;
+}
+
+// Walks the sub-chunks of the RIFF chunk whose header was just read, keeping the last "fmt "
+// and "data" chunks. Returns 1 when a "fmt " chunk was found, 0 when none was, -1 on a
+// short read (reported). A missing "data" chunk leaves the data empty.
+int WavToPcmConverter::ReadChunks(FILE* file, uint32_t riffSize) {
+    const long start = std::ftell(file);
+    const long end = std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
+    if (start < 0 || end < 0) {
+        Show(kShortReadText);
+        return -1;
+    }
+    const auto fileEnd = static_cast<uint64_t>(end);
+    // The RIFF size counts from the form type on.
+    const uint64_t riffEnd = static_cast<uint64_t>(start) - 4 + riffSize;
+    uint64_t position = static_cast<uint64_t>(start);
+    bool haveFormat = false;
+    while (position + 8 <= std::min(riffEnd, fileEnd)) {
+        uint8_t head[8];
+        if (std::fseek(file, static_cast<long>(position), SEEK_SET) != 0 ||
+            std::fread(head, 1, sizeof head, file) != sizeof head) {
+            break;
+        }
+        const uint32_t size = GetU32(head + 4);
+        const uint64_t body = position + 8;
+        const bool isFormat = std::memcmp(head, "fmt ", 4) == 0;
+        if (isFormat || std::memcmp(head, "data", 4) == 0) {
+            std::vector<uint8_t>& target = isFormat ? sourceFormat : sourceData;
+            // A chunk longer than the rest of the file is a short read; checked before
+            // allocating so absurd sizes cost nothing.
+            if (size > fileEnd - body) {
+                Show(kShortReadText);
+                return -1;
+            }
+            target.assign(size, 0);
+            if (std::fread(target.data(), 1, size, file) != size) {
+                Show(kShortReadText);
+                return -1;
+            }
+            haveFormat = haveFormat || isFormat;
+        }
+        position = body + size + (size & 1);
+    }
+    return haveFormat ? 1 : 0;
+}
+
+int WavToPcmConverter::ConvertWithFfmpeg(bool mp3, bool stereoToMono) {
+    auto report = [this](const char* step, AcmResult code) {
+        Show(std::string(step) + AcmResultText(code));
+        Show(kUnableText);
+        return 0;
+    };
+
+    std::unique_ptr<MemoryWave> memory;
+    std::unique_ptr<AVIOContext, IoFreer> io;
+    std::unique_ptr<AVFormatContext, FormatCloser> input;
+    AVFormatContext* opened = nullptr;
+    int err = 0;
+    if (mp3) {
+        err = avformat_open_input(&opened, FfmpegFileUrl(sourcePath).c_str(), nullptr, nullptr);
+    } else {
+        const WaveFormat source = ParseFormat(sourceFormat);
+        if (sourceFormat.size() < 14 || source.channels == 0 || source.samplesPerSec == 0) {
+            return report(kStreamOpen, kInvalParam);
+        }
+        memory = std::make_unique<MemoryWave>(sourceFormat, sourceData);
+        constexpr int kIoBufferSize = 65536;
+        auto* ioBuffer = static_cast<uint8_t*>(av_malloc(kIoBufferSize));
+        if (ioBuffer) {
+            io.reset(avio_alloc_context(ioBuffer, kIoBufferSize, 0, memory.get(), &MemoryWave::Read,
+                                        nullptr, &MemoryWave::Seek));
+            if (!io) {
+                av_free(ioBuffer);
+            }
+        }
+        opened = io ? avformat_alloc_context() : nullptr;
+        if (!opened) {
+            return report(kStreamOpen, kNoMem);
+        }
+        opened->pb = io.get();
+        err = avformat_open_input(&opened, nullptr, av_find_input_format("wav"), nullptr);
+    }
+    if (err < 0) {
+        return report(kStreamOpen, AcmResultFor(err));
+    }
+    input.reset(opened);
+
+    AudioDecoder decoder;
+    if (!decoder.Open(input.get())) {
+        return report(decoder.failedStep, decoder.failure);
+    }
+    SetTargetFormat(static_cast<uint16_t>(std::min(decoder.Channels(), 0xFFFF)),
+                    static_cast<uint32_t>(decoder.Rate()), stereoToMono);
+    decoder.SetOutput(targetFormat);
+
+    DestinationFile destination(destinationPath);
+    if (const char* failure = destination.Open(targetFormat)) {
+        Show(WithPath(failure, destinationPath));
+        return 0;
+    }
+    const bool decoded = decoder.Run([&destination](const uint8_t* bytes, size_t count) {
+        return destination.Append(bytes, count);
+    });
+    if (!decoded && decoder.failedStep) {
+        return report(decoder.failedStep, decoder.failure);
+    }
+    if (!decoded || !destination.Finish()) {
+        Show(WithPath(kCreationText, destinationPath));
+        return 0;
+    }
+    destinationLength = destination.DataLength();
+    converted = true;
+    return 1;
+}
