@@ -164,4 +164,17 @@ TEST(WavReader, KeepsFormatTagOfCompressedFiles) {
     }
 }
 
+// Every prefix of a file with several chunks fails cleanly, except those that still hold
+// the whole data chunk.
+TEST(WavReader, EveryTruncationFailsCleanly) {
+    Bytes data = Pattern(40);
+    Bytes file = RiffWave({Chunk("LIST", Pattern(9)), FormatChunk(1, 2, 44100, 16),
+                           Chunk("data", data), Chunk("junk", Pattern(5))});
+    size_t dataEnd = file.size() - 13;
+    for (size_t n = 0; n < file.size(); ++n) {
+        CWaveSound wave;
+        EXPECT_EQ(Read(Bytes(file.begin(), file.begin() + n), wave), n >= dataEnd) << n;
+    }
+}
+
 } // namespace
