@@ -300,8 +300,3 @@ int CConvertEngine::AddMp3(ConvertObject& entry, const ConvertOptions&, IConvert
     ShowMessage("Error, sound files cannot be converted yet:\n" + entry.path);
     return 0;
 }
-
-int CConvertEngine::AddMovie(ConvertObject& entry, const ConvertOptions&, IConvertObserver*) {
-    ShowMessage("Error, movie files cannot be converted yet:\n" + entry.path);
-    return 0;
-}

@@ -1,0 +1,94 @@
+// Movie files into movies: the engine's side of taking a movie apart. The decomposer (media
+// layer) reads and decodes the file; the engine lends it its picture store, its picture and
+// sound converters and its frame tags, and the front end its status line and message boxes.
+#include "engine/convert_engine.h"
+
+#include "media/avi_decomposer.h"
+
+namespace {
+
+class CMovieLink final : public IMovieWindow, public IMovieEngine {
+public:
+    CMovieLink(CConvertEngine& engine, const ConvertOptions& opts, IConvertObserver* window)
+        : engine(engine), opts(opts), window(window) {
+        // The one temporary entry of a whole movie, renamed for each frame and sound.
+        temporary.id = -1;
+    }
+
+    void ShowState(const char* text) override { window->ShowState(text); }
+    void ShowMessage(const std::string& text) override {
+        if (engine.Prompt() != nullptr) {
+            engine.Prompt()->ShowMessage(text, "");
+        }
+    }
+    bool AskYesNo(const std::string& text, const std::string& caption) override {
+        return engine.Prompt() != nullptr && engine.Prompt()->AskYesNo(text, caption);
+    }
+
+    bool IsFrameNameUsed(const std::string& path) override {
+        return engine.Images().FindFile(path) != nullptr;
+    }
+    // Frame files are deleted when the store lets go of them: once the movie has been
+    // written, or abandoned on cancel.
+    int MakeFrameFile(const std::string& path) override {
+        return engine.Images().MakeFileEntry(path, true)->id;
+    }
+    uint8_t* MakeFrameBuffer(size_t capacity, int* id) override {
+        StoredImage* e = engine.Images().MakeMemoryEntry(capacity);
+        *id = e->id;
+        return e->data.get();
+    }
+    void SetFrameInfo(int id, int width, int height, int byteCount) override {
+        if (StoredImage* e = engine.Images().Find(id)) {
+            e->width = width;
+            e->height = height;
+            e->dataLength = byteCount;
+        }
+    }
+    void DropFrame(int id) override { engine.Images().Remove(id); }
+    int ToLossless(int id) override { return engine.ToLossless(id); }
+    int AddFrameImage(const std::string& framePath, int id) override {
+        temporary.path = framePath;
+        return engine.AddImage(temporary, opts, FormatAvi, id);
+    }
+    int AddSound(const std::string& wavPath) override {
+        temporary.path = wavPath;
+        int result = engine.AddWave(temporary, opts, window);
+        temporary.path.clear();
+        return result;
+    }
+    void AddShowFrame() override { engine.AddShowFrame(); }
+    void RemoveImage(uint16_t depth) override { engine.RemoveImage(depth); }
+    void FreeImageCharacters() override { engine.FreeImageCharacters(); }
+    bool IsCancelRequested() override { return engine.IsCancelRequested(); }
+
+private:
+    CConvertEngine& engine;
+    const ConvertOptions& opts;
+    IConvertObserver* window;
+    ConvertObject temporary;
+};
+
+} // namespace
+
+int CConvertEngine::AddMovie(ConvertObject& entry, const ConvertOptions& opts,
+                             IConvertObserver* window) {
+    CMovieLink link(*this, opts, window);
+    AviDecomposer decomposer;
+    if (!decomposer.Open(window != nullptr ? &link : nullptr, entry.path, opts.tempDirectory)) {
+        return 0;
+    }
+    // Every movie-kind file takes its frame and sound settings from the ".avi" entry.
+    const int index = opts.FindFormat(FormatAvi);
+    DecomposeSettings settings;
+    if (index >= 0) {
+        const FormatOptions& format = opts.formats[index];
+        settings.soundFlag = format.soundFlag != 0;
+        settings.swfFramesPerImage = format.swfFramesPerImage;
+        settings.quality = format.quality;
+        settings.lossless = format.compression == EncodeLossless;
+        settings.maxRam = opts.performanceMode == PerformanceMaxRam;
+        settings.optimizePlayback = opts.optimizePlayback != 0;
+    }
+    return decomposer.Decompose(&link, index >= 0 ? &settings : nullptr) == 1 ? 1 : 0;
+}

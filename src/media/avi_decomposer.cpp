@@ -1,0 +1,555 @@
+#include "media/avi_decomposer.h"
+
+#include "media/image_codec.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/frame.h>
+#include <libavutil/pixdesc.h>
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
+}
+
+const char* const kAviErrBadFormatText =
+    "The AVI file couldn't be read, indicating a corrupt file or an unrecognized format.";
+const char* const kAviErrMemoryText =
+    "The AVI file could not be opened because of insufficient memory. ";
+const char* const kAviErrFileReadText = "A disk error occurred while reading the AVI file. ";
+const char* const kAviErrFileOpenText = "A disk error occurred while opening the AVI file. ";
+const char* const kAviErrNoCodecText =
+    "Unable to find decomposser drive for this format, Unable to decompse this .avi file\nNo "
+    "Suitable Codec for this format available";
+const char* const kAviErrUnknownText = "An unknown error has occured file initialising the AVI "
+                                       "library, Unable to decompose the .avi file";
+
+namespace {
+
+const char* const kNoVideoDecoderText =
+    "Error, unable to get suitable driver to decode AVI frame, Unable to decompose this .avi file";
+const char* const kFrameFailedText =
+    "Error, unable to get suitable driver to open frame, Unable to decompose this .avi file";
+const char* const kSoundFileFailedText = "Error, out put file could not be opened!";
+const char* const kContinueQuestion = "Error converting frame in AVI Movie, Continue Conversion?";
+const char* const kSoundFileName = "Audio3.wav";
+
+// Streams are looked at up to this index, as many as a movie file can sensibly hold.
+constexpr int kMaxStreams = 1000;
+// Bytes before the samples of the sound file: RIFF header, 16-byte "fmt " chunk, "data" header.
+constexpr long kWavHeaderBytes = 44;
+
+struct CodecDeleter {
+    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+};
+struct FrameDeleter {
+    void operator()(AVFrame* f) const { av_frame_free(&f); }
+};
+struct PacketDeleter {
+    void operator()(AVPacket* p) const { av_packet_free(&p); }
+};
+struct ResamplerDeleter {
+    void operator()(SwrContext* s) const { swr_free(&s); }
+};
+using CodecPtr = std::unique_ptr<AVCodecContext, CodecDeleter>;
+using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
+using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
+using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerDeleter>;
+
+// The last `count` characters of a text (all of it when shorter), as the status texts show
+// the end of a path.
+std::string Tail(const std::string& text, size_t count) {
+    return text.size() > count ? text.substr(text.size() - count) : text;
+}
+
+// A decoder for the stream, opened; nullptr when FFmpeg has none or it will not open.
+// Video decoders decode several frames at once on as many threads as there are cores.
+CodecPtr OpenDecoder(const AVStream* stream, bool frameThreads) {
+    const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
+    if (codec == nullptr) {
+        return nullptr;
+    }
+    CodecPtr context(avcodec_alloc_context3(codec));
+    if (!context || avcodec_parameters_to_context(context.get(), stream->codecpar) < 0) {
+        return nullptr;
+    }
+    context->pkt_timebase = stream->time_base;
+    if (frameThreads) {
+        context->thread_count = 0;
+        context->thread_type = FF_THREAD_FRAME;
+    }
+    if (avcodec_open2(context.get(), codec, nullptr) < 0) {
+        return nullptr;
+    }
+    return context;
+}
+
+void PutLe16(uint8_t* p, uint32_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+void PutLe32(uint8_t* p, uint32_t v) {
+    PutLe16(p, v & 0xFFFF);
+    PutLe16(p + 2, v >> 16);
+}
+
+// The 44 bytes in front of 16-bit PCM samples: RIFF header, 16-byte format record, "data".
+void MakeWavHeader(uint8_t* h, int channels, int rate, uint32_t dataBytes) {
+    const uint32_t blockAlign = static_cast<uint32_t>(channels) * 2;
+    std::memcpy(h, "RIFF", 4);
+    PutLe32(h + 4, static_cast<uint32_t>(kWavHeaderBytes) - 8 + dataBytes);
+    std::memcpy(h + 8, "WAVE", 4);
+    std::memcpy(h + 12, "fmt ", 4);
+    PutLe32(h + 16, 16);
+    PutLe16(h + 20, 1); // PCM
+    PutLe16(h + 22, static_cast<uint32_t>(channels));
+    PutLe32(h + 24, static_cast<uint32_t>(rate));
+    PutLe32(h + 28, static_cast<uint32_t>(rate) * blockAlign);
+    PutLe16(h + 32, blockAlign);
+    PutLe16(h + 34, 16);
+    std::memcpy(h + 36, "data", 4);
+    PutLe32(h + 40, dataBytes);
+}
+
+// Turns decoded sound of any sample format and channel layout into interleaved 16-bit
+// samples at the first frame's rate, mono or stereo, and appends them to a file.
+class SoundWriter {
+public:
+    explicit SoundWriter(FILE* file) : file(file) {}
+
+    bool Write(const AVFrame* frame) {
+        if (!resampler && !Start(frame)) {
+            return false;
+        }
+        return Convert(const_cast<const uint8_t**>(frame->extended_data), frame->nb_samples);
+    }
+    // Drains what the resampler still holds.
+    bool Finish() { return !resampler || Convert(nullptr, 0); }
+
+    int channels = 0;
+    int rate = 0;
+    long long samples = 0; // per channel
+    long long bytes = 0;
+
+private:
+    bool Start(const AVFrame* frame) {
+        AVChannelLayout in{};
+        if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC ||
+            av_channel_layout_copy(&in, &frame->ch_layout) < 0) {
+            av_channel_layout_default(&in, frame->ch_layout.nb_channels);
+        }
+        channels = in.nb_channels >= 2 ? 2 : 1;
+        rate = frame->sample_rate;
+        AVChannelLayout out{};
+        av_channel_layout_default(&out, channels);
+        SwrContext* swr = nullptr;
+        int err = swr_alloc_set_opts2(&swr, &out, AV_SAMPLE_FMT_S16, rate, &in,
+                                      static_cast<AVSampleFormat>(frame->format), rate, 0, nullptr);
+        resampler.reset(swr);
+        av_channel_layout_uninit(&in);
+        av_channel_layout_uninit(&out);
+        return err >= 0 && rate > 0 && swr_init(resampler.get()) >= 0;
+    }
+
+    bool Convert(const uint8_t** in, int count) {
+        const int room = swr_get_out_samples(resampler.get(), count) + 32;
+        buffer.resize(static_cast<size_t>(room) * channels * 2);
+        uint8_t* out = buffer.data();
+        const int made = swr_convert(resampler.get(), &out, room, in, count);
+        if (made < 0) {
+            return false;
+        }
+        const size_t length = static_cast<size_t>(made) * channels * 2;
+        samples += made;
+        bytes += static_cast<long long>(length);
+        return std::fwrite(buffer.data(), 1, length, file) == length;
+    }
+
+    FILE* file;
+    ResamplerPtr resampler;
+    std::vector<uint8_t> buffer;
+};
+
+} // namespace
+
+const char* MovieOpenErrorText(int averror) {
+    switch (averror) {
+    case AVERROR_INVALIDDATA:
+    case AVERROR_DEMUXER_NOT_FOUND:
+        return kAviErrBadFormatText;
+    case AVERROR(ENOMEM):
+        return kAviErrMemoryText;
+    case AVERROR(EIO):
+        return kAviErrFileReadText;
+    case AVERROR(ENOENT):
+    case AVERROR(EACCES):
+    case AVERROR(EPERM):
+    case AVERROR(EISDIR):
+        return kAviErrFileOpenText;
+    case AVERROR_DECODER_NOT_FOUND:
+        return kAviErrNoCodecText;
+    default:
+        return kAviErrUnknownText;
+    }
+}
+
+AviDecomposer::~AviDecomposer() {
+    Close();
+}
+
+void AviDecomposer::ShowStatus(const char* text) {
+    std::snprintf(statusText, sizeof statusText, "%s", text);
+    if (window != nullptr) {
+        window->ShowState(statusText);
+    }
+}
+
+int AviDecomposer::OpenInput() {
+    AVFormatContext* context = nullptr;
+    int err = avformat_open_input(&context, sourcePath.c_str(), nullptr, nullptr);
+    if (err < 0) {
+        return err;
+    }
+    err = avformat_find_stream_info(context, nullptr);
+    if (err < 0) {
+        avformat_close_input(&context);
+        return err;
+    }
+    input = context;
+    packetsRead = false;
+    return 0;
+}
+
+// Every pass reads the file from its start, for the one stream it works on; the others are
+// not even read where the container allows it. Reopening the file is the one way back to its
+// start that works for every container and for damaged files.
+bool AviDecomposer::Rewind(int streamIndex) {
+    if (packetsRead) {
+        avformat_close_input(&input);
+        if (OpenInput() != 0) {
+            return false;
+        }
+    }
+    for (unsigned i = 0; i < input->nb_streams; ++i) {
+        input->streams[i]->discard =
+            static_cast<int>(i) == streamIndex ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
+    }
+    packetsRead = true;
+    return true;
+}
+
+// Cover pictures of sound files come as one-picture video streams; they are not movie frames.
+bool AviDecomposer::IsPlainVideo(int streamIndex) const {
+    const AVStream* stream = input->streams[streamIndex];
+    return stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+           (stream->disposition & AV_DISPOSITION_ATTACHED_PIC) == 0;
+}
+
+bool AviDecomposer::IsSound(int streamIndex) const {
+    return input->streams[streamIndex]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO;
+}
+
+int AviDecomposer::Open(IMovieWindow* newWindow, const std::string& path,
+                        const std::string& tempDir) {
+    if (newWindow == nullptr) {
+        return 0;
+    }
+    Close();
+    frameCounter = 0;
+    window = newWindow;
+    tempDirectory = tempDir;
+    sourcePath = path;
+    ShowStatus((Tail(sourcePath, 25) + "  Init AVI library...").c_str());
+
+    int err = OpenInput();
+    if (err == 0) {
+        // A file whose sound and video all need decoders FFmpeg lacks cannot be taken apart.
+        bool anyStream = false, anyDecoder = false;
+        for (unsigned i = 0; i < input->nb_streams; ++i) {
+            if (IsSound(static_cast<int>(i)) || IsPlainVideo(static_cast<int>(i))) {
+                anyStream = true;
+                anyDecoder |=
+                    avcodec_find_decoder(input->streams[i]->codecpar->codec_id) != nullptr;
+            }
+        }
+        err = !anyStream ? AVERROR_INVALIDDATA : !anyDecoder ? AVERROR_DECODER_NOT_FOUND : 0;
+        if (err != 0) {
+            avformat_close_input(&input);
+        }
+    }
+    if (err != 0) {
+        window->ShowMessage(MovieOpenErrorText(err));
+        return 0;
+    }
+    return 1;
+}
+
+int AviDecomposer::Close() {
+    ShowStatus((Tail(sourcePath, 25) + "  Closeing AVI library...").c_str());
+    if (input != nullptr) {
+        avformat_close_input(&input);
+    }
+    sws_freeContext(scaler);
+    scaler = nullptr;
+    engine = nullptr;
+    return 1;
+}
+
+int AviDecomposer::Decompose(IMovieEngine* newEngine, const DecomposeSettings* newSettings) {
+    engine = newEngine;
+    if (engine == nullptr || newSettings == nullptr || input == nullptr) {
+        return 0;
+    }
+    settings = *newSettings;
+    const int streams = static_cast<int>(input->nb_streams);
+
+    // Sound first, so that it starts with the movie's first picture wherever its stream lies.
+    const std::string soundPath = tempDirectory + kSoundFileName;
+    for (int i = 0; settings.soundFlag && i < streams && i <= kMaxStreams; ++i) {
+        if (!IsSound(i)) {
+            continue;
+        }
+        Outcome outcome = ExtractSound(i, soundPath);
+        if (outcome == Outcome::Done) {
+            engine->AddSound(soundPath);
+            std::remove(soundPath.c_str());
+        }
+        if (outcome == Outcome::Stop || engine->IsCancelRequested()) {
+            Close();
+            return 0;
+        }
+    }
+    for (int i = 0; i < streams && i <= kMaxStreams; ++i) {
+        if (IsPlainVideo(i) && TakeFrames(i) == Outcome::Stop) {
+            Close();
+            return 0;
+        }
+    }
+    Close();
+    return 1;
+}
+
+AviDecomposer::Outcome AviDecomposer::ExtractSound(int streamIndex, const std::string& soundPath) {
+    CodecPtr decoder = OpenDecoder(input->streams[streamIndex], false);
+    PacketPtr packet(av_packet_alloc());
+    FramePtr frame(av_frame_alloc());
+    if (!decoder || !packet || !frame || !Rewind(streamIndex)) {
+        return Outcome::Failed;
+    }
+    FILE* file = std::fopen(soundPath.c_str(), "wb");
+    if (file == nullptr) {
+        window->ShowMessage(kSoundFileFailedText);
+        return Outcome::Failed;
+    }
+    SoundWriter writer(file);
+    bool ok = std::fseek(file, kWavHeaderBytes, SEEK_SET) == 0;
+    auto drain = [&] {
+        while (ok && avcodec_receive_frame(decoder.get(), frame.get()) == 0) {
+            ok = writer.Write(frame.get());
+            av_frame_unref(frame.get());
+        }
+    };
+    bool cancelled = false;
+    while (ok && av_read_frame(input, packet.get()) >= 0) {
+        if (engine->IsCancelRequested()) {
+            cancelled = true;
+            break;
+        }
+        if (packet->stream_index == streamIndex) {
+            // A damaged packet is skipped; the sound goes on with the next one.
+            avcodec_send_packet(decoder.get(), packet.get());
+            drain();
+        }
+        av_packet_unref(packet.get());
+    }
+    av_packet_unref(packet.get());
+    if (!cancelled) {
+        avcodec_send_packet(decoder.get(), nullptr);
+        drain();
+        ok = ok && writer.Finish();
+    }
+
+    char status[200];
+    std::snprintf(status, sizeof status, "%s Decomposing...Audio Sample %lld",
+                  Tail(soundPath, 20).c_str(), writer.samples);
+    ShowStatus(status);
+
+    uint8_t header[kWavHeaderBytes];
+    MakeWavHeader(header, writer.channels, writer.rate, static_cast<uint32_t>(writer.bytes));
+    ok = ok && std::fseek(file, 0, SEEK_SET) == 0 &&
+         std::fwrite(header, 1, sizeof header, file) == sizeof header;
+    ok = std::fclose(file) == 0 && ok;
+    if (cancelled || !ok || writer.channels == 0) {
+        std::remove(soundPath.c_str());
+        return cancelled ? Outcome::Stop : Outcome::Failed;
+    }
+    return Outcome::Done;
+}
+
+AviDecomposer::Outcome AviDecomposer::TakeFrames(int streamIndex) {
+    CodecPtr decoder = OpenDecoder(input->streams[streamIndex], true);
+    if (!decoder) {
+        window->ShowMessage(kNoVideoDecoderText);
+        return Outcome::Failed;
+    }
+    PacketPtr packet(av_packet_alloc());
+    FramePtr frame(av_frame_alloc());
+    if (!packet || !frame || !Rewind(streamIndex)) {
+        return Outcome::Failed;
+    }
+    streamPosition = 0;
+    Outcome outcome = Outcome::Done;
+    auto drain = [&] {
+        while (outcome == Outcome::Done && avcodec_receive_frame(decoder.get(), frame.get()) == 0) {
+            outcome = TakeFrame(frame.get());
+            av_frame_unref(frame.get());
+        }
+    };
+    while (outcome == Outcome::Done && av_read_frame(input, packet.get()) >= 0) {
+        if (packet->stream_index == streamIndex) {
+            // A damaged packet is skipped; the decoder picks up again at the next picture.
+            avcodec_send_packet(decoder.get(), packet.get());
+            drain();
+        }
+        av_packet_unref(packet.get());
+        if (engine->IsCancelRequested()) {
+            outcome = Outcome::Stop;
+        }
+    }
+    av_packet_unref(packet.get());
+    if (outcome == Outcome::Done) {
+        avcodec_send_packet(decoder.get(), nullptr);
+        drain();
+    }
+    return outcome;
+}
+
+// Converts a decoded picture of any pixel format into the reused RGB buffer (rows of
+// width * 3 bytes, no padding, as the JPEG writer takes them). The converter is made again
+// only when the picture's size, format or colour description changes.
+bool AviDecomposer::ToRgb(const AVFrame* frame) {
+    const ScalerKey key{frame->width, frame->height, frame->format, frame->color_range,
+                        frame->colorspace};
+    if (scaler == nullptr || !(key == scalerKey)) {
+        sws_freeContext(scaler);
+        scaler = sws_getContext(
+            frame->width, frame->height, static_cast<AVPixelFormat>(frame->format), frame->width,
+            frame->height, AV_PIX_FMT_RGB24, SWS_BILINEAR, nullptr, nullptr, nullptr);
+        if (scaler == nullptr) {
+            return false;
+        }
+        scalerKey = key;
+        // The source's own matrix (BT.601 when it names none) and range; yuvj formats are
+        // full range by themselves.
+        int* inTable = nullptr;
+        int* outTable = nullptr;
+        int inFull = 0, outFull = 0, brightness = 0, contrast = 0, saturation = 0;
+        if (sws_getColorspaceDetails(scaler, &inTable, &inFull, &outTable, &outFull, &brightness,
+                                     &contrast, &saturation) >= 0) {
+            const int space =
+                frame->colorspace == AVCOL_SPC_UNSPECIFIED ? SWS_CS_DEFAULT : frame->colorspace;
+            const int full = inFull || frame->color_range == AVCOL_RANGE_JPEG;
+            sws_setColorspaceDetails(scaler, sws_getCoefficients(space), full, outTable, outFull,
+                                     brightness, contrast, saturation);
+        }
+    }
+    const size_t rowBytes = static_cast<size_t>(frame->width) * 3;
+    const size_t size = rowBytes * static_cast<size_t>(frame->height);
+    if (rgb.size() < size) {
+        rgb.resize(size);
+    }
+    uint8_t* planes[4] = {rgb.data(), nullptr, nullptr, nullptr};
+    int strides[4] = {static_cast<int>(rowBytes), 0, 0, 0};
+    return sws_scale(scaler, frame->data, frame->linesize, 0, frame->height, planes, strides) ==
+           frame->height;
+}
+
+// Writes the RGB pixels as one stored JPEG picture: a file in least-RAM mode, memory in
+// maximum-RAM mode. The store id, or -1 when the picture could not be stored.
+int AviDecomposer::StoreFrame(const std::string& framePath, int width, int height) {
+    const auto w = static_cast<uint32_t>(width);
+    const auto h = static_cast<uint32_t>(height);
+    if (!settings.maxRam) {
+        const int id = engine->MakeFrameFile(framePath);
+        ISDest* dest = id < 0 ? nullptr : ISOpenFileDest(framePath);
+        if (dest == nullptr) {
+            engine->DropFrame(id);
+            return -1;
+        }
+        const size_t written = ISWriteJPG(dest, rgb.data(), w, h, settings.quality);
+        ISCloseDest(dest);
+        engine->SetFrameInfo(id, width, height, static_cast<int>(written));
+        return id;
+    }
+    // Compressed into a buffer of the codec's bound, so no frame can run out of room, then
+    // kept in a store buffer of exactly its size.
+    const size_t bound = ISJpegBufferSize(w, h);
+    if (jpeg.size() < bound) {
+        jpeg.resize(bound);
+    }
+    ISDest* dest = bound == 0 ? nullptr : ISOpenMemoryDest(jpeg.data(), bound);
+    if (dest == nullptr) {
+        return -1;
+    }
+    const size_t written = ISWriteJPG(dest, rgb.data(), w, h, settings.quality);
+    ISCloseDest(dest);
+    int id = -1;
+    uint8_t* buffer = engine->MakeFrameBuffer(written == 0 ? 1 : written, &id);
+    if (buffer == nullptr) {
+        engine->DropFrame(id);
+        return -1;
+    }
+    std::memcpy(buffer, jpeg.data(), written);
+    engine->SetFrameInfo(id, width, height, static_cast<int>(written));
+    return id;
+}
+
+AviDecomposer::Outcome AviDecomposer::TakeFrame(const AVFrame* frame) {
+    // The first picture of each stream is not taken.
+    if (streamPosition++ == 0) {
+        return Outcome::Done;
+    }
+    ++frameCounter;
+    char text[200];
+    std::snprintf(text, sizeof text, "%s Decomposing...Frame %d", Tail(sourcePath, 20).c_str(),
+                  frameCounter);
+    ShowStatus(text);
+
+    // The name is drawn in both modes (it names the picture in messages); only least-RAM
+    // mode writes the file.
+    std::string framePath;
+    do {
+        std::snprintf(text, sizeof text, "%d_%d.jpg", std::rand(), frameCounter);
+        framePath = tempDirectory + text;
+    } while (engine->IsFrameNameUsed(framePath));
+
+    int id = ToRgb(frame) ? StoreFrame(framePath, frame->width, frame->height) : -1;
+    if (id < 0) {
+        window->ShowMessage(kFrameFailedText);
+        return Outcome::Done;
+    }
+    if (settings.lossless) {
+        id = engine->ToLossless(id);
+        if (id == -1 && !window->AskYesNo(kContinueQuestion, "Error1")) {
+            return Outcome::Stop;
+        }
+    }
+    if (engine->AddFrameImage(framePath, id) == 0 &&
+        !window->AskYesNo(kContinueQuestion, "Error2")) {
+        return Outcome::Stop;
+    }
+    for (int i = 0; i < settings.swfFramesPerImage; ++i) {
+        engine->AddShowFrame();
+    }
+    engine->RemoveImage(1);
+    if (settings.optimizePlayback) {
+        engine->FreeImageCharacters();
+    }
+    return engine->IsCancelRequested() ? Outcome::Stop : Outcome::Done;
+}
