@@ -12,7 +12,6 @@ extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/error.h>
 #include <libavutil/mem.h>
-#include <libavutil/opt.h>
 #include <libswresample/swresample.h>
 }
 
@@ -36,62 +35,40 @@ const char* const kCreationText =
     "file is not in use\nUnable to continue with wave audio conversion...";
 
 // The step names under which a failure is reported, after the Audio Compression Manager calls
-// whose role each FFmpeg step takes: opening the demuxer, decoder and resampler; preparing the
-// output; converting the data.
+// whose role each FFmpeg step takes: opening the demuxer, decoder and resampler; converting the
+// data. Output buffers are per decoded frame, so nothing corresponds to preparing a header.
 const char* const kStreamOpen = "acmStreamOpen";
 const char* const kStreamConvert = "acmStreamConvert";
 
-// Audio Compression Manager result codes, each with the text shown after the step's name.
+// The Audio Compression Manager results that FFmpeg failures correspond to, each with the text
+// shown after the step's name. Its other results (busy, unprepared, invalid flag or handle)
+// have no counterpart here.
 enum AcmResult {
-    kAcmOk = 0,
-    kInvalHandle = 5,
-    kNoMem = 7,
-    kInvalFlag = 10,
-    kInvalParam = 11,
-    kNotPossible = 512,
-    kBusy = 513,
-    kUnprepared = 514,
+    kNoMem,       // AVERROR(ENOMEM)
+    kInvalParam,  // AVERROR(EINVAL): parameters FFmpeg refuses (no channels, no rate ...)
+    kNotPossible, // anything else: no decoder, unsupported or undecodable data
 };
 
 const char* AcmResultText(AcmResult code) {
     switch (code) {
-    case kUnprepared:
-        return "Audio Compression Manager Error, ACMERR_UNPREPARED, Please install latest version "
-               "of Windows Media Player";
-    case kBusy:
-        return "Audio Compression Manager Error, ACMERR_BUSY, Please install latest version of "
-               "Windows Media Player";
-    case kNotPossible:
-        return "Audio Compression Manager Error, ACMERR_NOTPOSSIBLE, Please install latest "
-               "version of Windows Media Player";
-    case kInvalFlag:
-        return "Audio Compression Manager Error, MMSYSERR_INVALFLAG, Please install latest "
-               "version of Windows Media Player";
-    case kInvalHandle:
-        return "Audio Compression Manager Error, MMSYSERR_INVALHANDLE, Please install latest "
-               "version of Windows Media Player";
-    case kInvalParam:
-        return "Audio Compression Manager Error, MMSYSERR_INVALPARAM, Please install latest "
-               "version of Windows Media Player";
     case kNoMem:
         return "Audio Compression Manager Error, MMSYSERR_NOMEM, Please install latest version "
                "of Windows Media Player";
-    case kAcmOk:
+    case kInvalParam:
+        return "Audio Compression Manager Error, MMSYSERR_INVALPARAM, Please install latest "
+               "version of Windows Media Player";
+    case kNotPossible:
         break;
     }
-    return "";
+    return "Audio Compression Manager Error, ACMERR_NOTPOSSIBLE, Please install latest version of "
+           "Windows Media Player";
 }
 
-// The FFmpeg failure that corresponds to each code: out of memory, parameters FFmpeg refuses,
-// and everything else (no decoder, unsupported or undecodable data) as "not possible".
 AcmResult AcmResultFor(int averror) {
     if (averror == AVERROR(ENOMEM)) {
         return kNoMem;
     }
-    if (averror == AVERROR(EINVAL)) {
-        return kInvalParam;
-    }
-    return kNotPossible;
+    return averror == AVERROR(EINVAL) ? kInvalParam : kNotPossible;
 }
 
 std::string WithPath(const char* text, const std::string& path) {
@@ -316,7 +293,7 @@ private:
 class AudioDecoder {
 public:
     const char* failedStep = kStreamOpen;
-    AcmResult failure = kAcmOk;
+    AcmResult failure = kNotPossible;
 
     AudioDecoder() = default;
     AudioDecoder(const AudioDecoder&) = delete;
@@ -366,21 +343,22 @@ public:
         av_channel_layout_default(&outLayout, target.channels);
     }
 
-    // Decodes everything, handing each block of converted bytes to sink. Packets the decoder
-    // rejects are skipped; only a stream of which nothing at all decodes fails. Returns false
-    // at the first failure (sink failures included: failedStep is then null).
-    template <typename Sink> bool Run(Sink&& sink) {
+    // Decodes everything into the destination. Packets the decoder rejects are skipped; only a
+    // stream of which nothing at all decodes fails. Returns false at the first failure; a
+    // failure to write the destination leaves failedStep null.
+    bool Run(DestinationFile& output) {
+        destination = &output;
         while (av_read_frame(format, packet.get()) >= 0) {
             bool ok = true;
             if (packet->stream_index == streamIndex) {
-                ok = Decode(packet.get(), sink);
+                ok = Decode(packet.get());
             }
             av_packet_unref(packet.get());
             if (!ok) {
                 return false;
             }
         }
-        if (!Decode(nullptr, sink) || !Drain(sink)) {
+        if (!Decode(nullptr) || !Drain()) {
             return false;
         }
         if (producedAny || decodeErrors == 0) {
@@ -396,7 +374,7 @@ private:
         return false;
     }
 
-    template <typename Sink> bool Decode(const AVPacket* input, Sink& sink) {
+    bool Decode(const AVPacket* input) {
         if (avcodec_send_packet(decoder.get(), input) < 0) {
             ++decodeErrors;
             return true;
@@ -410,7 +388,7 @@ private:
                 ++decodeErrors;
                 return true;
             }
-            const bool ok = Resample(frame.get(), sink);
+            const bool ok = Resample(frame.get());
             av_frame_unref(frame.get());
             if (!ok) {
                 return false;
@@ -420,7 +398,7 @@ private:
 
     // (Re)configures the resampler for the frame's format; a resampler for an earlier format
     // is drained first.
-    template <typename Sink> bool Configure(const AVFrame* in, Sink& sink) {
+    bool Configure(const AVFrame* in) {
         AVChannelLayout layout{};
         if (in->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || in->ch_layout.nb_channels == 0) {
             av_channel_layout_default(&layout, in->ch_layout.nb_channels > 0
@@ -436,7 +414,7 @@ private:
             av_channel_layout_uninit(&layout);
             return true;
         }
-        if (resampler && !Drain(sink)) {
+        if (resampler && !Drain()) {
             av_channel_layout_uninit(&layout);
             return false;
         }
@@ -458,19 +436,17 @@ private:
         return err >= 0 || Fail(kStreamOpen, err);
     }
 
-    template <typename Sink> bool Resample(const AVFrame* in, Sink& sink) {
-        if (!Configure(in, sink)) {
+    bool Resample(const AVFrame* in) {
+        if (!Configure(in)) {
             return false;
         }
-        return Convert(const_cast<const uint8_t**>(in->extended_data), in->nb_samples, sink);
+        return Convert(const_cast<const uint8_t**>(in->extended_data), in->nb_samples);
     }
 
-    template <typename Sink> bool Drain(Sink& sink) {
-        return !resampler || Convert(nullptr, 0, sink);
-    }
+    bool Drain() { return !resampler || Convert(nullptr, 0); }
 
     // Converts the given input (none: flush the resampler's delay) and hands the result on.
-    template <typename Sink> bool Convert(const uint8_t** in, int count, Sink& sink) {
+    bool Convert(const uint8_t** in, int count) {
         for (;;) {
             const int room = swr_get_out_samples(resampler.get(), count) + 32;
             const int bytesPerFrame = outLayout.nb_channels * 2;
@@ -485,7 +461,8 @@ private:
             }
             if (made > 0) {
                 producedAny = true;
-                if (!sink(buffer.data(), static_cast<size_t>(made) * bytesPerFrame)) {
+                if (!destination->Append(buffer.data(),
+                                         static_cast<size_t>(made) * bytesPerFrame)) {
                     failedStep = nullptr;
                     return false;
                 }
@@ -508,6 +485,7 @@ private:
     int inFormat = -1;
     int inRate = 0;
     int outRate = 0;
+    DestinationFile* destination = nullptr;
     std::vector<uint8_t> buffer;
     long decodeErrors = 0;
     bool producedAny = false;
@@ -728,9 +706,7 @@ int WavToPcmConverter::ConvertWithFfmpeg(bool mp3, bool stereoToMono) {
         Show(WithPath(failure, destinationPath));
         return 0;
     }
-    const bool decoded = decoder.Run([&destination](const uint8_t* bytes, size_t count) {
-        return destination.Append(bytes, count);
-    });
+    const bool decoded = decoder.Run(destination);
     if (!decoded && decoder.failedStep) {
         return report(decoder.failedStep, decoder.failure);
     }

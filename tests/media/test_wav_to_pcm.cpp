@@ -251,6 +251,23 @@ TEST_F(WavToPcmTest, Mp3FilesDecodeAndResample) {
     EXPECT_GT(SnrDb(reference, s), 40);
 }
 
+TEST_F(WavToPcmTest, ChunksAreFoundInAnyOrderPastOddSizedOnes) {
+    // "data", then an odd-sized chunk with its pad byte, then "fmt ".
+    const std::vector<uint8_t> b =
+        ReadFileBytes(MakeSource("u8.wav", "pcm_u8", 1, 11025, "-bitexact"));
+    ASSERT_EQ(Id(b, 36), "data");
+    std::vector<uint8_t> moved(b.begin(), b.begin() + 12);
+    moved.insert(moved.end(), b.begin() + 36, b.end());
+    const uint8_t junk[] = {'j', 'u', 'n', 'k', 3, 0, 0, 0, 1, 2, 3, 0};
+    moved.insert(moved.end(), std::begin(junk), std::end(junk));
+    moved.insert(moved.end(), b.begin() + 12, b.begin() + 36);
+    SetU32(moved, 4, static_cast<uint32_t>(moved.size() - 8));
+    ASSERT_TRUE(WriteFileBytes(dir.File("moved.wav"), moved));
+    WavToPcmConverter converter(dir.File("moved.wav"), Destination(), &sink);
+    ASSERT_EQ(converter.Convert(false), 1);
+    EXPECT_EQ(CheckPcmFile(Destination(), 1, 11025).size(), 11025u);
+}
+
 TEST_F(WavToPcmTest, MissingDataChunkGivesAnEmptySound) {
     std::vector<uint8_t> b = ReadFileBytes(MakeSource("u8.wav", "pcm_u8", 1, 11025, "-bitexact"));
     ASSERT_EQ(Id(b, 36), "data");
