@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
 
 namespace {
 
@@ -214,6 +215,7 @@ TEST(AdpcmDecode, SineSweepAbove20DbAtFourBits) {
         EXPECT_LE(d.Frames(), frames + 1);
         double snr = soundtest::SnrDb(s, d.samples);
         EXPECT_GT(snr, 20.0) << channels << " channels";
+        RecordProperty(channels == 1 ? "snr_db_mono" : "snr_db_stereo", std::to_string(snr));
         // Packet headers carry the source sample exactly.
         for (uint32_t f = 0; f < frames; f += 4096) {
             EXPECT_EQ(d.samples[size_t(f) * channels], s[size_t(f) * channels]);
@@ -231,6 +233,7 @@ TEST(AdpcmDecode, MoreBitsGiveLessNoise) {
         ASSERT_TRUE(d.ok);
         double snr = soundtest::SnrDb(s, d.samples);
         EXPECT_GT(snr, previous + 3) << bits << " bits";
+        RecordProperty("snr_db_" + std::to_string(bits) + "_bits", std::to_string(snr));
         previous = snr;
     }
 }
