@@ -123,13 +123,10 @@ uint8_t* ISReadMetafileToRGB(const std::string& /*path*/, uint32_t* width, uint3
     return nullptr;
 }
 
-int ISResizeImage(const uint8_t* source, uint32_t width, uint32_t height, uint8_t* target,
-                  uint32_t newWidth, uint32_t newHeight) {
-    if (source == nullptr || target == nullptr || ISCheckImageSize(width, height) != kImageOk ||
-        ISCheckImageSize(newWidth, newHeight) != kImageOk) {
-        ISSetLastError(kImageErrBadParam);
-        return kImageErrBadParam;
-    }
+namespace {
+
+int Scale(const uint8_t* source, uint32_t width, uint32_t height, uint8_t* target,
+          uint32_t newWidth, uint32_t newHeight) {
     // Area averaging keeps fine detail from aliasing when shrinking; bicubic for the rest.
     const int filter = newWidth <= width && newHeight <= height ? SWS_AREA : SWS_BICUBIC;
     SwsContext* context =
@@ -137,7 +134,6 @@ int ISResizeImage(const uint8_t* source, uint32_t width, uint32_t height, uint8_
                        static_cast<int>(newWidth), static_cast<int>(newHeight), AV_PIX_FMT_RGB24,
                        filter | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT, nullptr, nullptr, nullptr);
     if (context == nullptr) {
-        ISSetLastError(kImageErrMisc);
         return kImageErrMisc;
     }
     const uint8_t* sourcePlanes[1] = {source};
@@ -147,7 +143,57 @@ int ISResizeImage(const uint8_t* source, uint32_t width, uint32_t height, uint8_
     const int rows = sws_scale(context, sourcePlanes, sourceStride, 0, static_cast<int>(height),
                                targetPlanes, targetStride);
     sws_freeContext(context);
-    const int code = rows == static_cast<int>(newHeight) ? kImageOk : kImageErrMisc;
+    return rows == static_cast<int>(newHeight) ? kImageOk : kImageErrMisc;
+}
+
+// Averages blocks of xFactor x yFactor pixels of an RGB picture into one pixel each.
+void Fold(const uint8_t* source, uint32_t width, uint32_t xFactor, uint32_t yFactor,
+          uint8_t* target, uint32_t newWidth, uint32_t newHeight) {
+    const uint32_t count = xFactor * yFactor;
+    for (uint32_t y = 0; y < newHeight; ++y) {
+        for (uint32_t x = 0; x < newWidth; ++x) {
+            for (uint32_t c = 0; c < 3; ++c) {
+                uint32_t sum = 0;
+                for (uint32_t j = 0; j < yFactor; ++j) {
+                    for (uint32_t i = 0; i < xFactor; ++i) {
+                        sum +=
+                            source[((size_t{y} * yFactor + j) * width + x * xFactor + i) * 3 + c];
+                    }
+                }
+                target[(size_t{y} * newWidth + x) * 3 + c] =
+                    static_cast<uint8_t>((sum + count / 2) / count);
+            }
+        }
+    }
+}
+
+} // namespace
+
+int ISResizeImage(const uint8_t* source, uint32_t width, uint32_t height, uint8_t* target,
+                  uint32_t newWidth, uint32_t newHeight) {
+    if (source == nullptr || target == nullptr || ISCheckImageSize(width, height) != kImageOk ||
+        ISCheckImageSize(newWidth, newHeight) != kImageOk) {
+        ISSetLastError(kImageErrBadParam);
+        return kImageErrBadParam;
+    }
+    // libswscale drops part of the source when an output side is a single pixel: such a side
+    // is resampled to 2 pixels and the pairs are averaged.
+    const uint32_t xFactor = newWidth == 1 ? 2 : 1;
+    const uint32_t yFactor = newHeight == 1 ? 2 : 1;
+    int code = kImageOk;
+    if (xFactor == 1 && yFactor == 1) {
+        code = Scale(source, width, height, target, newWidth, newHeight);
+    } else {
+        const uint32_t scaledWidth = newWidth * xFactor;
+        const uint32_t scaledHeight = newHeight * yFactor;
+        auto* scaled = static_cast<uint8_t*>(std::malloc(size_t{scaledWidth} * scaledHeight * 3));
+        code = scaled == nullptr ? kImageErrNoMemory
+                                 : Scale(source, width, height, scaled, scaledWidth, scaledHeight);
+        if (code == kImageOk) {
+            Fold(scaled, scaledWidth, xFactor, yFactor, target, newWidth, newHeight);
+        }
+        std::free(scaled);
+    }
     ISSetLastError(code);
     return code;
 }

@@ -51,7 +51,8 @@ uint8_t* Decode(tjhandle handle, const ISSource* source, uint32_t* width, uint32
     }
     const int sizeCode = ISCheckImageSize(static_cast<uint32_t>(w), static_cast<uint32_t>(h));
     if (sizeCode != kImageOk) {
-        return Fail(sizeCode);
+        // A header that ends before the frame header reports no size at all.
+        return Fail(sizeCode == kImageErrBadParam ? kImageErrBadJpg : sizeCode);
     }
     const bool cmyk = colorspace == TJCS_CMYK || colorspace == TJCS_YCCK;
     const int pixelSize = cmyk ? 4 : 3;

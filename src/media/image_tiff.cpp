@@ -85,6 +85,9 @@ uint8_t* Decode(TIFF* tiff, uint32_t* width, uint32_t* height, int* code) {
         return nullptr;
     }
     *code = ISCheckImageSize(w, h);
+    if (*code == kImageErrBadParam) {
+        *code = kImageErrBadTiff; // a zero side
+    }
     if (*code != kImageOk) {
         return nullptr;
     }

@@ -1,0 +1,206 @@
+// Decoding every supported picture format into RgbImage pixels, and every kind of broken
+// file into its error code with an empty image.
+#include "media/image_codec.h"
+#include "media/rgb_image.h"
+#include "test_image_pictures.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+namespace {
+
+using imagetest::Picture;
+
+struct DecodeCase {
+    const char* name;
+    const char* options; // ImageMagick options between the pattern and the output
+    const char* target;  // output name, with a format prefix when needed
+    bool grey;
+    bool jpeg;     // lossy: a larger picture of 8 x 8 blocks and a tolerance
+    int tolerance; // largest difference allowed in any channel
+};
+
+std::ostream& operator<<(std::ostream& out, const DecodeCase& c) {
+    return out << c.name;
+}
+
+class ImageDecode : public ::testing::TestWithParam<DecodeCase> {};
+
+TEST_P(ImageDecode, DecodesToThePattern) {
+    const DecodeCase& c = GetParam();
+    if (!testutil::HaveTool("convert")) {
+        GTEST_SKIP() << "ImageMagick convert not found";
+    }
+    testutil::TempDir dir;
+    // Odd sizes exercise row padding; JPEG gets whole 8 x 8 blocks of one colour.
+    const Picture pattern =
+        c.jpeg ? imagetest::Pattern(32, 16, 8, c.grey) : imagetest::Pattern(13, 7, 2, c.grey);
+    const std::string path = imagetest::Convert(dir, pattern, c.options, c.target);
+    ASSERT_FALSE(path.empty()) << "convert could not write " << c.target;
+
+    RgbImage image;
+    const int code = image.LoadFile(path);
+    ASSERT_EQ(code, 0) << ImageErrorText(code);
+    EXPECT_EQ(image.Width(), pattern.width);
+    EXPECT_EQ(image.Height(), pattern.height);
+    const int difference =
+        imagetest::MaxDifference(pattern, image.Lock(), image.Width(), image.Height());
+    image.Unlock();
+    EXPECT_GE(difference, 0);
+    EXPECT_LE(difference, c.tolerance);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AllFormats, ImageDecode,
+    ::testing::Values(
+        DecodeCase{"Bmp24", "-type TrueColor", "bmp3:p24.bmp", false, false, 0},
+        DecodeCase{"Bmp8", "-type Palette", "bmp3:p8.bmp", false, false, 0},
+        DecodeCase{"BmpRle8", "-type Palette -compress RLE", "bmp3:rle8.bmp", false, false, 0},
+        // 5 or 6 bits a channel: 255 may come back as 248.
+        DecodeCase{"Bmp16", "-define bmp:subtype=RGB565", "bmp:p16.bmp", false, false, 8},
+        DecodeCase{"Bmp32", "-alpha set -define bmp:subtype=ARGB8888", "bmp:p32.bmp", false, false,
+                   0},
+        DecodeCase{"JpegColour", "-quality 95 -sampling-factor 1x1", "p.jpg", false, true, 6},
+        DecodeCase{"JpegGrey", "-quality 95 -type Grayscale", "grey.jpg", true, true, 6},
+        DecodeCase{"JpegCmyk", "-quality 95 -sampling-factor 1x1 -colorspace CMYK", "cmyk.jpg",
+                   false, true, 8},
+        DecodeCase{"JpegProgressive", "-quality 95 -sampling-factor 1x1 -interlace Plane",
+                   "prog.jpg", false, true, 6},
+        DecodeCase{"PngPalette", "-type Palette", "png8:pal.png", false, false, 0},
+        DecodeCase{"PngGrey", "-type Grayscale -define png:color-type=0", "grey.png", true, false,
+                   0},
+        DecodeCase{"Png16", "-depth 16", "png48:p16.png", false, false, 0},
+        DecodeCase{"PngInterlaced", "-interlace PNG", "png24:inter.png", false, false, 0},
+        // Alpha is dropped: the colour values come back as stored.
+        DecodeCase{"PngAlpha", "-alpha set -channel A -evaluate set 50% +channel",
+                   "png32:alpha.png", false, false, 0},
+        DecodeCase{"TiffLzw", "-type TrueColor -compress LZW", "lzw.tif", false, false, 0},
+        DecodeCase{"Tiff16", "-depth 16 -compress Zip", "p16.tif", false, false, 0},
+        DecodeCase{"TiffPalette", "-type Palette", "pal.tif", false, false, 0},
+        DecodeCase{"TiffGrey", "-type Grayscale", "grey.tif", true, false, 0},
+        DecodeCase{"Pcx24", "-type TrueColor", "p24.pcx", false, false, 0},
+        DecodeCase{"Pcx8", "-type Palette", "p8.pcx", false, false, 0},
+        DecodeCase{"Tga", "-orient TopLeft -compress None", "p.tga", false, false, 0},
+        DecodeCase{"TgaRle", "-orient TopLeft -compress RLE", "rle.tga", false, false, 0},
+        DecodeCase{"Psd", "", "p.psd", false, false, 0}),
+    [](const ::testing::TestParamInfo<DecodeCase>& info) { return info.param.name; });
+
+// ImageMagick cannot write RLE4, so this 4 x 2 bitmap is laid out by hand: bottom row
+// red, blue, red, blue; top row blue, red, blue, red.
+TEST(ImageDecodeBmp, Rle4) {
+    const uint8_t palette[] = {0, 0, 0, 0, 0, 0, 255, 0, 255, 0, 0, 0}; // BGRX: black, red, blue
+    const uint8_t rle[] = {4, 0x12, 0, 0, 4, 0x21, 0, 0, 0, 1};
+    std::vector<uint8_t> file = {
+        'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 14 + 40 + 12, 0, 0, 0, 40, 0, 0, 0, 4, 0, 0, 0, 2, 0,
+        0,   0,   1, 0, 4, 0, 2, 0, 0, 0, sizeof rle,   0, 0, 0, 0,  0, 0, 0, 0, 0, 0, 0, 3, 0,
+        0,   0,   0, 0, 0, 0};
+    file.insert(file.end(), palette, palette + sizeof palette);
+    file.insert(file.end(), rle, rle + sizeof rle);
+    file[2] = static_cast<uint8_t>(file.size());
+
+    RgbImage image;
+    ASSERT_EQ(image.LoadMemory(file.data(), file.size()), 0);
+    ASSERT_EQ(image.Width(), 4u);
+    ASSERT_EQ(image.Height(), 2u);
+    const uint8_t expected[] = {0,   0, 255, 255, 0, 0,   0,   0, 255, 255, 0, 0,
+                                255, 0, 0,   0,   0, 255, 255, 0, 0,   0,   0, 255};
+    EXPECT_EQ(std::vector<uint8_t>(image.Lock(), image.Lock() + 24),
+              std::vector<uint8_t>(expected, expected + 24));
+}
+
+// ----- Broken files: each gets its own code and leaves the image empty. -----
+
+constexpr size_t kHalf = SIZE_MAX;
+
+struct BrokenCase {
+    const char* name;
+    const char* target; // a well-formed picture made by ImageMagick ...
+    size_t keep;        // ... cut to this many bytes (0: keep all, kHalf: half) ...
+    size_t smashAt;     // ... with 16 bytes of 0xEE written here (0: none)
+    int code;
+    bool hasSignature = true; // else LoadMemory cannot tell the format: empty image, code 0
+};
+
+std::ostream& operator<<(std::ostream& out, const BrokenCase& c) {
+    return out << c.name;
+}
+
+class ImageBroken : public ::testing::TestWithParam<BrokenCase> {};
+
+TEST_P(ImageBroken, FailsWithItsCode) {
+    const BrokenCase& c = GetParam();
+    if (!testutil::HaveTool("convert")) {
+        GTEST_SKIP() << "ImageMagick convert not found";
+    }
+    testutil::TempDir dir;
+    const std::string path =
+        imagetest::Convert(dir, imagetest::Gradient(64, 48), "-quality 90", c.target);
+    ASSERT_FALSE(path.empty());
+    std::vector<uint8_t> bytes = testutil::ReadFileBytes(path);
+    ASSERT_GT(bytes.size(), c.smashAt + 16);
+    if (c.keep != 0) {
+        ASSERT_TRUE(c.keep == kHalf || c.keep < bytes.size());
+        bytes.resize(c.keep == kHalf ? bytes.size() / 2 : c.keep);
+    }
+    if (c.smashAt != 0) {
+        std::fill(bytes.begin() + c.smashAt, bytes.begin() + c.smashAt + 16, 0xEE);
+    }
+    ASSERT_TRUE(testutil::WriteFileBytes(path, bytes));
+
+    RgbImage image;
+    const int code = image.LoadFile(path);
+    EXPECT_EQ(code, c.code) << ImageErrorText(code);
+    EXPECT_TRUE(image.IsEmpty());
+    EXPECT_EQ(image.Width(), 0u);
+    EXPECT_EQ(image.LoadMemory(bytes.data(), bytes.size()), c.hasSignature ? c.code : 0);
+    EXPECT_TRUE(image.IsEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AllFormats, ImageBroken,
+    ::testing::Values(BrokenCase{"JpegTruncated", "g.jpg", kHalf, 0, kImageErrBadJpg},
+                      BrokenCase{"JpegHeaderOnly", "g.jpg", 30, 0, kImageErrBadJpg},
+                      BrokenCase{"JpegBadTables", "g.jpg", 0, 20, kImageErrBadJpg},
+                      BrokenCase{"PngTruncated", "png24:g.png", kHalf, 0, kImageErrBadPng},
+                      BrokenCase{"PngBadHeader", "png24:g.png", 0, 12, kImageErrBadPng},
+                      BrokenCase{"PngBadData", "png24:g.png", 0, 200, kImageErrBadPng},
+                      BrokenCase{"BmpTruncated", "bmp3:g.bmp", kHalf, 0, kImageErrBadBmp},
+                      BrokenCase{"BmpBadHeader", "bmp3:g.bmp", 0, 14, kImageErrBadBmp},
+                      BrokenCase{"TiffTruncated", "g.tif", kHalf, 0, kImageErrBadTiff},
+                      BrokenCase{"TiffBadDirectory", "g.tif", 0, 4, kImageErrBadTiff},
+                      BrokenCase{"PcxTruncated", "g.pcx", kHalf, 0, kImageErrBadPcx},
+                      BrokenCase{"TgaTruncated", "g.tga", kHalf, 0, kImageErrBadTga, false},
+                      BrokenCase{"PsdTruncated", "g.psd", kHalf, 0, kImageErrFileRead}),
+    [](const ::testing::TestParamInfo<BrokenCase>& info) { return info.param.name; });
+
+TEST(ImageBrokenFile, MissingFileIsAnOpenError) {
+    RgbImage image;
+    EXPECT_EQ(image.LoadFile("/nonexistent/picture.jpg"), kImageErrFileOpen);
+    EXPECT_EQ(image.LoadFileAs("/nonexistent/picture.png", 3), kImageErrFileOpen);
+    EXPECT_TRUE(image.IsEmpty());
+}
+
+TEST(ImageBrokenFile, EmptyFileTakesTheExtensionsReader) {
+    testutil::TempDir dir;
+    const std::string jpg = dir.File("empty.jpg");
+    const std::string png = dir.File("empty.png");
+    ASSERT_TRUE(testutil::WriteFileBytes(jpg, {}));
+    ASSERT_TRUE(testutil::WriteFileBytes(png, {}));
+    RgbImage image;
+    EXPECT_EQ(image.LoadFile(jpg), kImageErrBadJpg);
+    EXPECT_EQ(image.LoadFile(png), kImageErrBadPng);
+    EXPECT_TRUE(image.IsEmpty());
+}
+
+TEST(ImageBrokenFile, FailedReadEmptiesAFilledImage) {
+    testutil::TempDir dir;
+    const std::string path = dir.File("bad.bmp");
+    ASSERT_TRUE(testutil::WriteFileBytes(path, {'B', 'M', 1, 2, 3}));
+    RgbImage image;
+    ASSERT_EQ(image.Allocate(4, 4), 0);
+    EXPECT_EQ(image.LoadFile(path), kImageErrBadBmp);
+    EXPECT_TRUE(image.IsEmpty());
+}
+
+} // namespace

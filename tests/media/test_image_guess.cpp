@@ -1,0 +1,262 @@
+// Finding a picture's type: content first, extension second; formats that are recognised but
+// not read; and the size limits checked before anything is allocated.
+#include "media/image_codec.h"
+#include "media/image_guess.h"
+#include "media/rgb_image.h"
+#include "test_image_pictures.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+std::vector<uint8_t> Bytes(std::initializer_list<int> values, size_t padTo = 0) {
+    std::vector<uint8_t> bytes(values.begin(), values.end());
+    if (bytes.size() < padTo) {
+        bytes.resize(padTo, 0);
+    }
+    return bytes;
+}
+
+void PutLe32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i) {
+        bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
+    }
+}
+
+std::vector<uint8_t> EmfHeader() {
+    std::vector<uint8_t> emf(88, 0);
+    PutLe32(emf, 0, 1);  // EMR_HEADER
+    PutLe32(emf, 4, 88); // record size
+    emf[40] = ' ';
+    emf[41] = 'E';
+    emf[42] = 'M';
+    emf[43] = 'F';
+    return emf;
+}
+
+// A placeable WMF header followed by a standard one.
+std::vector<uint8_t> WmfHeader() {
+    return Bytes({0xD7, 0xCD, 0xC6, 0x9A, 0, 0, 0, 0, 0, 0, 100, 0, 100, 0,
+                  0x60, 0,    0,    0,    0, 0, 0, 0, 1, 0, 9,   0, 0,   3},
+                 64);
+}
+
+std::vector<uint8_t> BmpHeader(int32_t width, int32_t height) {
+    std::vector<uint8_t> bmp(54, 0);
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    PutLe32(bmp, 10, 54);
+    PutLe32(bmp, 14, 40);
+    PutLe32(bmp, 18, static_cast<uint32_t>(width));
+    PutLe32(bmp, 22, static_cast<uint32_t>(height));
+    bmp[26] = 1;
+    bmp[28] = 24;
+    return bmp;
+}
+
+int GuessOf(const std::vector<uint8_t>& bytes) {
+    ISSource* source = ISOpenMemorySource(bytes.data(), bytes.size());
+    const int guess = ISGuessFileType(source);
+    ISCloseSource(source);
+    return guess;
+}
+
+TEST(ImageGuess, SignaturesGiveTheirGuessCodes) {
+    EXPECT_EQ(GuessOf(Bytes({0xFF, 0xD8, 0xFF, 0xE0}, 32)), kGuessJpeg);
+    EXPECT_EQ(GuessOf(Bytes({0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}, 32)), kGuessPng);
+    EXPECT_EQ(GuessOf(BmpHeader(2, 2)), kGuessBmp);
+    EXPECT_EQ(GuessOf(Bytes({'I', 'I', 42, 0}, 32)), kGuessTiff);
+    EXPECT_EQ(GuessOf(Bytes({'M', 'M', 0, 42}, 32)), kGuessTiff);
+    EXPECT_EQ(GuessOf(Bytes({'8', 'B', 'P', 'S', 0, 1}, 32)), kGuessPsd);
+    EXPECT_EQ(GuessOf(EmfHeader()), kGuessEmf);
+    EXPECT_EQ(GuessOf(WmfHeader()), kGuessWmf);
+    EXPECT_EQ(GuessOf(Bytes({1, 0, 9, 0, 0, 3}, 32)), kGuessWmf); // standard header only
+    EXPECT_EQ(GuessOf(Bytes({0x0A, 5, 1, 8}, 128)), kGuessPcx);
+}
+
+TEST(ImageGuess, UnrecognisedContentGuessesNothing) {
+    EXPECT_EQ(GuessOf(Bytes({0x0A, 5, 1, 8}, 64)), kGuessUnknown);  // PCX needs its 128 bytes
+    EXPECT_EQ(GuessOf(Bytes({0x0A, 7, 1, 8}, 128)), kGuessUnknown); // no such PCX version
+    EXPECT_EQ(GuessOf(Bytes({0, 0, 2, 0, 0, 0, 0, 0}, 32)), kGuessUnknown); // a TGA header
+    EXPECT_EQ(GuessOf(Bytes({0, 0, 13, 7}, 32)), kGuessUnknown);            // a WBMP header
+    EXPECT_EQ(GuessOf({}), kGuessUnknown);
+    EXPECT_EQ(GuessOf(Bytes({'B'})), kGuessUnknown);
+}
+
+TEST(ImageGuess, TableMapsGuessCodesToTypes) {
+    EXPECT_EQ(ImageTypeFromGuess(kGuessJpeg), kImageTypeJpeg);
+    EXPECT_EQ(ImageTypeFromGuess(kGuessTiff), kImageTypeTiff);
+    EXPECT_EQ(ImageTypeFromGuess(kGuessEmf), kImageTypeEmf);
+    EXPECT_EQ(ImageTypeFromGuess(kGuessTga), kImageTypeTga);
+    EXPECT_EQ(ImageTypeFromGuess(2), kImageTypeUnknown);
+    EXPECT_EQ(ImageTypeFromGuess(99), kImageTypeUnknown);
+}
+
+TEST(ImageGuess, ExtensionsCompareCaseInsensitivelyWithoutTrailingBlanks) {
+    EXPECT_EQ(ImageTypeFromExtension("photo.JpEg  "), kImageTypeJpeg);
+    EXPECT_EQ(ImageTypeFromExtension("photo.jpg\t"), kImageTypeJpeg);
+    EXPECT_EQ(ImageTypeFromExtension("scan.tiff"), kImageTypeTiff);
+    EXPECT_EQ(ImageTypeFromExtension("scan.TIF"), kImageTypeTiff);
+    EXPECT_EQ(ImageTypeFromExtension("a.b.Tga"), kImageTypeTga);
+    EXPECT_EQ(ImageTypeFromExtension("phone.wbmp"), kImageTypeWbmp);
+    EXPECT_EQ(ImageTypeFromExtension("art.psd"), kImageTypePsd);
+    EXPECT_EQ(ImageTypeFromExtension("noextension"), kImageTypeUnknown);
+    EXPECT_EQ(ImageTypeFromExtension("trailing."), kImageTypeUnknown);
+    EXPECT_EQ(ImageTypeFromExtension("old.pax"), kImageTypeUnknown);
+    EXPECT_EQ(ImageTypeFromExtension("old.tla"), kImageTypeUnknown);
+    EXPECT_EQ(ImageTypeFromExtension("dir.png/file"), kImageTypeUnknown);
+    EXPECT_EQ(ImageTypeFromExtension("photo.jpg.txt"), kImageTypeUnknown);
+}
+
+class ImageGuessFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!testutil::HaveTool("convert")) {
+            GTEST_SKIP() << "ImageMagick convert not found";
+        }
+    }
+    // Makes a picture of the pattern in the target format, then renames it.
+    std::string MakeAs(const std::string& target, const std::string& name,
+                       const std::string& options = "") {
+        const std::string made = imagetest::Convert(dir, pattern, options, target);
+        const std::string path = dir.File(name);
+        if (made.empty() || std::rename(made.c_str(), path.c_str()) != 0) {
+            return "";
+        }
+        return path;
+    }
+
+    testutil::TempDir dir;
+    imagetest::Picture pattern = imagetest::Pattern(13, 7, 2);
+};
+
+TEST_F(ImageGuessFiles, ContentWinsOverTheExtension) {
+    for (const char* target : {"png24:a.png", "bmp3:a.bmp", "a.tif", "a.pcx", "a.psd"}) {
+        const std::string path = MakeAs(target, "misnamed.jpg");
+        ASSERT_FALSE(path.empty()) << target;
+        RgbImage image;
+        EXPECT_EQ(image.LoadFile(path), 0) << target;
+        EXPECT_EQ(imagetest::MaxDifference(pattern, image.Lock(), image.Width(), image.Height()), 0)
+            << target;
+    }
+    const std::string jpeg = MakeAs("a.jpg", "misnamed.bmp");
+    RgbImage image;
+    EXPECT_EQ(image.LoadFile(jpeg), 0);
+    EXPECT_EQ(image.Width(), 13u);
+}
+
+TEST_F(ImageGuessFiles, UnrecognisedContentFallsBackToTheExtension) {
+    const std::string tga = MakeAs("a.tga", "picture.TGA", "-orient TopLeft");
+    RgbImage image;
+    ASSERT_EQ(image.LoadFile(tga), 0);
+    EXPECT_EQ(imagetest::MaxDifference(pattern, image.Lock(), image.Width(), image.Height()), 0);
+
+    // TGA bytes named as JPEG with trailing blanks: read, and rejected, by the JPEG reader.
+    EXPECT_EQ(image.LoadFile(MakeAs("a.tga", "picture.JpEg  ")), kImageErrBadJpg);
+    EXPECT_TRUE(image.IsEmpty());
+    EXPECT_EQ(image.LoadFile(MakeAs("a.tga", "picture.bmp")), kImageErrBadBmp);
+
+    // Without a known signature, memory bytes cannot be typed: nothing is read.
+    const std::vector<uint8_t> bytes = testutil::ReadFileBytes(tga);
+    EXPECT_EQ(image.LoadMemory(bytes.data(), bytes.size()), 0);
+    EXPECT_TRUE(image.IsEmpty());
+}
+
+TEST_F(ImageGuessFiles, UnknownTypesReadNothingWithoutAnError) {
+    for (const char* name : {"legacy.pax", "legacy.tla", "noextension"}) {
+        const std::string path = MakeAs("a.tga", name);
+        RgbImage image;
+        ASSERT_EQ(image.Allocate(2, 2), 0);
+        EXPECT_EQ(image.LoadFile(path), 0) << name;
+        EXPECT_TRUE(image.IsEmpty()) << name;
+    }
+}
+
+TEST_F(ImageGuessFiles, WbmpIsTypedButNotRead) {
+    const std::string path = MakeAs("a.wbmp", "phone.wbmp", "-monochrome");
+    ASSERT_FALSE(path.empty());
+    RgbImage image;
+    EXPECT_EQ(image.LoadFile(path), 0);
+    EXPECT_TRUE(image.IsEmpty());
+}
+
+TEST(ImageMetafile, IsReportedAsInvalidAndReadsNothing) {
+    testutil::TempDir dir;
+    for (const auto& [name, bytes] :
+         {std::pair{"drawing.wmf", WmfHeader()}, std::pair{"drawing.emf", EmfHeader()},
+          std::pair{"really-a-wmf.jpg", WmfHeader()}}) {
+        const std::string path = dir.File(name);
+        ASSERT_TRUE(testutil::WriteFileBytes(path, bytes));
+        RgbImage image;
+        const int code = image.LoadFile(path);
+        EXPECT_EQ(code, kImageErrBadMetafile) << name;
+        EXPECT_EQ(ImageErrorText(code), "invalid windows metafile");
+        EXPECT_TRUE(image.IsEmpty());
+        // Through memory a metafile is typed but never drawn: empty image, no error.
+        EXPECT_EQ(image.LoadMemory(bytes.data(), bytes.size()), 0) << name;
+        EXPECT_TRUE(image.IsEmpty());
+    }
+}
+
+// ----- Size limits -----
+
+TEST(ImageSizeLimit, SidesAbove65535FailBeforeDecoding) {
+    RgbImage image;
+    const std::vector<uint8_t> wide = BmpHeader(70000, 1);
+    EXPECT_EQ(image.LoadMemory(wide.data(), wide.size()), kImageErrTooLarge);
+    EXPECT_EQ(ImageErrorText(kImageErrTooLarge), "picture is wider or taller than 65535 pixels");
+    const std::vector<uint8_t> tall = BmpHeader(1, -70000); // top-down
+    EXPECT_EQ(image.LoadMemory(tall.data(), tall.size()), kImageErrTooLarge);
+    // PCX: columns 0 to 65535 make 65536 pixels a row.
+    const std::vector<uint8_t> pcx = Bytes({0x0A, 5, 1, 8, 0, 0, 0, 0, 0xFF, 0xFF, 0, 0}, 128);
+    EXPECT_EQ(image.LoadMemory(pcx.data(), pcx.size()), kImageErrTooLarge);
+    EXPECT_TRUE(image.IsEmpty());
+}
+
+TEST(ImageSizeLimit, AbsurdHeadersAreOutOfMemoryWithoutAllocating) {
+    RgbImage image;
+    const std::vector<uint8_t> bmp = BmpHeader(100000, 100000);
+    EXPECT_EQ(image.LoadMemory(bmp.data(), bmp.size()), kImageErrNoMemory);
+    std::vector<uint8_t> psd = Bytes({'8', 'B', 'P', 'S', 0, 1}, 64);
+    psd[15] = 0x04; // height 0x00040000
+    psd[19] = 0x04; // width 0x00040000
+    EXPECT_EQ(image.LoadMemory(psd.data(), psd.size()), kImageErrNoMemory);
+    testutil::TempDir dir;
+    const std::string tga = dir.File("huge.tga"); // 65535 x 65535: four billion pixels
+    ASSERT_TRUE(testutil::WriteFileBytes(
+        tga, Bytes({0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 24, 0x20}, 64)));
+    EXPECT_EQ(image.LoadFile(tga), kImageErrNoMemory);
+    EXPECT_TRUE(image.IsEmpty());
+}
+
+// ImageMagick's policy refuses such widths, so these strips come from ffmpeg's encoders.
+TEST(ImageSizeLimit, EveryReaderChecksTheSize) {
+    if (!testutil::HaveTool("ffmpeg")) {
+        GTEST_SKIP() << "ffmpeg not found";
+    }
+    testutil::TempDir dir;
+    auto makeStrip = [&](const std::string& name, int width) {
+        const std::string path = dir.File(name);
+        const std::string command =
+            "ffmpeg -v error -f lavfi -i color=c=red:s=" + std::to_string(width) +
+            "x2,format=rgb24 -frames:v 1 -y " + testutil::ShellQuote(path) + " 2>&1";
+        return testutil::RunCommand(command).exitCode == 0 ? path : "";
+    };
+    for (const char* name : {"wide.png", "wide.tif", "wide.bmp"}) {
+        const std::string path = makeStrip(name, 65536);
+        ASSERT_FALSE(path.empty()) << name;
+        RgbImage image;
+        EXPECT_EQ(image.LoadFile(path), kImageErrTooLarge) << name;
+        EXPECT_TRUE(image.IsEmpty());
+    }
+    // Exactly 65535 is still allowed.
+    RgbImage image;
+    EXPECT_EQ(image.LoadFile(makeStrip("edge.png", 65535)), 0);
+    EXPECT_EQ(image.Width(), 65535u);
+    ASSERT_FALSE(image.IsEmpty());
+    EXPECT_EQ(image.Lock()[65534 * 3], 255); // red to the last pixel
+}
+
+} // namespace

@@ -1,0 +1,84 @@
+#include "test_image_pictures.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace imagetest {
+
+Picture Pattern(uint32_t width, uint32_t height, uint32_t block, bool grey) {
+    static const uint8_t kColours[8][3] = {{0, 0, 0},     {255, 255, 255}, {255, 0, 0},
+                                           {0, 255, 0},   {0, 0, 255},     {255, 255, 0},
+                                           {0, 255, 255}, {255, 0, 255}};
+    static const uint8_t kGreys[5] = {0, 64, 128, 192, 255};
+    Picture picture{width, height, std::vector<uint8_t>(size_t{width} * height * 3)};
+    for (uint32_t y = 0; y < height; ++y) {
+        for (uint32_t x = 0; x < width; ++x) {
+            const uint32_t index = x / block + 3 * (y / block);
+            uint8_t* p = &picture.rgb[(size_t{y} * width + x) * 3];
+            if (grey) {
+                std::memset(p, kGreys[index % 5], 3);
+            } else {
+                std::memcpy(p, kColours[index % 8], 3);
+            }
+        }
+    }
+    return picture;
+}
+
+Picture Gradient(uint32_t width, uint32_t height) {
+    Picture picture{width, height, std::vector<uint8_t>(size_t{width} * height * 3)};
+    for (uint32_t y = 0; y < height; ++y) {
+        for (uint32_t x = 0; x < width; ++x) {
+            uint8_t* p = &picture.rgb[(size_t{y} * width + x) * 3];
+            p[0] = static_cast<uint8_t>(x * 255 / (width - 1));
+            p[1] = static_cast<uint8_t>(y * 255 / (height - 1));
+            p[2] = static_cast<uint8_t>(128 + 100 * std::sin((x + y) / 9.0));
+        }
+    }
+    return picture;
+}
+
+std::string Convert(const testutil::TempDir& dir, const Picture& picture,
+                    const std::string& options, const std::string& target) {
+    const std::string ppm = dir.File("pattern.ppm");
+    std::string header =
+        "P6\n" + std::to_string(picture.width) + " " + std::to_string(picture.height) + "\n255\n";
+    std::vector<uint8_t> bytes(header.begin(), header.end());
+    bytes.insert(bytes.end(), picture.rgb.begin(), picture.rgb.end());
+    if (!testutil::WriteFileBytes(ppm, bytes)) {
+        return "";
+    }
+    const size_t colon = target.find(':');
+    const std::string name = colon == std::string::npos ? target : target.substr(colon + 1);
+    const std::string prefix = colon == std::string::npos ? "" : target.substr(0, colon + 1);
+    const std::string path = dir.File(name);
+    const std::string command = "convert " + testutil::ShellQuote(ppm) + " " + options + " " +
+                                testutil::ShellQuote(prefix + path) + " 2>&1";
+    return testutil::RunCommand(command).exitCode == 0 ? path : "";
+}
+
+int MaxDifference(const Picture& expected, const uint8_t* rgb, uint32_t width, uint32_t height) {
+    if (rgb == nullptr || width != expected.width || height != expected.height) {
+        return -1;
+    }
+    int worst = 0;
+    for (size_t i = 0; i < expected.rgb.size(); ++i) {
+        worst = std::max(worst, std::abs(int{expected.rgb[i]} - int{rgb[i]}));
+    }
+    return worst;
+}
+
+double Psnr(const Picture& expected, const uint8_t* rgb) {
+    double sum = 0;
+    for (size_t i = 0; i < expected.rgb.size(); ++i) {
+        const double d = static_cast<double>(expected.rgb[i]) - static_cast<double>(rgb[i]);
+        sum += d * d;
+    }
+    if (sum == 0) {
+        return 1000;
+    }
+    return 10 * std::log10(255.0 * 255.0 * double(expected.rgb.size()) / sum);
+}
+
+} // namespace imagetest

@@ -1,0 +1,38 @@
+// Test pictures for the imaging tests: a known pattern of solid colour blocks, written as a
+// PPM and converted by ImageMagick into the format under test.
+#pragma once
+
+#include "support/test_util.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace imagetest {
+
+struct Picture {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    std::vector<uint8_t> rgb;
+
+    const uint8_t* At(uint32_t x, uint32_t y) const { return &rgb[(size_t{y} * width + x) * 3]; }
+};
+
+// Blocks of `block` x `block` pixels in eight saturated colours (or five greys), laid out so
+// that neighbouring blocks always differ and the picture is not left-right symmetric.
+Picture Pattern(uint32_t width, uint32_t height, uint32_t block, bool grey = false);
+// A smooth colour gradient, the kind of content JPEG is made for.
+Picture Gradient(uint32_t width, uint32_t height);
+
+// Writes the picture as a PPM in dir and runs `convert <ppm> <options> <target>`, where
+// target may carry an ImageMagick format prefix ("bmp3:"). Returns the file's path (target
+// without the prefix), or "" when convert failed.
+std::string Convert(const testutil::TempDir& dir, const Picture& picture,
+                    const std::string& options, const std::string& target);
+
+// Largest difference of any channel of any pixel; -1 when the sizes differ.
+int MaxDifference(const Picture& expected, const uint8_t* rgb, uint32_t width, uint32_t height);
+// Peak signal-to-noise ratio in dB over all channels (1000 for identical pictures).
+double Psnr(const Picture& expected, const uint8_t* rgb);
+
+} // namespace imagetest
