@@ -188,7 +188,8 @@ void CSwfSoundStreamHead2::Write(CSwfStream& s) {
     CSwfStream body;
     body.WriteU8(playbackFlags);
     body.WriteBits(compression, 4);
-    body.WriteBits(0, 2);
+    // MP3 has no 5.5 kHz rate: its stream rate repeats the playback rate (bits 2-3).
+    body.WriteBits(compression == kSoundMp3 ? (playbackFlags >> 2) & 3 : 0, 2);
     body.WriteBits(size, 1);
     body.WriteBits(type, 1);
     body.WriteU16(sampleCount);

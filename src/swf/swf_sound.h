@@ -154,8 +154,9 @@ private:
 };
 
 // SoundStreamHead2 (tag code 45): the playback byte as given; compression (4 bits), stream
-// rate 0 (2), size (1), type (1); u16 sample count; for MP3 (compression 2) the s16
-// LatencySeek 0 that the format requires after the count.
+// rate (2), size (1), type (1); u16 sample count; for MP3 (compression 2) the s16
+// LatencySeek 0 that the format requires after the count. The stream rate is 0 (5.5 kHz)
+// except for MP3, which cannot have that rate: it repeats the playback byte's rate.
 class CSwfSoundStreamHead2 : public CSwfCharacter {
 public:
     CSwfSoundStreamHead2(uint8_t playbackFlags, uint8_t compression, uint8_t size, uint8_t type,

@@ -193,7 +193,10 @@ TEST(SoundStreamHead2, LatencySeekOnlyForMp3) {
     CSwfSoundStreamHead2 mp3(0x0F, 2, 1, 1, 0x1234);
     swfread::Tag t = ParseOne(mp3);
     EXPECT_EQ(t.code, 45);
-    EXPECT_EQ(t.body, (Bytes{0x0F, 0x23, 0x34, 0x12, 0x00, 0x00}));
+    // MP3, stream rate 44 kHz from the playback byte, 16-bit, stereo; then LatencySeek.
+    EXPECT_EQ(t.body, (Bytes{0x0F, 0x2F, 0x34, 0x12, 0x00, 0x00}));
+    CSwfSoundStreamHead2 mp3Mono(0x06, 2, 1, 0, 10);
+    EXPECT_EQ(ParseOne(mp3Mono).body, (Bytes{0x06, 0x26, 10, 0, 0x00, 0x00}));
     CSwfSoundStreamHead2 adpcm(0x0A, 1, 1, 0, 5);
     EXPECT_EQ(ParseOne(adpcm).body, (Bytes{0x0A, 0x12, 5, 0}));
 }
