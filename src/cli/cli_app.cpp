@@ -203,7 +203,9 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
                    "Set one option, repeatable: a field of the options record (frameRate=24, "
                    "backgroundColor=#336699, usePreloader=1) or format.EXT.FIELD "
                    "(format.jpg.quality=90, format.png.compression=jpeg)")
-        ->type_name("NAME=VALUE");
+        ->type_name("NAME=VALUE")
+        // One NAME=VALUE per --set, so that the files after it stay files.
+        ->allow_extra_args(false);
     app.add_flag("--save-options", saveOptions, "Write the resulting options to the options file");
     app.add_flag("--print-options", printOptions,
                  "Print the options in the options file's layout and exit");
