@@ -288,15 +288,3 @@ void CConvertEngine::RunJob(const ConvertJob& run) {
     }
     win->FinishedConvert();
 }
-
-// Sound and movie entries are converted by their own converters; until those exist such an
-// entry is reported, never skipped silently.
-int CConvertEngine::AddWave(ConvertObject& entry, const ConvertOptions&, IConvertObserver*) {
-    ShowMessage("Error, sound files cannot be converted yet:\n" + entry.path);
-    return 0;
-}
-
-int CConvertEngine::AddMp3(ConvertObject& entry, const ConvertOptions&, IConvertObserver*) {
-    ShowMessage("Error, sound files cannot be converted yet:\n" + entry.path);
-    return 0;
-}
