@@ -136,6 +136,15 @@ int RgbImage::LoadFileAs(const std::string& path, int type) {
         }
         return code;
     }
+    if (ReaderFor(type) == nullptr) {
+        // Nothing will be read: only whether the file opens matters, so its bytes stay on disk.
+        FILE* file = std::fopen(path.c_str(), "rb");
+        if (file == nullptr) {
+            return kImageErrFileOpen;
+        }
+        std::fclose(file);
+        return kImageOk;
+    }
     ISSource* source = ISOpenFileSource(path);
     if (source == nullptr) {
         return ISGetLastError();

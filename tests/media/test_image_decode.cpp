@@ -178,6 +178,8 @@ TEST(ImageBrokenFile, MissingFileIsAnOpenError) {
     RgbImage image;
     EXPECT_EQ(image.LoadFile("/nonexistent/picture.jpg"), kImageErrFileOpen);
     EXPECT_EQ(image.LoadFileAs("/nonexistent/picture.png", 3), kImageErrFileOpen);
+    EXPECT_EQ(image.LoadFile("/nonexistent/picture.pax"), kImageErrFileOpen);
+    EXPECT_EQ(image.LoadFileAs("/nonexistent/picture.wbmp", 24), kImageErrFileOpen);
     EXPECT_TRUE(image.IsEmpty());
 }
 
