@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -436,17 +437,28 @@ AviDecomposer::Outcome AviDecomposer::TakeFrames(int streamIndex) {
 bool AviDecomposer::ToRgb(const AVFrame* frame) {
     const ScalerKey key{frame->width, frame->height, frame->format, frame->color_range,
                         frame->colorspace};
-    if (scaler == nullptr || !(key == scalerKey)) {
+    if (scaler == nullptr || key != scalerKey) {
         sws_freeContext(scaler);
-        scaler = sws_getContext(
-            frame->width, frame->height, static_cast<AVPixelFormat>(frame->format), frame->width,
-            frame->height, AV_PIX_FMT_RGB24, SWS_BILINEAR, nullptr, nullptr, nullptr);
+        // The yuvj formats are full-range yuv ones; the converter is told the range itself.
+        auto format = static_cast<AVPixelFormat>(frame->format);
+        bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
+        for (auto [jpegFormat, plain] : {std::pair{AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_YUV420P},
+                                         std::pair{AV_PIX_FMT_YUVJ422P, AV_PIX_FMT_YUV422P},
+                                         std::pair{AV_PIX_FMT_YUVJ444P, AV_PIX_FMT_YUV444P},
+                                         std::pair{AV_PIX_FMT_YUVJ440P, AV_PIX_FMT_YUV440P},
+                                         std::pair{AV_PIX_FMT_YUVJ411P, AV_PIX_FMT_YUV411P}}) {
+            if (format == jpegFormat) {
+                format = plain;
+                fullRange = true;
+            }
+        }
+        scaler = sws_getContext(frame->width, frame->height, format, frame->width, frame->height,
+                                AV_PIX_FMT_RGB24, SWS_BILINEAR, nullptr, nullptr, nullptr);
         if (scaler == nullptr) {
             return false;
         }
         scalerKey = key;
-        // The source's own matrix (BT.601 when it names none) and range; yuvj formats are
-        // full range by themselves.
+        // The source's own matrix, BT.601 when it names none.
         int* inTable = nullptr;
         int* outTable = nullptr;
         int inFull = 0, outFull = 0, brightness = 0, contrast = 0, saturation = 0;
@@ -454,9 +466,8 @@ bool AviDecomposer::ToRgb(const AVFrame* frame) {
                                      &contrast, &saturation) >= 0) {
             const int space =
                 frame->colorspace == AVCOL_SPC_UNSPECIFIED ? SWS_CS_DEFAULT : frame->colorspace;
-            const int full = inFull || frame->color_range == AVCOL_RANGE_JPEG;
-            sws_setColorspaceDetails(scaler, sws_getCoefficients(space), full, outTable, outFull,
-                                     brightness, contrast, saturation);
+            sws_setColorspaceDetails(scaler, sws_getCoefficients(space), fullRange, outTable,
+                                     outFull, brightness, contrast, saturation);
         }
     }
     const size_t rowBytes = static_cast<size_t>(frame->width) * 3;

@@ -1,0 +1,584 @@
+// Taking movies apart: small movies in many containers and codecs are made with ffmpeg, and a
+// recording engine checks the pictures, sound files, frame tags, status texts and questions
+// the decomposer produces.
+#include "media/avi_decomposer.h"
+#include "media/rgb_image.h"
+
+#include "support/test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+extern "C" {
+#include <libavutil/error.h>
+}
+
+using testutil::ReadFileBytes;
+using testutil::RunCommand;
+using testutil::ShellQuote;
+using testutil::TempDir;
+
+namespace {
+
+// The colour of every test movie's pictures (red, green, blue).
+constexpr int kRed = 0x30, kGreen = 0x60, kBlue = 0xC0;
+
+// Movies made once for the whole suite.
+class Movies {
+public:
+    static Movies& Get() {
+        static Movies movies;
+        return movies;
+    }
+    // Path of a movie made from the ffmpeg arguments (inputs and output options, without the
+    // output file), or "" when ffmpeg cannot make it.
+    std::string Make(const std::string& name, const std::string& args) {
+        auto found = made.find(name);
+        if (found != made.end()) {
+            return found->second;
+        }
+        std::string path = dir.File(name);
+        int rc = RunCommand("ffmpeg -nostdin -v error -y " + args + " " + ShellQuote(path) +
+                            " >/dev/null 2>&1")
+                     .exitCode;
+        return made[name] = rc == 0 ? path : "";
+    }
+
+private:
+    TempDir dir;
+    std::map<std::string, std::string> made;
+};
+
+// 11 pictures of 64 x 48 at 10 per second, in the test colour.
+std::string Video(double seconds = 1.1, const std::string& size = "64x48") {
+    char colour[16];
+    std::snprintf(colour, sizeof colour, "0x%02X%02X%02X", kRed, kGreen, kBlue);
+    return "-f lavfi -t " + std::to_string(seconds) + " -i color=c=" + colour + ":s=" + size +
+           ":r=10 ";
+}
+std::string Sine(double seconds = 1.1) {
+    return "-f lavfi -t " + std::to_string(seconds) + " -i sine=frequency=440:sample_rate=22050 ";
+}
+
+struct Call {
+    std::string what;
+    std::string path;
+    int id = 0;
+};
+
+// An engine that keeps its own picture store and records every call.
+class RecordingEngine : public IMovieEngine, public IMovieWindow {
+public:
+    struct Picture {
+        std::string path;
+        bool isFile = false;
+        std::vector<uint8_t> data;
+        int width = 0, height = 0, byteCount = 0;
+    };
+
+    bool IsFrameNameUsed(const std::string& path) override {
+        for (auto& [id, p] : pictures) {
+            if (p.isFile && p.path == path) {
+                return true;
+            }
+        }
+        return false;
+    }
+    int MakeFrameFile(const std::string& path) override {
+        pictures[nextId] = Picture{path, true, {}, 0, 0, 0};
+        return nextId++;
+    }
+    uint8_t* MakeFrameBuffer(size_t capacity, int* id) override {
+        *id = nextId;
+        Picture& p = pictures[nextId++];
+        p.data.resize(capacity);
+        return p.data.data();
+    }
+    void SetFrameInfo(int id, int width, int height, int byteCount) override {
+        pictures[id].width = width;
+        pictures[id].height = height;
+        pictures[id].byteCount = byteCount;
+    }
+    void DropFrame(int id) override { pictures.erase(id); }
+    int ToLossless(int id) override {
+        calls.push_back({"lossless", "", id});
+        return losslessFails ? -1 : id;
+    }
+    int AddFrameImage(const std::string& framePath, int id) override {
+        calls.push_back({"image", framePath, id});
+        auto found = pictures.find(id);
+        if (found != pictures.end()) {
+            Picture& p = found->second;
+            // A file picture is read now, as the movie writer will read it.
+            JpegBytes.push_back(
+                p.isFile ? ReadFileBytes(p.path)
+                         : std::vector<uint8_t>(p.data.begin(), p.data.begin() + p.byteCount));
+            sizes.emplace_back(p.width, p.height);
+        }
+        if (cancelAfterImages > 0 && --cancelAfterImages == 0) {
+            cancel = true;
+        }
+        return imageFails ? 0 : 1;
+    }
+    int AddSound(const std::string& wavPath) override {
+        calls.push_back({"sound", wavPath, 0});
+        sounds.push_back(ReadFileBytes(wavPath));
+        return 1;
+    }
+    void AddShowFrame() override { calls.push_back({"showframe", "", 0}); }
+    void RemoveImage(uint16_t depth) override { calls.push_back({"remove", "", depth}); }
+    void FreeImageCharacters() override { calls.push_back({"free", "", 0}); }
+    bool IsCancelRequested() override { return cancel; }
+
+    void ShowState(const char* text) override { states.emplace_back(text); }
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    bool AskYesNo(const std::string& text, const std::string& caption) override {
+        questions.push_back(caption + ": " + text);
+        return answerYes;
+    }
+
+    int Count(const std::string& what) const {
+        int n = 0;
+        for (const Call& c : calls) {
+            n += c.what == what;
+        }
+        return n;
+    }
+
+    std::map<int, Picture> pictures;
+    int nextId = 1;
+    std::vector<Call> calls;
+    std::vector<std::vector<uint8_t>> JpegBytes;
+    std::vector<std::pair<int, int>> sizes;
+    std::vector<std::vector<uint8_t>> sounds;
+    std::vector<std::string> states, messages, questions;
+    bool losslessFails = false, imageFails = false, answerYes = true, cancel = false;
+    int cancelAfterImages = 0;
+};
+
+class AviDecomposerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!testutil::HaveTool("ffmpeg")) {
+            GTEST_SKIP() << "ffmpeg is not installed";
+        }
+        ASSERT_TRUE(temp.Ok());
+    }
+    std::string Movie(const std::string& name, const std::string& args) {
+        std::string path = Movies::Get().Make(name, args);
+        if (path.empty()) {
+            ADD_FAILURE() << "ffmpeg could not make " << name;
+        }
+        return path;
+    }
+    // Opens and decomposes; the Decompose result, or -1 when Open failed.
+    int Run(const std::string& path) {
+        if (!decomposer.Open(&engine, path, temp.Path() + "/")) {
+            return -1;
+        }
+        return decomposer.Decompose(&engine, &settings);
+    }
+    std::vector<std::string> TempFiles() const {
+        std::vector<std::string> names;
+        for (auto& entry : std::filesystem::directory_iterator(temp.Path())) {
+            names.push_back(entry.path().filename().string());
+        }
+        return names;
+    }
+
+    TempDir temp;
+    RecordingEngine engine;
+    DecomposeSettings settings;
+    AviDecomposer decomposer;
+};
+
+uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
+}
+uint16_t U16(const std::vector<uint8_t>& b, size_t at) {
+    return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
+}
+
+// Checks that the pictures are JPEGs of the size whose pixels average the test colour.
+void ExpectPictures(const RecordingEngine& engine, int width, int height, int tolerance) {
+    for (size_t i = 0; i < engine.JpegBytes.size(); ++i) {
+        SCOPED_TRACE("picture " + std::to_string(i + 1));
+        const std::vector<uint8_t>& jpeg = engine.JpegBytes[i];
+        ASSERT_GE(jpeg.size(), 4u);
+        EXPECT_EQ(jpeg[0], 0xFF);
+        EXPECT_EQ(jpeg[1], 0xD8);
+        EXPECT_EQ(engine.sizes[i], std::make_pair(width, height));
+        RgbImage image;
+        ASSERT_EQ(image.LoadMemory(jpeg.data(), jpeg.size()), 0);
+        ASSERT_EQ(image.Width(), static_cast<uint32_t>(width));
+        ASSERT_EQ(image.Height(), static_cast<uint32_t>(height));
+        const uint8_t* p = image.Lock();
+        long sum[3] = {0, 0, 0};
+        const size_t count = static_cast<size_t>(width) * height;
+        for (size_t k = 0; k < count; ++k) {
+            for (int c = 0; c < 3; ++c) {
+                sum[c] += p[3 * k + c];
+            }
+        }
+        image.Unlock();
+        EXPECT_NEAR(sum[0] / static_cast<long>(count), kRed, tolerance);
+        EXPECT_NEAR(sum[1] / static_cast<long>(count), kGreen, tolerance);
+        EXPECT_NEAR(sum[2] / static_cast<long>(count), kBlue, tolerance);
+    }
+}
+
+// The call sequence of n taken frames with f ShowFrames each, optionally after one sound.
+std::vector<std::string> ExpectedCalls(int frames, int showFrames, bool sound) {
+    std::vector<std::string> calls;
+    if (sound) {
+        calls.push_back("sound");
+    }
+    for (int i = 0; i < frames; ++i) {
+        calls.push_back("image");
+        for (int k = 0; k < showFrames; ++k) {
+            calls.push_back("showframe");
+        }
+        calls.push_back("remove");
+    }
+    return calls;
+}
+std::vector<std::string> CallNames(const RecordingEngine& engine) {
+    std::vector<std::string> names;
+    for (const Call& c : engine.calls) {
+        names.push_back(c.what);
+    }
+    return names;
+}
+
+// The sound file: RIFF WAVE, a 16-byte PCM format record, samples from offset 44.
+void ExpectPcmWav(const std::vector<uint8_t>& wav, int channels, int rate, double seconds) {
+    ASSERT_GE(wav.size(), 44u);
+    EXPECT_EQ(std::string(wav.begin(), wav.begin() + 4), "RIFF");
+    EXPECT_EQ(U32(wav, 4), wav.size() - 8);
+    EXPECT_EQ(std::string(wav.begin() + 8, wav.begin() + 16), "WAVEfmt ");
+    EXPECT_EQ(U32(wav, 16), 16u);
+    EXPECT_EQ(U16(wav, 20), 1);
+    EXPECT_EQ(U16(wav, 22), channels);
+    EXPECT_EQ(U32(wav, 24), static_cast<uint32_t>(rate));
+    EXPECT_EQ(U32(wav, 28), static_cast<uint32_t>(rate * channels * 2));
+    EXPECT_EQ(U16(wav, 32), channels * 2);
+    EXPECT_EQ(U16(wav, 34), 16);
+    EXPECT_EQ(std::string(wav.begin() + 36, wav.begin() + 40), "data");
+    EXPECT_EQ(U32(wav, 40), wav.size() - 44);
+    const double samples = static_cast<double>(wav.size() - 44) / (2.0 * channels);
+    EXPECT_NEAR(samples, seconds * rate, 0.1 * rate);
+    // A 440 Hz sine at ffmpeg's default level (1/8 of full scale) somewhere in the middle.
+    int peak = 0;
+    for (size_t at = 44; at + 1 < wav.size() && at < 44 + 4000; at += 2) {
+        peak = std::max(peak, std::abs(static_cast<int16_t>(U16(wav, at))));
+    }
+    EXPECT_GT(peak, 2000);
+    EXPECT_LT(peak, 6000);
+}
+
+} // namespace
+
+// Every video codec a movie file commonly holds: 11 pictures give 10 (the first is never
+// taken), each a JPEG of the movie's size and colour.
+TEST_F(AviDecomposerTest, EachVideoCodecGivesAllButTheFirstPicture) {
+    struct Case {
+        const char* name;
+        const char* codec;
+        int tolerance;
+    };
+    const Case cases[] = {
+        {"mjpeg.avi", "-c:v mjpeg", 6},
+        {"mpeg4.avi", "-c:v mpeg4", 6},
+        {"msvideo1.avi", "-c:v msvideo1", 10},
+        {"cinepak.avi", "-c:v cinepak", 12},
+        {"raw.avi", "-c:v rawvideo -pix_fmt bgr24", 4},
+        {"h264.avi", "-c:v libx264 -pix_fmt yuv420p", 6},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string path = Movie(c.name, Video() + c.codec);
+        if (path.empty()) {
+            continue;
+        }
+        RecordingEngine fresh;
+        engine = std::move(fresh);
+        settings.maxRam = true;
+        ASSERT_EQ(Run(path), 1);
+        EXPECT_EQ(decomposer.FrameCounter(), 10);
+        EXPECT_EQ(CallNames(engine), ExpectedCalls(10, 1, false));
+        ExpectPictures(engine, 64, 48, c.tolerance);
+        EXPECT_TRUE(engine.messages.empty());
+    }
+}
+
+TEST_F(AviDecomposerTest, StatusTextsNameTheFileAndCountFrames) {
+    std::string path = Movie("mjpeg.avi", Video() + "-c:v mjpeg");
+    ASSERT_EQ(Run(path), 1);
+    const std::string tail25 = path.size() > 25 ? path.substr(path.size() - 25) : path;
+    const std::string tail20 = path.size() > 20 ? path.substr(path.size() - 20) : path;
+    ASSERT_GE(engine.states.size(), 12u);
+    EXPECT_EQ(engine.states.front(), tail25 + "  Init AVI library...");
+    EXPECT_EQ(engine.states[1], tail20 + " Decomposing...Frame 1");
+    EXPECT_EQ(engine.states[10], tail20 + " Decomposing...Frame 10");
+    EXPECT_EQ(engine.states.back(), tail25 + "  Closeing AVI library...");
+}
+
+// Sound streams of any codec arrive as one 16-bit PCM WAV before the first picture, wherever
+// the stream lies in the file; the file is gone afterwards.
+TEST_F(AviDecomposerTest, SoundOfEachCodecComesFirstAsPcmWav) {
+    struct Case {
+        const char* name;
+        std::string args;
+    };
+    const Case cases[] = {
+        {"pcm_after.avi", Video() + Sine() + "-map 0:v -map 1:a -c:v mjpeg -c:a pcm_s16le"},
+        {"pcm_before.avi", Video() + Sine() + "-map 1:a -map 0:v -c:v mjpeg -c:a pcm_s16le"},
+        {"adpcm.avi", Video() + Sine() + "-map 0:v -map 1:a -c:v mjpeg -c:a adpcm_ms"},
+        {"mp3.avi", Video() + Sine() + "-map 0:v -map 1:a -c:v mjpeg -c:a libmp3lame"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string path = Movie(c.name, c.args);
+        if (path.empty()) {
+            continue;
+        }
+        RecordingEngine fresh;
+        engine = std::move(fresh);
+        ASSERT_EQ(Run(path), 1);
+        EXPECT_EQ(CallNames(engine), ExpectedCalls(10, 1, true));
+        ASSERT_EQ(engine.sounds.size(), 1u);
+        EXPECT_EQ(engine.calls[0].path, temp.Path() + "/Audio3.wav");
+        ExpectPcmWav(engine.sounds[0], 1, 22050, 1.1);
+        EXPECT_FALSE(std::filesystem::exists(temp.File("Audio3.wav")));
+    }
+}
+
+TEST_F(AviDecomposerTest, SoundLeftOutWritesNoSoundFile) {
+    std::string path =
+        Movie("pcm_after.avi", Video() + Sine() + "-map 0:v -map 1:a -c:v mjpeg -c:a pcm_s16le");
+    settings.soundFlag = false;
+    settings.maxRam = true;
+    ASSERT_EQ(Run(path), 1);
+    EXPECT_EQ(engine.Count("sound"), 0);
+    EXPECT_EQ(engine.Count("image"), 10);
+    EXPECT_TRUE(TempFiles().empty());
+}
+
+// A sound file alone (no pictures) still gives its sound.
+TEST_F(AviDecomposerTest, StereoSoundOnlyFile) {
+    std::string path = Movie("stereo.wma", "-f lavfi -t 1 -i "
+                                           "sine=frequency=440:sample_rate=44100 -ac 2 -c:a wmav2");
+    ASSERT_EQ(Run(path), 1);
+    ASSERT_EQ(engine.sounds.size(), 1u);
+    ExpectPcmWav(engine.sounds[0], 2, 44100, 1.0);
+    EXPECT_EQ(engine.Count("image"), 0);
+}
+
+TEST_F(AviDecomposerTest, FrameCounterRunsOnIntoTheSecondVideoStream) {
+    std::string path =
+        Movie("two_videos.avi", Video(1.1) + Video(0.6, "32x24") + "-map 0:v -map 1:v -c:v mjpeg");
+    settings.maxRam = true;
+    settings.swfFramesPerImage = 2;
+    ASSERT_EQ(Run(path), 1);
+    EXPECT_EQ(decomposer.FrameCounter(), 15);
+    EXPECT_EQ(CallNames(engine), ExpectedCalls(15, 2, false));
+    ASSERT_EQ(engine.sizes.size(), 15u);
+    EXPECT_EQ(engine.sizes[9], std::make_pair(64, 48));
+    EXPECT_EQ(engine.sizes[10], std::make_pair(32, 24));
+    EXPECT_NE(
+        std::find_if(engine.states.begin(), engine.states.end(),
+                     [](const std::string& s) { return s.ends_with(" Decomposing...Frame 15"); }),
+        engine.states.end());
+}
+
+TEST_F(AviDecomposerTest, OtherContainersGoThroughTheSameDecomposer) {
+    struct Case {
+        const char* name;
+        std::string args;
+    };
+    const Case cases[] = {
+        {"clip.mov", Video() + Sine() + "-c:v mjpeg -c:a pcm_s16le"},
+        {"clip.wmv", Video() + Sine() + "-c:v wmv2 -c:a wmav2"},
+        {"clip.asf", Video() + Sine() + "-c:v msmpeg4 -c:a wmav1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string path = Movie(c.name, c.args);
+        if (path.empty()) {
+            continue;
+        }
+        RecordingEngine fresh;
+        engine = std::move(fresh);
+        settings.maxRam = true;
+        ASSERT_EQ(Run(path), 1);
+        EXPECT_EQ(CallNames(engine), ExpectedCalls(10, 1, true));
+        ExpectPictures(engine, 64, 48, 8);
+        ASSERT_EQ(engine.sounds.size(), 1u);
+        EXPECT_EQ(U16(engine.sounds[0], 34), 16);
+    }
+}
+
+// Least-RAM mode writes one JPEG file per frame (named by a random number and the frame
+// number) and hands the store the file; maximum-RAM mode writes none. Both give the same
+// JPEG bytes.
+TEST_F(AviDecomposerTest, LeastRamWritesFrameFilesMaxRamNone) {
+    std::string path = Movie("mpeg4.avi", Video() + "-c:v mpeg4");
+    settings.maxRam = false;
+    ASSERT_EQ(Run(path), 1);
+    ASSERT_EQ(engine.pictures.size(), 10u);
+    int n = 0;
+    for (auto& [id, p] : engine.pictures) {
+        ++n;
+        EXPECT_TRUE(p.isFile);
+        EXPECT_TRUE(std::filesystem::exists(p.path));
+        const std::string name = std::filesystem::path(p.path).filename().string();
+        EXPECT_TRUE(name.ends_with("_" + std::to_string(n) + ".jpg")) << name;
+        EXPECT_EQ(p.byteCount, static_cast<int>(std::filesystem::file_size(p.path)));
+    }
+    EXPECT_EQ(TempFiles().size(), 10u);
+    std::vector<std::vector<uint8_t>> fromFiles = engine.JpegBytes;
+
+    TempDir other;
+    RecordingEngine fresh;
+    engine = std::move(fresh);
+    settings.maxRam = true;
+    ASSERT_TRUE(decomposer.Open(&engine, path, other.Path() + "/"));
+    ASSERT_EQ(decomposer.Decompose(&engine, &settings), 1);
+    EXPECT_TRUE(std::filesystem::is_empty(other.Path()));
+    for (auto& [id, p] : engine.pictures) {
+        EXPECT_FALSE(p.isFile);
+        EXPECT_EQ(p.data.size(), static_cast<size_t>(p.byteCount));
+    }
+    EXPECT_EQ(engine.JpegBytes, fromFiles);
+}
+
+TEST_F(AviDecomposerTest, OptimizePlaybackFreesCharactersAfterEachRemoval) {
+    std::string path = Movie("mjpeg.avi", Video() + "-c:v mjpeg");
+    settings.maxRam = true;
+    settings.optimizePlayback = true;
+    ASSERT_EQ(Run(path), 1);
+    EXPECT_EQ(engine.Count("free"), 10);
+    ASSERT_GE(engine.calls.size(), 4u);
+    EXPECT_EQ(engine.calls[2].what, "remove");
+    EXPECT_EQ(engine.calls[2].id, 1);
+    EXPECT_EQ(engine.calls[3].what, "free");
+}
+
+TEST_F(AviDecomposerTest, LosslessFramesGoThroughToLossless) {
+    std::string path = Movie("mjpeg.avi", Video() + "-c:v mjpeg");
+    settings.maxRam = true;
+    settings.lossless = true;
+    ASSERT_EQ(Run(path), 1);
+    EXPECT_EQ(engine.Count("lossless"), 10);
+    EXPECT_EQ(engine.Count("image"), 10);
+    EXPECT_TRUE(engine.questions.empty());
+}
+
+// A failing frame asks whether to go on: Yes goes on with the next frames, No stops the
+// movie and closes the file.
+TEST_F(AviDecomposerTest, FailingFramesAskWhetherToContinue) {
+    const std::string question = "Error converting frame in AVI Movie, Continue Conversion?";
+    std::string path = Movie("mjpeg.avi", Video() + "-c:v mjpeg");
+    settings.maxRam = true;
+
+    engine.imageFails = true;
+    engine.answerYes = true;
+    ASSERT_EQ(Run(path), 1);
+    EXPECT_EQ(engine.questions.size(), 10u);
+    EXPECT_EQ(engine.questions[0], "Error2: " + question);
+    EXPECT_EQ(engine.Count("showframe"), 10);
+
+    RecordingEngine noToImage;
+    engine = std::move(noToImage);
+    engine.imageFails = true;
+    engine.answerYes = false;
+    EXPECT_EQ(Run(path), 0);
+    EXPECT_EQ(CallNames(engine), std::vector<std::string>{"image"});
+    EXPECT_TRUE(engine.states.back().ends_with("  Closeing AVI library..."));
+
+    RecordingEngine noToLossless;
+    engine = std::move(noToLossless);
+    settings.lossless = true;
+    engine.losslessFails = true;
+    engine.answerYes = false;
+    EXPECT_EQ(Run(path), 0);
+    ASSERT_EQ(engine.questions.size(), 1u);
+    EXPECT_EQ(engine.questions[0], "Error1: " + question);
+    EXPECT_EQ(engine.Count("image"), 0);
+}
+
+// A cancel stops between frames: no picture after it, the file closed, Decompose 0.
+TEST_F(AviDecomposerTest, CancelStopsBetweenFrames) {
+    std::string path = Movie("h264.avi", Video() + "-c:v libx264 -pix_fmt yuv420p");
+    if (path.empty()) {
+        return;
+    }
+    settings.maxRam = true;
+    engine.cancelAfterImages = 3;
+    EXPECT_EQ(Run(path), 0);
+    EXPECT_EQ(engine.Count("image"), 3);
+    EXPECT_TRUE(engine.states.back().ends_with("  Closeing AVI library..."));
+
+    RecordingEngine fresh;
+    engine = std::move(fresh);
+    engine.cancel = true;
+    std::string sound =
+        Movie("pcm_after.avi", Video() + Sine() + "-map 0:v -map 1:a -c:v mjpeg -c:a pcm_s16le");
+    EXPECT_EQ(Run(sound), 0);
+    EXPECT_TRUE(engine.calls.empty());
+    EXPECT_FALSE(std::filesystem::exists(temp.File("Audio3.wav")));
+}
+
+TEST_F(AviDecomposerTest, BrokenFilesGiveTheirTexts) {
+    EXPECT_EQ(decomposer.Open(nullptr, "whatever.avi", temp.Path() + "/"), 0);
+
+    EXPECT_EQ(Run(temp.File("missing.avi")), -1);
+    EXPECT_EQ(engine.messages, std::vector<std::string>{kAviErrFileOpenText});
+
+    const std::string text = temp.File("text.avi");
+    ASSERT_TRUE(testutil::WriteFileBytes(
+        text, {'n', 'o', 't', ' ', 'a', ' ', 'm', 'o', 'v', 'i', 'e', '\n'}));
+    engine.messages.clear();
+    EXPECT_EQ(Run(text), -1);
+    EXPECT_EQ(engine.messages, std::vector<std::string>{kAviErrBadFormatText});
+    EXPECT_TRUE(engine.calls.empty());
+
+    std::vector<uint8_t> whole = ReadFileBytes(Movie("mjpeg.avi", Video() + "-c:v mjpeg"));
+    ASSERT_GT(whole.size(), 2000u);
+    const std::string header = temp.File("header.avi");
+    ASSERT_TRUE(testutil::WriteFileBytes(header, {whole.begin(), whole.begin() + 100}));
+    engine.messages.clear();
+    EXPECT_EQ(Run(header), -1);
+    EXPECT_EQ(engine.messages, std::vector<std::string>{kAviErrBadFormatText});
+
+    // Cut inside the last pictures: what is there is taken, the damaged rest skipped.
+    const std::string cut = temp.File("cut.avi");
+    ASSERT_TRUE(testutil::WriteFileBytes(cut, {whole.begin(), whole.end() - 700}));
+    RecordingEngine fresh;
+    engine = std::move(fresh);
+    settings.maxRam = true;
+    EXPECT_EQ(Run(cut), 1);
+    EXPECT_GE(engine.Count("image"), 5);
+    EXPECT_LT(engine.Count("image"), 10);
+}
+
+TEST(MovieOpenErrorText, MapsFfmpegErrorsOntoTheOpenTexts) {
+    EXPECT_STREQ(MovieOpenErrorText(AVERROR_INVALIDDATA), kAviErrBadFormatText);
+    EXPECT_STREQ(MovieOpenErrorText(AVERROR_DECODER_NOT_FOUND), kAviErrNoCodecText);
+    EXPECT_STREQ(MovieOpenErrorText(-ENOMEM), kAviErrMemoryText);
+    EXPECT_STREQ(MovieOpenErrorText(-EIO), kAviErrFileReadText);
+    EXPECT_STREQ(MovieOpenErrorText(-ENOENT), kAviErrFileOpenText);
+    EXPECT_STREQ(MovieOpenErrorText(-EACCES), kAviErrFileOpenText);
+    EXPECT_STREQ(MovieOpenErrorText(-EINVAL), kAviErrUnknownText);
+    EXPECT_STREQ(kAviErrNoCodecText, "Unable to find decomposser drive for this format, Unable "
+                                     "to decompse this .avi file\nNo Suitable Codec for this "
+                                     "format available");
+}
