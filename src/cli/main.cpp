@@ -1,7 +1,9 @@
 #include "cli/cli_app.h"
+#include "media/media_log.h"
 
 #include <iostream>
 
 int main(int argc, char** argv) {
+    QuietMediaLibraryLogs();
     return RunCli(argc, argv, std::cout, std::cerr);
 }

@@ -1,0 +1,7 @@
+#include "media/media_log.h"
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+void QuietMediaLibraryLogs() { av_log_set_level(AV_LOG_FATAL); }
