@@ -1,0 +1,121 @@
+#include "app/converter_app.h"
+
+#include "app/app_dialogs.h"
+#include "app/main_window.h"
+#include "app/options_dialog.h"
+#include "app/small_controls.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <cstdio>
+
+CommandWords ConverterApp::ReadCommandWords(const QStringList& arguments) {
+    CommandWords words;
+    if (arguments.size() > 1) {
+        words.file = arguments[1].toStdString();
+    }
+    if (arguments.size() > 2) {
+        words.option = arguments[2].toStdString();
+    }
+    return words;
+}
+
+int ConverterApp::Run(const QStringList& arguments) {
+    if (arguments.size() > 1 && arguments[1] == "--screenshot") {
+        return RunScreenshots(arguments);
+    }
+    CommandWords words = ReadCommandWords(arguments);
+    MainWindow window;
+    if (words.file != "none") {
+        window.AddObject(words.file, true);
+        // Without a file the switch has no effect.
+        window.SetAutoMode(words.option == "/a");
+    }
+    window.Initialize();
+    window.show();
+    return QApplication::exec();
+}
+
+namespace {
+
+// Runs the event loop until the condition holds (or the time is up).
+template <typename Condition> void SpinUntil(Condition done, int milliseconds) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < milliseconds) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+}
+
+bool Grab(QWidget* widget, const QString& path) {
+    QApplication::processEvents();
+    if (!widget->grab().save(path, "PNG")) {
+        std::fprintf(stderr, "kestrova: cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("%s\n", qPrintable(path));
+    return true;
+}
+
+} // namespace
+
+int RunScreenshots(const QStringList& arguments) {
+    if (arguments.size() < 3) {
+        std::fprintf(stderr, "usage: kestrova --screenshot DIR FILE...\n");
+        return 2;
+    }
+    QString outDir = arguments[2];
+    QDir().mkpath(outDir);
+    // Nobody is there to answer: messages are passed over, dialogs cancelled.
+    DialogHooks hooks;
+    hooks.message = [](const QString& text, const QString&, bool) {
+        std::fprintf(stderr, "kestrova: %s\n", qPrintable(text));
+        return false;
+    };
+    hooks.file = [](const QString&, bool, bool) { return QStringList(); };
+    hooks.color = [](const QColor&) { return QColor(); };
+    SetDialogHooks(&hooks);
+    QApplication::setStyle("Fusion");
+
+    QTemporaryDir settings;
+    ConvertOptions defaults;
+    std::string optionsPath = settings.filePath("kestrova.ini").toStdString();
+    defaults.SaveOptionsFile(optionsPath);
+    int status = 0;
+    {
+        MainWindow window(optionsPath);
+        window.Initialize();
+        for (int i = 3; i < arguments.size(); ++i) {
+            window.AddObject(arguments[i].toStdString(), false);
+        }
+        window.RefreshList();
+        window.resize(860, 560);
+        window.show();
+        if (window.List() != nullptr) {
+            window.OnConvert();
+            SpinUntil([&] { return !window.Converting(); }, 60000);
+        }
+        QTableWidget* view = window.ListView();
+        view->selectRow(0);
+        SpinUntil([] { return false; }, 300);
+        if (!Grab(&window, outDir + "/window.png")) {
+            status = 1;
+        }
+
+        COptionsDialog dialog(&window, &window.Options());
+        dialog.show();
+        SpinUntil([] { return false; }, 300);
+        if (!Grab(&dialog, outDir + "/options.png")) {
+            status = 1;
+        }
+        dialog.hide();
+    }
+    SetDialogHooks(nullptr);
+    return status;
+}

@@ -1,0 +1,11 @@
+// kestrova: the desktop window. "kestrova FILE /a" converts FILE and closes by itself.
+#include "app/converter_app.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Kestrova");
+    QApplication::setDesktopFileName("kestrova");
+    return ConverterApp::Run(QApplication::arguments());
+}
