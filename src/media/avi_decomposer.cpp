@@ -1,7 +1,6 @@
 #include "media/avi_decomposer.h"
 
-#include "media/image_codec.h"
-
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -18,6 +17,8 @@ extern "C" {
 #include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
+
+#include <turbojpeg.h>
 
 const char* const kAviErrBadFormatText =
     "The AVI file couldn't be read, indicating a corrupt file or an unrecognized format.";
@@ -177,6 +178,18 @@ private:
     std::vector<uint8_t> buffer;
 };
 
+// The JPEG keeps the chroma resolution the movie itself has: full for RGB and 4:4:4
+// sources, halved across for 4:2:2, halved both ways for 4:2:0 and coarser. Finer chroma
+// than the source has would only spend bytes and time on interpolated colour.
+int JpegSubsampling(AVPixelFormat format) {
+    const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(format);
+    if (desc == nullptr || (desc->flags & AV_PIX_FMT_FLAG_RGB) != 0 || desc->nb_components < 3 ||
+        (desc->log2_chroma_w == 0 && desc->log2_chroma_h == 0)) {
+        return TJSAMP_444;
+    }
+    return desc->log2_chroma_h == 0 ? TJSAMP_422 : TJSAMP_420;
+}
+
 } // namespace
 
 const char* MovieOpenErrorText(int averror) {
@@ -298,6 +311,10 @@ int AviDecomposer::Close() {
     }
     sws_freeContext(scaler);
     scaler = nullptr;
+    if (compressor != nullptr) {
+        tjDestroy(static_cast<tjhandle>(compressor));
+        compressor = nullptr;
+    }
     engine = nullptr;
     return 1;
 }
@@ -458,6 +475,7 @@ bool AviDecomposer::ToRgb(const AVFrame* frame) {
             return false;
         }
         scalerKey = key;
+        subsampling = JpegSubsampling(format);
         // The source's own matrix, BT.601 when it names none.
         int* inTable = nullptr;
         int* outTable = nullptr;
@@ -481,43 +499,56 @@ bool AviDecomposer::ToRgb(const AVFrame* frame) {
            frame->height;
 }
 
-// Writes the RGB pixels as one stored JPEG picture: a file in least-RAM mode, memory in
-// maximum-RAM mode. The store id, or -1 when the picture could not be stored.
-int AviDecomposer::StoreFrame(const std::string& framePath, int width, int height) {
-    const auto w = static_cast<uint32_t>(width);
-    const auto h = static_cast<uint32_t>(height);
-    if (!settings.maxRam) {
-        const int id = engine->MakeFrameFile(framePath);
-        ISDest* dest = id < 0 ? nullptr : ISOpenFileDest(framePath);
-        if (dest == nullptr) {
-            engine->DropFrame(id);
-            return -1;
-        }
-        const size_t written = ISWriteJPG(dest, rgb.data(), w, h, settings.quality);
-        ISCloseDest(dest);
-        engine->SetFrameInfo(id, width, height, static_cast<int>(written));
-        return id;
+// Compresses the RGB pixels into the reused JPEG buffer, which has the codec's bound for
+// the picture, so no frame can run out of room. The JPEG's length, or 0 when it fails.
+size_t AviDecomposer::CompressFrame(int width, int height) {
+    if (compressor == nullptr) {
+        compressor = tjInitCompress();
     }
-    // Compressed into a buffer of the codec's bound, so no frame can run out of room, then
-    // kept in a store buffer of exactly its size.
-    const size_t bound = ISJpegBufferSize(w, h);
+    const unsigned long bound = compressor == nullptr ? 0 : tjBufSize(width, height, subsampling);
+    if (bound == 0 || bound == static_cast<unsigned long>(-1)) {
+        return 0;
+    }
     if (jpeg.size() < bound) {
         jpeg.resize(bound);
     }
-    ISDest* dest = bound == 0 ? nullptr : ISOpenMemoryDest(jpeg.data(), bound);
-    if (dest == nullptr) {
+    unsigned char* out = jpeg.data();
+    unsigned long length = bound;
+    if (tjCompress2(static_cast<tjhandle>(compressor), rgb.data(), width, 0, height, TJPF_RGB, &out,
+                    &length, subsampling, std::clamp(settings.quality, 1, 100),
+                    TJFLAG_NOREALLOC) != 0) {
+        return 0;
+    }
+    return length;
+}
+
+// Stores the frame's JPEG: a file in least-RAM mode, an exactly sized buffer in maximum-RAM
+// mode. The store id, or -1 when the picture could not be stored.
+int AviDecomposer::StoreFrame(const std::string& framePath, int width, int height) {
+    const size_t length = CompressFrame(width, height);
+    if (length == 0) {
         return -1;
     }
-    const size_t written = ISWriteJPG(dest, rgb.data(), w, h, settings.quality);
-    ISCloseDest(dest);
     int id = -1;
-    uint8_t* buffer = engine->MakeFrameBuffer(written == 0 ? 1 : written, &id);
+    if (!settings.maxRam) {
+        id = engine->MakeFrameFile(framePath);
+        FILE* file = id < 0 ? nullptr : std::fopen(framePath.c_str(), "wb");
+        if (file == nullptr) {
+            engine->DropFrame(id);
+            return -1;
+        }
+        bool written = std::fwrite(jpeg.data(), 1, length, file) == length;
+        written = std::fclose(file) == 0 && written;
+        engine->SetFrameInfo(id, width, height, written ? static_cast<int>(length) : 0);
+        return id;
+    }
+    uint8_t* buffer = engine->MakeFrameBuffer(length, &id);
     if (buffer == nullptr) {
         engine->DropFrame(id);
         return -1;
     }
-    std::memcpy(buffer, jpeg.data(), written);
-    engine->SetFrameInfo(id, width, height, static_cast<int>(written));
+    std::memcpy(buffer, jpeg.data(), length);
+    engine->SetFrameInfo(id, width, height, static_cast<int>(length));
     return id;
 }
 

@@ -114,6 +114,7 @@ private:
     Outcome ExtractSound(int streamIndex, const std::string& soundPath);
     Outcome TakeFrames(int streamIndex);
     Outcome TakeFrame(const AVFrame* frame);
+    size_t CompressFrame(int width, int height);
     int StoreFrame(const std::string& framePath, int width, int height);
     bool ToRgb(const AVFrame* frame);
 
@@ -127,8 +128,8 @@ private:
     std::string sourcePath;
     std::string tempDirectory;
 
-    // Reused from frame to frame: the pixel converter, the RGB pixels and, in maximum-RAM
-    // mode, a JPEG buffer of the codec's bound that each frame is compressed into.
+    // Reused from frame to frame: the pixel converter, the RGB pixels, the JPEG compressor
+    // with its chroma subsampling, and a JPEG buffer of the codec's bound.
     int streamPosition = 0; // decoded frames of the current video stream
     struct ScalerKey {
         int width = 0, height = 0, format = -1, range = 0, space = 0;
@@ -137,5 +138,7 @@ private:
     SwsContext* scaler = nullptr;
     ScalerKey scalerKey;
     std::vector<uint8_t> rgb;
+    void* compressor = nullptr; // TurboJPEG handle
+    int subsampling = 0;
     std::vector<uint8_t> jpeg;
 };
