@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <new>
 
 namespace {
 
@@ -108,6 +110,15 @@ int CConvertEngine::LoadJpeg(const ConvertObject& entry, int& width, int& height
     if (written <= 0) {
         imageStore.Remove(e->id);
         return 0;
+    }
+    // The codec's bound is several times the usual JPEG; a long single movie keeps every
+    // picture's bytes until it is written, so only what was written is kept.
+    if (static_cast<size_t>(written) < capacity / 2) {
+        std::unique_ptr<unsigned char[]> exact(new (std::nothrow) unsigned char[written]);
+        if (exact) {
+            memcpy(exact.get(), e->data.get(), static_cast<size_t>(written));
+            e->data = std::move(exact);
+        }
     }
     e->dataLength = written;
     e->width = width;
