@@ -42,7 +42,9 @@ constexpr IntegerRule kSizing{SizingStretch, SizingPreset, kSizingWords};
 constexpr IntegerRule kPerformance{PerformanceLeastRam, PerformanceMaxRam, kPerformanceWords};
 constexpr IntegerRule kOutput{OutputSingle, OutputIndividual, kOutputWords};
 constexpr IntegerRule kEncoding{EncodeJpeg, EncodeLossless, kEncodingWords};
-constexpr IntegerRule kAudioEncoding{AudioPcm, AudioAdpcm2, {}};
+// The sound converter's code-size table reads 0..6; 5 and 6 (5-bit ADPCM and uncompressed
+// samples) are not offered by the audio page but are reachable from the command line.
+constexpr IntegerRule kAudioEncoding{0, 6, {}};
 
 enum class FieldType { Integer, Colour, Text };
 

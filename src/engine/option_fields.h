@@ -15,7 +15,8 @@
 //   `performanceMode` leastram/maxram, `outputMode` single/individual;
 // - colours: "#RRGGBB", or the stored 0x00BBGGRR value as a decimal or 0x number;
 // - `compression`/`smallCompression` of picture and movie formats: jpeg, lossless, or the
-//   stored 512/513; `compression` of audio formats: the encoding index 0..4;
+//   stored 512/513; `compression` of audio formats: the encoding index 0..6 (6 keeps the samples
+//   uncompressed);
 // - `tempDirectory`: any text, given a trailing "/" when it has none (the text is put
 //   directly in front of temporary file names); `preloaderImage`: any text.
 // Returns 1, or 0 with the record unchanged and, when error is given, a message naming the

@@ -691,7 +691,7 @@ TEST(OptionFields, ErrorsNameTheFieldOrValueAndChangeNothing) {
         {"format.png.compression", "deflate", "deflate"},
         {"format.png.compression", "3", "format.png.compression"},
         {"format.wav.compression", "jpeg", "jpeg"},
-        {"format.wav.compression", "5", "format.wav.compression"},
+        {"format.wav.compression", "7", "format.wav.compression"},
         {"tempDirectory", "/a\tb", "tempDirectory"},
     };
     for (const Case& c : cases) {
