@@ -253,7 +253,9 @@ void CFormatPage::LoadPage() {
     QSignalBlocker block(formats);
     formats->clear();
     for (const FormatOptions& entry : options->formats) {
-        if (entry.formatId >= FormatMp3 && entry.formatId <= FormatWma) {
+        // Sound and movie formats without settings of their own are not listed.
+        if (entry.formatId == FormatMp3 ||
+            (entry.formatId >= FormatMov && entry.formatId <= FormatWma)) {
             continue;
         }
         QString extension = QString(FormatExtension(entry)).toUpper();

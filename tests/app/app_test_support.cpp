@@ -1,0 +1,105 @@
+#include "app/app_test_support.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+
+namespace {
+
+// One QApplication for the whole test program, on the offscreen platform.
+class QtEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override {
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        static int argc = 1;
+        static char name[] = "test_app";
+        static char* argv[] = {name, nullptr};
+        app = new QApplication(argc, argv);
+    }
+    void TearDown() override {
+        delete app;
+        app = nullptr;
+    }
+
+private:
+    QApplication* app = nullptr;
+};
+
+[[maybe_unused]] ::testing::Environment* const qtEnvironment =
+    ::testing::AddGlobalTestEnvironment(new QtEnvironment);
+
+} // namespace
+
+namespace apptest {
+
+DialogRecorder::DialogRecorder() {
+    hooks.message = [this](const QString& text, const QString&, bool question) {
+        messages.push_back(text);
+        if (onMessage) {
+            onMessage(text);
+        }
+        if (!question || answers.empty()) {
+            return false;
+        }
+        bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    };
+    hooks.file = [this](const QString& filter, bool, bool) {
+        filters.push_back(filter);
+        if (files.empty()) {
+            return QStringList();
+        }
+        QStringList result = files.front();
+        files.pop_front();
+        return result;
+    };
+    hooks.color = [this](const QColor&) {
+        if (colors.empty()) {
+            return QColor();
+        }
+        QColor result = colors.front();
+        colors.pop_front();
+        return result;
+    };
+    SetDialogHooks(&hooks);
+}
+
+DialogRecorder::~DialogRecorder() {
+    SetDialogHooks(nullptr);
+}
+
+bool WritePicture(const std::string& path, int width, int height, QColor color) {
+    QImage image(width, height, QImage::Format_RGB888);
+    image.fill(color);
+    return image.save(QString::fromStdString(path));
+}
+
+bool WriteBytes(const std::string& path, size_t size) {
+    std::ofstream out(path, std::ios::binary);
+    std::string bytes(size, 'x');
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(out);
+}
+
+bool SpinUntil(const std::function<bool()>& done, int milliseconds) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!done() && timer.elapsed() < milliseconds) {
+        QApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(1);
+    }
+    return done();
+}
+
+void Spin(int milliseconds) {
+    SpinUntil([] { return false; }, milliseconds);
+}
+
+} // namespace apptest
