@@ -472,16 +472,6 @@ TEST_F(AviDecomposerTest, OptimizePlaybackFreesCharactersAfterEachRemoval) {
     EXPECT_EQ(engine.calls[3].what, "free");
 }
 
-TEST_F(AviDecomposerTest, LosslessFramesGoThroughToLossless) {
-    std::string path = Movie("mjpeg.avi", Video() + "-c:v mjpeg");
-    settings.maxRam = true;
-    settings.lossless = true;
-    ASSERT_EQ(Run(path), 1);
-    EXPECT_EQ(engine.Count("lossless"), 10);
-    EXPECT_EQ(engine.Count("image"), 10);
-    EXPECT_TRUE(engine.questions.empty());
-}
-
 // A failing frame asks whether to go on: Yes goes on with the next frames, No stops the
 // movie and closes the file.
 TEST_F(AviDecomposerTest, FailingFramesAskWhetherToContinue) {
