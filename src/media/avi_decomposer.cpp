@@ -329,7 +329,9 @@ int AviDecomposer::Decompose(IMovieEngine* newEngine, const DecomposeSettings* n
 
     // Sound first, so that it starts with the movie's first picture wherever its stream lies.
     const std::string soundPath = tempDirectory + kSoundFileName;
-    for (int i = 0; settings.soundFlag && i < streams && i <= kMaxStreams; ++i) {
+    // A file that cannot be opened again for a later pass ends the work (input is then null).
+    for (int i = 0; settings.soundFlag && input != nullptr && i < streams && i <= kMaxStreams;
+         ++i) {
         if (!IsSound(i)) {
             continue;
         }
@@ -343,7 +345,7 @@ int AviDecomposer::Decompose(IMovieEngine* newEngine, const DecomposeSettings* n
             return 0;
         }
     }
-    for (int i = 0; i < streams && i <= kMaxStreams; ++i) {
+    for (int i = 0; input != nullptr && i < streams && i <= kMaxStreams; ++i) {
         if (IsPlainVideo(i) && TakeFrames(i) == Outcome::Stop) {
             Close();
             return 0;
