@@ -560,6 +560,36 @@ TEST_F(AviDecomposerTest, BrokenFilesGiveTheirTexts) {
     EXPECT_LT(engine.Count("image"), 10);
 }
 
+// A codec FFmpeg does not know: a file of such video alone cannot be opened; beside a sound
+// stream the video is skipped with its message and the sound still converted.
+TEST_F(AviDecomposerTest, UnknownVideoCodec) {
+    auto withUnknownCodec = [&](const std::string& source, const std::string& name) {
+        std::vector<uint8_t> bytes = ReadFileBytes(source);
+        const std::string tag = "FMP4"; // the AVI's FourCC of FFmpeg's MPEG-4 video
+        for (auto at = bytes.begin();
+             (at = std::search(at, bytes.end(), tag.begin(), tag.end())) != bytes.end();) {
+            at = std::copy_n("ZQX9", 4, at);
+        }
+        EXPECT_TRUE(testutil::WriteFileBytes(temp.File(name), bytes));
+        return temp.File(name);
+    };
+    const std::string videoOnly =
+        withUnknownCodec(Movie("mpeg4.avi", Video() + "-c:v mpeg4"), "unknown.avi");
+    EXPECT_EQ(Run(videoOnly), -1);
+    EXPECT_EQ(engine.messages, std::vector<std::string>{kAviErrNoCodecText});
+
+    const std::string withSound = withUnknownCodec(
+        Movie("mpeg4_pcm.avi", Video() + Sine() + "-map 0:v -map 1:a -c:v mpeg4 -c:a pcm_s16le"),
+        "unknown_sound.avi");
+    RecordingEngine fresh;
+    engine = std::move(fresh);
+    EXPECT_EQ(Run(withSound), 1);
+    EXPECT_EQ(engine.messages, std::vector<std::string>{"Error, unable to get suitable driver to "
+                                                        "decode AVI frame, Unable to decompose "
+                                                        "this .avi file"});
+    EXPECT_EQ(CallNames(engine), std::vector<std::string>{"sound"});
+}
+
 TEST(MovieOpenErrorText, MapsFfmpegErrorsOntoTheOpenTexts) {
     EXPECT_STREQ(MovieOpenErrorText(AVERROR_INVALIDDATA), kAviErrBadFormatText);
     EXPECT_STREQ(MovieOpenErrorText(AVERROR_DECODER_NOT_FOUND), kAviErrNoCodecText);
