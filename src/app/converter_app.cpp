@@ -95,7 +95,7 @@ int RunScreenshots(const QStringList& arguments) {
             window.AddObject(arguments[i].toStdString(), false);
         }
         window.RefreshList();
-        window.resize(860, 560);
+        window.resize(860, 480);
         window.show();
         if (window.List() != nullptr) {
             window.OnConvert();
@@ -110,6 +110,7 @@ int RunScreenshots(const QStringList& arguments) {
 
         COptionsDialog dialog(&window, &window.Options());
         dialog.show();
+        dialog.Tabs()->SelectTab(1);
         SpinUntil([] { return false; }, 300);
         if (!Grab(&dialog, outDir + "/options.png")) {
             status = 1;

@@ -245,6 +245,23 @@ TEST_F(ConversionTest, SingleMovieIsWrittenWhereTheSaveDialogSays) {
     EXPECT_EQ(progress.size(), 7u);
 }
 
+TEST_F(ConversionTest, ClosingTheWindowStopsTheConversionAndSavesTheOptions) {
+    for (int i = 0; i < 8; ++i) {
+        AddPicture("z" + std::to_string(i) + ".png", 300, 200);
+    }
+    window->RefreshList();
+    std::filesystem::remove(dir.File("kestrova.ini"));
+    window->Options().frameRate = 30;
+    window->show();
+    window->OnConvert();
+    ASSERT_TRUE(SpinUntil([&] { return !progress.empty(); }));
+    window->close();
+    EXPECT_FALSE(window->Engine().IsRunning());
+    ConvertOptions saved;
+    ASSERT_TRUE(saved.LoadOptionsFile(dir.File("kestrova.ini")));
+    EXPECT_EQ(saved.frameRate, 30);
+}
+
 // The bridge alone: a worker that never stops sending, released by the window's cancel.
 TEST(WorkerBridgeTest, CancelReleasesAWorkerWithCallsInFlightAndDropsTheRest) {
     QObject receiver;

@@ -20,6 +20,7 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -344,6 +345,23 @@ TEST_F(OptionsDialogTest, DisabledTabIsRefused) {
     EXPECT_EQ(dialog->Tabs()->currentIndex(), 0);
     EXPECT_FALSE(dialog->SizePage()->isHidden());
     EXPECT_EQ(dialog->Tabs()->Bar()->TextColor(0), QColor(255, 0, 0));
+}
+
+TEST_F(OptionsDialogTest, SelectedTabIsRedAndTheTabUnderTheMouseBlack) {
+    auto dialog = Open(0);
+    CPageTabBar* bar = dialog->Tabs()->Bar();
+    bar->normalColor = QColor(0, 0, 200);
+    EXPECT_EQ(bar->TextColor(1), QColor(0, 0, 200));
+    QTest::mouseMove(bar, bar->tabRect(1).center());
+    EXPECT_EQ(bar->HotTab(), 1);
+    EXPECT_EQ(bar->TextColor(1), QColor(0, 0, 0));
+    EXPECT_EQ(bar->TextColor(0), QColor(255, 0, 0));
+    dialog->Tabs()->EnableTab(3, false);
+    QTest::mouseMove(bar, bar->tabRect(3).center());
+    EXPECT_EQ(bar->HotTab(), -1);
+    // A click on the disabled tab leaves the selection where it was.
+    QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(3).center());
+    EXPECT_EQ(dialog->Tabs()->currentIndex(), 0);
 }
 
 TEST(OptionsFromTheWindowTest, EmptyTemporaryDirectoryIsReplacedAfterTheDialog) {
