@@ -468,8 +468,8 @@ void MainWindow::OnSelectionChanged() {
     if (entry == nullptr) {
         return;
     }
-    // Only a converted entry has a movie to play.
-    ShowPlayControls(entry->result != 0);
+    // Only a converted entry has a movie to play; while the worker runs it owns the results.
+    ShowPlayControls(!converting && entry->result != 0);
     preview->SetImage(entry->path, &options);
     preview->update();
 }
@@ -653,6 +653,9 @@ void MainWindow::OnOpenObject() {
 }
 
 void MainWindow::OnPlayMovie() {
+    if (converting) {
+        return;
+    }
     ConvertObject* entry = FindObject(SelectedId());
     if (entry != nullptr && entry->result != 0) {
         ShellOpen(entry->outputPath);
