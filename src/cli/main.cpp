@@ -4,6 +4,7 @@
 #include <iostream>
 
 int main(int argc, char** argv) {
+    TuneAllocatorForPictures();
     QuietMediaLibraryLogs();
     return RunCli(argc, argv, std::cout, std::cerr);
 }
