@@ -354,9 +354,13 @@ protected:
         }
         std::string errFile = dir.File("cli-stderr.txt");
         CommandResult result = RunCommand(command + " 2>" + ShellQuote(errFile));
+        std::vector<uint8_t> bytes = ReadFileBytes(errFile);
+        std::string text(bytes.begin(), bytes.end());
+        // A sanitized build reports memory errors on stderr (with exit status 1, which some
+        // tests expect for other reasons).
+        EXPECT_FALSE(Contains(text, "Sanitizer") || Contains(text, "runtime error:")) << text;
         if (err != nullptr) {
-            std::vector<uint8_t> bytes = ReadFileBytes(errFile);
-            err->assign(bytes.begin(), bytes.end());
+            *err = text;
         }
         return result;
     }
