@@ -292,7 +292,10 @@ bool FindFormatField(const ConvertOptions& options, std::string_view name, int& 
     if (dot == std::string_view::npos) {
         return false;
     }
-    std::string extension = "." + Lower(name.substr(0, dot));
+    // Appended rather than "." + ...: GCC 12 warns falsely (-Wrestrict) about that form
+    // in optimised builds.
+    std::string extension(1, '.');
+    extension += Lower(name.substr(0, dot));
     std::string_view fieldName = name.substr(dot + 1);
     index = -1;
     for (int i = 0; i < kFormatCount && index < 0; ++i) {
