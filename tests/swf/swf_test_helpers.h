@@ -12,10 +12,8 @@
 
 namespace swftest {
 
-// Every byte the tag writes (header, body and referenced blocks), as a file would get them.
-inline std::vector<uint8_t> TagBytes(CSwfTag& tag) {
-    CSwfStream s;
-    tag.Write(s);
+// Everything a stream would write to a file, referenced blocks included.
+inline std::vector<uint8_t> StreamBytes(CSwfStream& s) {
     char* data = nullptr;
     size_t size = 0;
     FILE* f = open_memstream(&data, &size);
@@ -24,6 +22,13 @@ inline std::vector<uint8_t> TagBytes(CSwfTag& tag) {
     std::vector<uint8_t> out(data, data + size);
     free(data);
     return out;
+}
+
+// Every byte the tag writes (header, body and referenced blocks), as a file would get them.
+inline std::vector<uint8_t> TagBytes(CSwfTag& tag) {
+    CSwfStream s;
+    tag.Write(s);
+    return StreamBytes(s);
 }
 
 // The tag decoded by the reader; fails the test unless the bytes are exactly one tag record.

@@ -30,6 +30,7 @@ struct ChannelStream {
     std::vector<int32_t> headerSamples;
     std::vector<uint32_t> headerIndices;
     std::vector<uint32_t> codes;
+    bool operator==(const ChannelStream&) const = default;
 };
 
 // Reads a stream back following the layout: code size, then per packet each channel's
@@ -99,16 +100,9 @@ TEST(AdpcmLayout, SizesAroundPacketBoundaries) {
         uint32_t codeSize;
         std::vector<ChannelStream> ch;
         EXPECT_TRUE(ParseStream(data, c.frames, c.channels, codeSize, ch)) << c.frames;
+        EXPECT_EQ(codeSize, c.codeSize) << "the stream's first two bits";
     }
     EXPECT_TRUE(Encode({}, kMono16, 4).empty());
-}
-
-TEST(AdpcmLayout, StreamStartsWithCodeSize) {
-    Samples s = Sine(10, 8, 0.3);
-    for (uint32_t bits = 2; bits <= 5; ++bits) {
-        EXPECT_EQ(Encode(s, kMono16, bits)[0] >> 6, bits - 2) << bits;
-    }
-    EXPECT_EQ(Encode(s, kMono16, 5)[0] & 0xC0, 0xC0);
 }
 
 TEST(AdpcmLayout, ConstantSignalKeepsIndexAtZero) {
@@ -167,12 +161,9 @@ TEST(AdpcmLayout, StereoInterleavesHeadersThenCodesPerFrame) {
     ASSERT_TRUE(ParseStream(Encode(left, kMono16, 4), frames, 1, codeSize, l));
     ASSERT_TRUE(ParseStream(Encode(right, kMono16, 4), frames, 1, codeSize, r));
     // Each channel of the stereo stream is exactly that channel encoded alone.
-    EXPECT_EQ(both[0].headerSamples, l[0].headerSamples);
-    EXPECT_EQ(both[0].headerIndices, l[0].headerIndices);
-    EXPECT_EQ(both[0].codes, l[0].codes);
-    EXPECT_EQ(both[1].headerSamples, r[0].headerSamples);
-    EXPECT_EQ(both[1].headerIndices, r[0].headerIndices);
-    EXPECT_EQ(both[1].codes, r[0].codes);
+    EXPECT_TRUE(both[0] == l[0]);
+    EXPECT_TRUE(both[1] == r[0]);
+    EXPECT_FALSE(l[0].headerSamples == r[0].headerSamples);
 }
 
 TEST(AdpcmInput, EightBitIsWidenedAcrossPackets) {

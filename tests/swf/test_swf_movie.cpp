@@ -1,60 +1,22 @@
 // Movie model: id registry, frame counting, sprites, and the file container.
 #include "swf/swf_tag.h"
 
+#include "support/swf_reader.h"
+#include "support/test_util.h"
+
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <set>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-class Dir {
-public:
-    Dir() {
-        char pattern[] = "/tmp/kestrova-movie-XXXXXX";
-        path = mkdtemp(pattern);
-    }
-    ~Dir() { std::system(("rm -rf '" + path + "'").c_str()); }
-    std::string path;
-};
-
-Bytes ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-uint32_t U32At(const Bytes& b, size_t i) {
-    return b[i] | b[i + 1] << 8 | b[i + 2] << 16 | static_cast<uint32_t>(b[i + 3]) << 24;
-}
-
-// Reads the frame RECT back bit by bit: returns {nbits, xmax, ymax, bytes used}.
-struct RectInfo {
-    uint32_t nBits, xMax, yMax, size;
-};
-RectInfo ReadRect(const Bytes& b, size_t at) {
-    size_t bit = at * 8;
-    auto take = [&](uint32_t n) {
-        uint32_t v = 0;
-        for (uint32_t i = 0; i < n; ++i, ++bit) {
-            v = v << 1 | ((b[bit / 8] >> (7 - bit % 8)) & 1);
-        }
-        return v;
-    };
-    RectInfo r{};
-    r.nBits = take(5);
-    take(r.nBits);
-    r.xMax = take(r.nBits);
-    take(r.nBits);
-    r.yMax = take(r.nBits);
-    r.size = static_cast<uint32_t>((bit + 7) / 8 - at);
-    return r;
-}
+using testutil::ReadFileBytes;
+using testutil::TempDir;
 
 TEST(SwfIds, CountUpFromOneAndRestartPerMovie) {
     CSwfMovie movie;
@@ -139,55 +101,43 @@ TEST(SwfMovie, SpriteWritesItsOwnFrameCountAndEndTag) {
 }
 
 TEST(SwfMovie, EmptyMovieIsTwentyThreeBytes) {
-    Dir dir;
+    TempDir dir;
     CSwfMovie movie;
     EXPECT_EQ(movie.EstimateSize(), 21u);
-    std::string path = dir.path + "/empty.swf";
+    std::string path = dir.File("empty.swf");
     ASSERT_EQ(movie.WriteFile(path.c_str(), 11000, 8000, 12), 1);
-    Bytes b = ReadAll(path);
-    ASSERT_EQ(b.size(), 23u);
-    EXPECT_EQ(Bytes(b.begin(), b.begin() + 4), (Bytes{'F', 'W', 'S', 5}));
-    EXPECT_EQ(U32At(b, 4), 23u);
-    EXPECT_EQ(b[17], 0);
-    EXPECT_EQ(b[18], 12);
-    EXPECT_EQ(b[19], 0);
-    EXPECT_EQ(b[20], 0);
-    EXPECT_EQ(b[21], 0);
-    EXPECT_EQ(b[22], 0);
+    // Signature, version, length, 15-bit RECT, rate 12.0, 0 frames, End.
+    EXPECT_EQ(ReadFileBytes(path),
+              (Bytes{'F',  'W',  'S',  5,    23,   0, 0,  0, 0x78, 0x00, 0x05, 0x5F,
+                     0x00, 0x00, 0x0F, 0xA0, 0x00, 0, 12, 0, 0,    0,    0}));
 }
 
 TEST(SwfMovie, HeaderGrowsWithTheFrameSizeAndLengthStaysExact) {
-    Dir dir;
-    std::string path = dir.path + "/sized.swf";
+    TempDir dir;
+    std::string path = dir.File("sized.swf");
     for (int pixels : {1, 100, 1637, 1638, 1639, 3276, 3277, 6553, 6554, 10000}) {
         CSwfMovie movie;
         movie.AddTag(new CSwfShowFrame);
         movie.AddTag(new CSwfShowFrame);
         ASSERT_EQ(movie.WriteFile(path.c_str(), pixels * 20, pixels * 20, 25), 1);
-        Bytes b = ReadAll(path);
-        RectInfo r = ReadRect(b, 8);
-        EXPECT_EQ(r.xMax, static_cast<uint32_t>(pixels * 20)) << pixels;
-        EXPECT_EQ(r.yMax, static_cast<uint32_t>(pixels * 20)) << pixels;
-        EXPECT_EQ(r.nBits, std::max(15u, SignedBits(pixels * 20, 0))) << pixels;
-        size_t header = 8 + r.size + 4;
-        EXPECT_EQ(header, pixels * 20 < 32768 ? 21u : 8 + r.size + 4u);
-        ASSERT_EQ(b.size(), header + 2 + 2 + 2) << pixels;
-        EXPECT_EQ(U32At(b, 4), b.size()) << pixels;
-        EXPECT_EQ(b[8 + r.size + 1], 25) << "frame rate";
-        EXPECT_EQ(b[8 + r.size + 2], 2) << "frame count";
-        EXPECT_EQ(b[header], 0x40); // ShowFrame
-        EXPECT_EQ(b[header + 2], 0x40);
-        EXPECT_EQ(b[header + 4], 0x00); // End
-        EXPECT_EQ(b[header + 5], 0x00);
+        swfread::Swf swf; // checks the length field and the End tag at the very end
+        std::string error;
+        ASSERT_TRUE(swfread::ParseSwfFile(path, swf, &error)) << pixels << ": " << error;
+        EXPECT_EQ(swf.header.frameSize.xMax, pixels * 20) << pixels;
+        EXPECT_EQ(swf.header.frameSize.yMax, pixels * 20) << pixels;
+        EXPECT_EQ(swf.header.frameSize.nBits, std::max(15u, SignedBits(pixels * 20, 0))) << pixels;
+        EXPECT_EQ(swf.header.frameRate8_8, 25 << 8);
+        EXPECT_EQ(swf.header.frameCount, 2);
+        ASSERT_EQ(swf.tags.size(), 3u);
+        EXPECT_EQ(swf.tags[1].code, 1);
     }
 }
 
 TEST(SwfMovie, WriteClearsIdsAndKeepsTags) {
-    Dir dir;
+    TempDir dir;
     CSwfMovie movie;
     movie.AddTag(new CSwfDefineSprite);
-    std::string path = dir.path + "/ids.swf";
-    ASSERT_EQ(movie.WriteFile(path.c_str(), 20, 20, 1), 1);
+    ASSERT_EQ(movie.WriteFile(dir.File("ids.swf").c_str(), 20, 20, 1), 1);
     EXPECT_EQ(movie.Tags().size(), 1u);
     CSwfDefineSprite next;
     EXPECT_EQ(next.GetId(), 1);
@@ -195,13 +145,13 @@ TEST(SwfMovie, WriteClearsIdsAndKeepsTags) {
 }
 
 TEST(SwfMovie, FailedWriteLeavesEarlierFileUntouched) {
-    Dir dir;
-    std::string path = dir.path + "/keep.swf";
+    TempDir dir;
+    std::string path = dir.File("keep.swf");
     { std::ofstream(path) << "earlier movie"; }
     CSwfMovie movie;
     movie.AddTag(new CSwfShowFrame);
     // A path whose folder does not exist cannot be created.
-    EXPECT_EQ(movie.WriteFile((dir.path + "/missing/x.swf").c_str(), 20, 20, 1), 0);
+    EXPECT_EQ(movie.WriteFile(dir.File("missing/x.swf").c_str(), 20, 20, 1), 0);
     // A movie with a failed character is refused and nothing is replaced.
     ClearIds();
     for (int i = 0; i < 65535; ++i) {
@@ -210,10 +160,11 @@ TEST(SwfMovie, FailedWriteLeavesEarlierFileUntouched) {
     movie.AddTag(new CSwfDefineSprite);
     EXPECT_EQ(movie.FailureText(), kSwfIdsExhaustedText);
     EXPECT_EQ(movie.WriteFile(path.c_str(), 20, 20, 1), 0);
-    Bytes b = ReadAll(path);
+    Bytes b = ReadFileBytes(path);
     EXPECT_EQ(std::string(b.begin(), b.end()), "earlier movie");
     // No temporary file is left beside the target.
-    EXPECT_EQ(std::system(("test $(ls -A '" + dir.path + "' | wc -l) -eq 1").c_str()), 0);
+    auto files = std::filesystem::directory_iterator(dir.Path());
+    EXPECT_EQ(std::distance(begin(files), end(files)), 1);
 }
 
 TEST(SwfMovie, WriteErrorOnFullDeviceReturnsZero) {

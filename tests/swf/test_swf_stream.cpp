@@ -1,6 +1,9 @@
 // Bit writer, records and tag headers, checked byte by byte.
 #include "swf/swf_stream.h"
 
+#include "support/test_util.h"
+#include "swf_test_helpers.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -9,18 +12,7 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-// Everything a stream would write to a file, referenced blocks included.
-Bytes Flatten(CSwfStream& s) {
-    char* data = nullptr;
-    size_t size = 0;
-    FILE* f = open_memstream(&data, &size);
-    EXPECT_EQ(s.WriteTo(f), 1);
-    fclose(f);
-    Bytes out(data, data + size);
-    free(data);
-    return out;
-}
+using swftest::StreamBytes;
 
 TEST(SwfBits, WidthsOfUnsignedAndSignedFields) {
     EXPECT_EQ(BitsFor(0, 0), 0u);
@@ -79,34 +71,31 @@ TEST(SwfStream, ReferencedBlocksKeepTheirPlaceAcrossAppends) {
     out.AppendStream(body);
     EXPECT_EQ(body.Length(), 2u) << "blocks move out of the source, bytes stay";
     EXPECT_EQ(out.Length(), 7u);
-    EXPECT_EQ(Flatten(out), (Bytes{0x02, 0x01, 0x01, 0xAA, 0xBB, 0xCC, 0x02}));
+    EXPECT_EQ(StreamBytes(out), (Bytes{0x02, 0x01, 0x01, 0xAA, 0xBB, 0xCC, 0x02}));
     EXPECT_EQ(out.Length(), 4u) << "a written stream has consumed its blocks";
 }
 
 TEST(SwfStream, FileBlocksAreCopiedAndMissingFilesReported) {
-    char path[] = "/tmp/kestrova-block-XXXXXX";
-    int fd = mkstemp(path);
-    ASSERT_GE(fd, 0);
+    testutil::TempDir dir;
+    const std::string path = dir.File("block");
     Bytes content(3 << 20);
     for (size_t i = 0; i < content.size(); ++i) {
         content[i] = static_cast<uint8_t>(i * 7 + (i >> 12));
     }
-    ASSERT_EQ(write(fd, content.data(), content.size()), static_cast<ssize_t>(content.size()));
-    close(fd);
+    ASSERT_TRUE(testutil::WriteFileBytes(path, content));
 
     CSwfStream s;
     s.WriteU8(9);
-    s.AppendFileBlock(path, static_cast<uint32_t>(content.size()));
+    s.AppendFileBlock(path.c_str(), static_cast<uint32_t>(content.size()));
     s.WriteU8(8);
-    Bytes written = Flatten(s);
+    Bytes written = StreamBytes(s);
     ASSERT_EQ(written.size(), content.size() + 2);
     EXPECT_EQ(written.front(), 9);
     EXPECT_EQ(written.back(), 8);
     EXPECT_TRUE(std::equal(content.begin(), content.end(), written.begin() + 1));
 
-    unlink(path);
     CSwfStream gone;
-    gone.AppendFileBlock(path, 10);
+    gone.AppendFileBlock(dir.File("missing").c_str(), 10);
     FILE* f = tmpfile();
     EXPECT_EQ(gone.WriteTo(f), 0);
     fclose(f);
@@ -127,25 +116,18 @@ TEST(SwfStream, TagHeaderFormDependsOnlyOnBodyLength) {
 }
 
 TEST(SwfRecords, RectAlwaysUsesAtLeastFifteenBits) {
-    CSwfRect small(0, 0, 11000, 8000);
-    EXPECT_EQ(small.NBits(), 15u);
     CSwfStream s;
-    small.Write(s);
-    EXPECT_EQ(s.Length(), 9u);
+    CSwfRect(0, 0, 11000, 8000).Write(s);
     // 01111 | 0 (15) | 11000 (15) | 0 (15) | 8000 (15), padded
     EXPECT_EQ(s.Bytes(), (Bytes{0x78, 0x00, 0x05, 0x5F, 0x00, 0x00, 0x0F, 0xA0, 0x00}));
-
-    CSwfRect wider(0, 0, 20000, 8000);
-    EXPECT_EQ(wider.NBits(), 16u);
-    CSwfStream t;
-    wider.Write(t);
-    EXPECT_EQ(t.Length(), 9u);
-
-    CSwfRect huge(0, 0, 200000, 200000); // 10000 px
-    EXPECT_EQ(huge.NBits(), 19u);
-    CSwfStream u;
-    huge.Write(u);
-    EXPECT_EQ(u.Length(), (5u + 4 * 19 + 7) / 8);
+    // 20000 twips needs 16 bits, 10000 px (200000 twips) 19.
+    for (auto [xMax, bits] : {std::pair{1, 15u}, std::pair{20000, 16u}, std::pair{200000, 19u}}) {
+        CSwfRect rect(0, 0, xMax, 8000);
+        EXPECT_EQ(rect.NBits(), bits) << xMax;
+        CSwfStream t;
+        rect.Write(t);
+        EXPECT_EQ(t.Length(), (5u + 4 * bits + 7) / 8) << xMax;
+    }
 }
 
 TEST(SwfRecords, MatrixFieldsAndWidths) {
@@ -179,9 +161,6 @@ TEST(SwfRecords, ColoursPutRedInTheLowByte) {
     CSwfStream t;
     CSwfRGBA(0x7FFF8040u, true).Write(t);
     EXPECT_EQ(t.Bytes(), (Bytes{0x40, 0x80, 0xFF, 0x7F}));
-    CSwfRGBA opaque(1, 2, 3);
-    EXPECT_FALSE(opaque.hasAlpha);
-    EXPECT_EQ(opaque.alpha, 255);
 }
 
 TEST(SwfRecords, ColourTransformsSizeBitsOverBothGroups) {

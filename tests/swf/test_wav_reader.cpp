@@ -39,10 +39,9 @@ TEST(WavReader, RateCodesByThousandsOfHertz) {
     struct Case {
         uint32_t rate;
         int code;
-    } cases[] = {{5000, 0},   {5512, 0},   {9999, 0},  {10000, 1},  {11025, 1},  {14999, 1},
-                 {20000, 2},  {22000, 2},  {22050, 2}, {24999, 2},  {40000, 3},  {44100, 3},
-                 {44999, 3},  {4999, -1},  {8000, 0},  {15000, -1}, {16000, -1}, {32000, -1},
-                 {45000, -1}, {48000, -1}, {0, -1}};
+    } cases[] = {{0, -1},     {4999, -1},  {5000, 0},   {9999, 0},  {10000, 1},
+                 {14999, 1},  {15000, -1}, {19999, -1}, {20000, 2}, {24999, 2},
+                 {25000, -1}, {39999, -1}, {40000, 3},  {44999, 3}, {45000, -1}};
     for (const Case& c : cases) {
         EXPECT_EQ(WaveRateCode(c.rate), c.code) << c.rate;
     }
@@ -96,11 +95,8 @@ TEST(WavReader, ReadsFilesMadeBySox) {
     auto r = testutil::RunCommand("sox -n -r 22050 -c 2 -b 16 " + testutil::ShellQuote(path) +
                                   " synth 0.5 sine 440 2>/dev/null");
     ASSERT_EQ(r.exitCode, 0);
-    FILE* f = fopen(path.c_str(), "rb");
-    ASSERT_NE(f, nullptr);
     CWaveSound wave;
-    EXPECT_TRUE(ReadWaveFile(f, wave));
-    fclose(f);
+    ASSERT_TRUE(Read(testutil::ReadFileBytes(path), wave));
     EXPECT_EQ(wave.rateCode, 2);
     EXPECT_EQ(wave.size, 1);
     EXPECT_EQ(wave.type, 1);
@@ -130,7 +126,6 @@ TEST(WavReader, RejectsWhatItCannotTake) {
         {"zero channels", RiffWave({FormatChunk(1, 0, 22050, 16), Chunk("data", data)})},
         {"six channels", RiffWave({FormatChunk(1, 6, 22050, 16), Chunk("data", data)})},
         {"48000 Hz", PcmWave(1, 48000, 16, data)},
-        {"16000 Hz", PcmWave(1, 16000, 16, data)},
         {"fmt cut short", RiffWave({Chunk("fmt ", Bytes{1, 0, 1, 0, 0x22})})},
         {"data size near 4 GB",
          RiffWave({FormatChunk(1, 1, 22050, 16), Chunk("data", data, 0xFFFFFFF0)})},
