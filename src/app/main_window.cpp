@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -45,8 +46,6 @@ const char* const kAddFilter =
     "(.psd)|*.psd|pax (.pax)|*.pax|tga (.tga)|*.tga|tla (.tla)|*.tla|tiff "
     "(.tiff;.tif)|*.tiff;*.tif|wave sound (.wav)|*.wav|avi movie (.avi)|*.avi|";
 
-const char* const kProjectPage = "https://github.com/kestrova/kestrova";
-
 int nextObjectId = 0;
 
 const std::array<const char*, 12> MainWindow::extensionTable = {
@@ -55,6 +54,13 @@ const std::array<const char*, 12> MainWindow::extensionTable = {
 namespace {
 
 const char* const kSaveFilter = "Flash Files (.swf)|*.swf|";
+
+// The program's own page: the manual installed beside the program
+// (<prefix>/share/doc/kestrova/README.md).
+std::string ManualPath() {
+    return QCoreApplication::applicationDirPath().toStdString() +
+           "/../share/doc/kestrova/README.md";
+}
 
 // The change history shown by "Version Details...", newest first.
 const char* const kChangeHistory[] = {
@@ -230,7 +236,7 @@ void MainWindow::BuildMenus() {
     help->addAction("About Kestrova", this, &MainWindow::ShowAbout);
     help->addAction("Version Details...", this, &MainWindow::ShowVersionDetails);
     help->addSeparator();
-    help->addAction("Kestrova on the Web", this, [] { ShellOpen(kProjectPage); });
+    help->addAction("Kestrova Manual", this, [] { ShellOpen(ManualPath()); });
 }
 
 void MainWindow::Initialize() {
