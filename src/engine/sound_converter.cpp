@@ -34,10 +34,12 @@ class PromptSink : public IMessageSink {
 public:
     explicit PromptSink(IConvertPrompt* prompt) : prompt(prompt) {}
     void ShowMessage(const std::string& text, const std::string& caption) override {
+        ++shown;
         if (prompt != nullptr) {
             prompt->ShowMessage(text, caption);
         }
     }
+    int shown = 0;
 
 private:
     IConvertPrompt* prompt;
@@ -86,6 +88,10 @@ int CConvertEngine::AddWave(ConvertObject& entry, const ConvertOptions& opts,
         mono = true;
     }
     if (!converter.Convert(mono)) {
+        // A file without a format chunk fails without a word of its own; say something.
+        if (sink.shown == 0) {
+            ShowMessage("There was an error while converting this audio file");
+        }
         return 0;
     }
     CopyRemover remover{converter.IsConverted() ? copyPath : std::string()};

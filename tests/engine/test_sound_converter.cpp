@@ -167,6 +167,9 @@ TEST_F(SoundTest, BrokenSoundIsReportedAndAddsNothing) {
     List list({dir / "bad.wav"});
     Convert(engine, rec, list, opts);
     EXPECT_EQ(list[0].result, 0);
+    EXPECT_EQ(rec.messages,
+              (std::vector<std::string>{"There was an error while converting this audio file"}))
+        << "a WAV without a format chunk is not skipped silently";
     EXPECT_EQ(swfread::CountTags(Parse(dir / "bad.swf").tags, DefineSound), 0u);
     testutil::WriteFileBytes(dir / "junk.mp3", std::vector<uint8_t>(4000, 0x55));
     List mp3({dir / "junk.mp3"});
