@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -26,11 +27,15 @@ enum Code : uint16_t {
     FreeCharacter = 3,
     SetBackgroundColor = 9,
     DoAction = 12,
+    DefineSound = 14,
+    StartSound = 15,
+    SoundStreamHead = 18,
     DefineBitsLossless = 20,
     DefineBitsJPEG2 = 21,
     PlaceObject2 = 26,
     RemoveObject2 = 28,
     DefineSprite = 39,
+    SoundStreamHead2 = 45,
 };
 
 // A temporary folder; dir / "name" is the path of a file in it.
@@ -178,6 +183,20 @@ protected:
     ConvertOptions opts;
     Recorder rec;
     CConvertEngine engine{&rec};
+};
+
+// Entries whose conversion writes files into the temporary folder: a folder of its own.
+class TempFolderTest : public EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        opts.tempDirectory = temp.Path() + "/";
+    }
+    size_t TempFileCount() const {
+        auto files = std::filesystem::directory_iterator(temp.Path());
+        return static_cast<size_t>(std::distance(begin(files), end(files)));
+    }
+    testutil::TempDir temp;
 };
 
 inline const std::vector<uint16_t> kPicture = {DefineBitsLossless, DefineShape, DefineSprite,

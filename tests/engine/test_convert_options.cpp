@@ -1,61 +1,29 @@
-#include <gtest/gtest.h>
-
-#include <stdlib.h>
-#include <sys/stat.h>
-
-#include <cctype>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <random>
-#include <sstream>
-
+// The options record: defaults, the options file (layout, round trips, damaged files), system
+// paths, and fields by name.
 #include "engine/convert_options.h"
 #include "engine/option_fields.h"
 
-namespace fs = std::filesystem;
+#include "support/test_util.h"
+
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <cctype>
+#include <functional>
+#include <random>
 
 namespace {
 
-// Every field compared on its own, so a round trip cannot hide a swapped pair.
+// The file text (every field, each format's id included) and every field by name, so that a
+// round trip cannot hide a value read into the wrong field.
 void ExpectSameOptions(const ConvertOptions& a, const ConvertOptions& b) {
-    EXPECT_EQ(a.optimizePlayback, b.optimizePlayback);
-    EXPECT_EQ(a.lensAlpha, b.lensAlpha);
-    EXPECT_EQ(a.lensColor, b.lensColor);
-    EXPECT_EQ(a.useLens, b.useLens);
-    EXPECT_EQ(a.blankFrameAtEnd, b.blankFrameAtEnd);
-    EXPECT_EQ(a.blankFrameAtStart, b.blankFrameAtStart);
-    EXPECT_EQ(a.stopActionInFirstFrame, b.stopActionInFirstFrame);
-    EXPECT_EQ(a.performanceMode, b.performanceMode);
-    EXPECT_EQ(a.tempDirectory, b.tempDirectory);
-    EXPECT_EQ(a.preloaderImage, b.preloaderImage);
-    EXPECT_EQ(a.loopMovie, b.loopMovie);
-    EXPECT_EQ(a.sizeToLargestImage, b.sizeToLargestImage);
-    EXPECT_EQ(a.usePreloader, b.usePreloader);
-    EXPECT_EQ(a.preloadFraction, b.preloadFraction);
-    EXPECT_EQ(a.framesPerImage, b.framesPerImage);
-    EXPECT_EQ(a.frameRate, b.frameRate);
-    EXPECT_EQ(a.imageSizing, b.imageSizing);
-    EXPECT_EQ(a.backgroundColor, b.backgroundColor);
-    EXPECT_EQ(a.movieHeight, b.movieHeight);
-    EXPECT_EQ(a.movieWidth, b.movieWidth);
-    EXPECT_EQ(a.imageY, b.imageY);
-    EXPECT_EQ(a.imageX, b.imageX);
-    EXPECT_EQ(a.presetHeight, b.presetHeight);
-    EXPECT_EQ(a.presetWidth, b.presetWidth);
-    EXPECT_EQ(a.outputMode, b.outputMode);
-    for (int i = 0; i < kFormatCount; ++i) {
-        SCOPED_TRACE(FormatExtension(a.formats[i]));
-        const FormatOptions& x = a.formats[i];
-        const FormatOptions& y = b.formats[i];
-        EXPECT_EQ(x.soundFlag, y.soundFlag);
-        EXPECT_EQ(x.swfFramesPerImage, y.swfFramesPerImage);
-        EXPECT_EQ(x.smallQuality, y.smallQuality);
-        EXPECT_EQ(x.smallCompression, y.smallCompression);
-        EXPECT_EQ(x.smallFileLimitKb, y.smallFileLimitKb);
-        EXPECT_EQ(x.quality, y.quality);
-        EXPECT_EQ(x.compression, y.compression);
-        EXPECT_EQ(x.formatId, y.formatId);
+    EXPECT_EQ(a.OptionsFileText(), b.OptionsFileText());
+    for (const std::string& name : OptionFieldNames()) {
+        std::string x, y;
+        GetOptionField(a, name, x);
+        GetOptionField(b, name, y);
+        EXPECT_EQ(x, y) << name;
     }
 }
 
@@ -86,29 +54,14 @@ void FillDistinct(ConvertOptions& o) {
     }
 }
 
-class TempDir {
-public:
-    TempDir() {
-        std::string pattern = (fs::temp_directory_path() / "kestrova-options-XXXXXX").string();
-        path = mkdtemp(pattern.data());
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        fs::remove_all(path, ignored);
-    }
-    std::string File(const std::string& name) const { return (fs::path(path) / name).string(); }
-    void Write(const std::string& name, const std::string& text) const {
-        std::ofstream(File(name), std::ios::binary) << text;
-    }
-    std::string Read(const std::string& name) const {
-        std::ifstream in(File(name), std::ios::binary);
-        std::stringstream text;
-        text << in.rdbuf();
-        return text.str();
-    }
+std::string ReadText(const std::string& path) {
+    std::vector<uint8_t> bytes = testutil::ReadFileBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
 
-    std::string path;
-};
+void WriteText(const std::string& path, const std::string& text) {
+    ASSERT_TRUE(testutil::WriteFileBytes(path, std::vector<uint8_t>(text.begin(), text.end())));
+}
 
 // Sets an environment variable for one scope and restores it afterwards.
 class ScopedEnv {
@@ -152,62 +105,13 @@ std::string Lines(std::initializer_list<const char*> lines) {
 
 // ---- record, format table, lookups ----
 
-TEST(ConvertOptionsDefaults, RecordFields) {
+// The default values themselves are checked byte for byte in OptionsFileWrite.DefaultLayout.
+TEST(ConvertOptionsDefaults, TempDirectoryAndFormatIds) {
     ScopedEnv tmp("TMPDIR", "/var/tmp");
     ConvertOptions o;
-    EXPECT_EQ(o.optimizePlayback, 1);
-    EXPECT_EQ(o.lensAlpha, 0);
-    EXPECT_EQ(o.lensColor, 0u);
-    EXPECT_EQ(o.useLens, 0);
-    EXPECT_EQ(o.blankFrameAtEnd, 0);
-    EXPECT_EQ(o.blankFrameAtStart, 0);
-    EXPECT_EQ(o.stopActionInFirstFrame, 0);
-    EXPECT_EQ(o.performanceMode, 1);
     EXPECT_EQ(o.tempDirectory, "/var/tmp/");
-    EXPECT_EQ(o.preloaderImage, "INTERNAL");
-    EXPECT_EQ(o.loopMovie, 1);
-    EXPECT_EQ(o.sizeToLargestImage, 1);
-    EXPECT_EQ(o.usePreloader, 0);
-    EXPECT_EQ(o.preloadFraction, 4);
-    EXPECT_EQ(o.framesPerImage, 1);
-    EXPECT_EQ(o.frameRate, 12);
-    EXPECT_EQ(o.imageSizing, 2);
-    EXPECT_EQ(o.backgroundColor, 0u);
-    EXPECT_EQ(o.movieHeight, 200);
-    EXPECT_EQ(o.movieWidth, 200);
-    EXPECT_EQ(o.imageY, 0);
-    EXPECT_EQ(o.imageX, 0);
-    EXPECT_EQ(o.presetHeight, 200);
-    EXPECT_EQ(o.presetWidth, 200);
-    EXPECT_EQ(o.outputMode, 17);
-}
-
-TEST(ConvertOptionsDefaults, FormatTable) {
-    ConvertOptions o;
-    const int32_t ids[kFormatCount] = {0x100, 0x101, 0x102, 0x103, 0x104, 0x105, 0x106, 0x107,
-                                       0x108, 0x109, 0x110, 0x111, 0x112, 0x113, 0x114, 0x115};
-    // compression, smallCompression, smallFileLimitKb, quality, smallQuality, soundFlag,
-    // swfFramesPerImage; unlisted fields keep the construction values (J, 0, 80, 80, 0, 1).
-    const int32_t J = 512, L = 513;
-    const int32_t expected[kFormatCount][7] = {
-        {J, J, 0, 70, 65, 0, 1}, {J, J, 0, 70, 65, 0, 1}, {L, L, 0, 70, 65, 0, 1},
-        {J, J, 5, 70, 65, 0, 1}, {L, J, 5, 70, 65, 0, 1}, {L, J, 5, 70, 65, 0, 1},
-        {L, J, 5, 70, 65, 0, 1}, {J, J, 5, 70, 65, 0, 1}, {L, J, 5, 70, 65, 0, 1},
-        {3, J, 0, 70, 65, 0, 3}, {J, J, 0, 70, 65, 0, 1}, {J, J, 0, 70, 65, 1, 1},
-        {J, J, 0, 70, 65, 0, 1}, {J, J, 0, 70, 65, 0, 1}, {J, J, 0, 70, 65, 0, 1},
-        {J, J, 0, 80, 80, 0, 1},
-    };
     for (int i = 0; i < kFormatCount; ++i) {
-        const FormatOptions& f = o.formats[i];
-        SCOPED_TRACE(i);
-        EXPECT_EQ(f.formatId, ids[i]);
-        EXPECT_EQ(o.FindFormat(ids[i]), i);
-        const int32_t actual[7] = {f.compression,      f.smallCompression, f.smallFileLimitKb,
-                                   f.quality,          f.smallQuality,     f.soundFlag,
-                                   f.swfFramesPerImage};
-        for (int k = 0; k < 7; ++k) {
-            EXPECT_EQ(actual[k], expected[i][k]) << "column " << k;
-        }
+        EXPECT_EQ(o.FindFormat(o.formats[i].formatId), i);
     }
     EXPECT_EQ(o.FindFormat(0x116), -1); // ".asf" is in the id table but has no entry
     EXPECT_EQ(o.FindFormat(0x10A), -1);
@@ -227,19 +131,13 @@ TEST(ConvertOptionsDefaults, SetDefaultsKeepsFieldsWithoutDefault) {
 }
 
 TEST(FormatLookup, ExtensionAndKind) {
-    EXPECT_STREQ(FormatExtension(0x100), ".bmp");
-    EXPECT_STREQ(FormatExtension(0x109), ".wav");
-    EXPECT_STREQ(FormatExtension(0x110), ".mp3");
     EXPECT_STREQ(FormatExtension(0x116), ".asf");
     EXPECT_STREQ(FormatExtension(0x10A), "nnn");
-    EXPECT_EQ(FormatKind(0x108), KindStaticImage);
-    EXPECT_EQ(FormatKind(0x109), KindAudioFile);
-    EXPECT_EQ(FormatKind(0x110), KindAudioFile);
-    EXPECT_EQ(FormatKind(0x111), KindMovieFile);
-    EXPECT_EQ(FormatKind(0x113), KindMovieFile); // ".wmf" is listed with the movies
-    EXPECT_EQ(FormatKind(0x116), KindMovieFile);
-    EXPECT_EQ(FormatKind(0x999), KindStaticImage);
     EXPECT_STREQ(FormatExtension(FormatOptions(0x104)), ".pax");
+    EXPECT_EQ(FormatKind(0x108), KindStaticImage);
+    EXPECT_EQ(FormatKind(0x110), KindAudioFile);
+    EXPECT_EQ(FormatKind(0x113), KindMovieFile); // ".wmf" is listed with the movies
+    EXPECT_EQ(FormatKind(0x999), KindStaticImage);
 }
 
 TEST(FormatLookup, FileNames) {
@@ -256,25 +154,20 @@ TEST(FormatLookup, FileNames) {
     EXPECT_EQ(FormatIndexOf("", o), -1);
     EXPECT_EQ(FileKind("song.wav", o), KindAudioFile);
     EXPECT_EQ(FileKind("clip.AVI", o), KindMovieFile);
+    EXPECT_EQ(FileKind("clip.mov", o), KindMovieFile);
+    EXPECT_EQ(FileKind("clip.wmv", o), KindMovieFile);
     EXPECT_EQ(FileKind("picture.gif", o), KindStaticImage);
 }
 
 TEST(SystemPaths, TempDirectory) {
-    {
-        ScopedEnv tmp("TMPDIR", "/scratch/t");
-        EXPECT_EQ(SystemTempDirectory(), "/scratch/t/");
-    }
-    {
-        ScopedEnv tmp("TMPDIR", "/scratch/t/");
-        EXPECT_EQ(SystemTempDirectory(), "/scratch/t/");
-    }
-    {
-        ScopedEnv tmp("TMPDIR", nullptr);
-        EXPECT_EQ(SystemTempDirectory(), "/tmp/");
-    }
-    {
-        ScopedEnv tmp("TMPDIR", ("/" + std::string(1200, 'x')).c_str());
-        EXPECT_EQ(SystemTempDirectory(), "/tmp/");
+    const std::string tooLong = "/" + std::string(1200, 'x');
+    const std::pair<const char*, const char*> cases[] = {{"/scratch/t", "/scratch/t/"},
+                                                         {"/scratch/t/", "/scratch/t/"},
+                                                         {nullptr, "/tmp/"},
+                                                         {tooLong.c_str(), "/tmp/"}};
+    for (auto [value, expected] : cases) {
+        ScopedEnv tmp("TMPDIR", value);
+        EXPECT_EQ(SystemTempDirectory(), expected);
     }
 }
 
@@ -360,12 +253,12 @@ TEST(OptionsFileWrite, ColoursSpacesAndOneOrZeroFlags) {
 // ---- round trips through the file ----
 
 TEST(OptionsFileRoundTrip, EveryFieldThroughTheFile) {
-    TempDir dir;
+    testutil::TempDir dir;
     ConvertOptions saved;
     FillDistinct(saved);
     std::string path = dir.File("nested/folders/kestrova.ini");
     ASSERT_EQ(saved.SaveOptionsFile(path), 1); // creates the missing folders
-    std::string text = dir.Read("nested/folders/kestrova.ini");
+    std::string text = ReadText(path);
     EXPECT_NE(text.find("/tmp/my<*>temp<*><*>dir/\r\n"), std::string::npos);
     EXPECT_NE(text.find("/home/u/my<*>pics/loading<*>picture.bmp\r\n"), std::string::npos);
 
@@ -375,7 +268,7 @@ TEST(OptionsFileRoundTrip, EveryFieldThroughTheFile) {
 
     // Saving again replaces the file with identical text.
     ASSERT_EQ(loaded.SaveOptionsFile(path), 1);
-    EXPECT_EQ(dir.Read("nested/folders/kestrova.ini"), text);
+    EXPECT_EQ(ReadText(path), text);
 }
 
 TEST(OptionsFileRoundTrip, SectionsInAnyOrderAndCase) {
@@ -427,12 +320,12 @@ TEST(OptionsFileRoundTrip, RepeatedSectionLaterWins) {
 
 // ---- reading what the file says ----
 
+// Where each value goes is checked by the round trips; here, what the reader filters.
 TEST(OptionsFileRead, ValuesAreFilteredAsDocumented) {
     ConvertOptions o;
     o.ReadOptionsText(Lines({"[SYS_OPS]", "nodirectory", "7"}));
     EXPECT_EQ(o.tempDirectory, SystemTempDirectory());
     EXPECT_EQ(o.performanceMode, 1);
-
     o.ReadOptionsText(Lines({"[SYS_OPS]", "C:\\Temp\\", "2"}));
     EXPECT_EQ(o.tempDirectory, "C:\\Temp\\");
     EXPECT_EQ(o.performanceMode, 2);
@@ -442,65 +335,24 @@ TEST(OptionsFileRead, ValuesAreFilteredAsDocumented) {
         {"[MOVIE_OPS]", "99999", "-5", "1", "2", "3", "4", "9", "42", "300", "-1", "70000", "2"}));
     EXPECT_EQ(o.movieWidth, 99999);
     EXPECT_EQ(o.movieHeight, -5);
-    EXPECT_EQ(o.imageX, 1);
-    EXPECT_EQ(o.imageY, 2);
-    EXPECT_EQ(o.presetWidth, 3);
-    EXPECT_EQ(o.presetHeight, 4);
     EXPECT_EQ(o.sizeToLargestImage, 9);
     EXPECT_EQ(o.imageSizing, 42);
     EXPECT_EQ(o.backgroundColor, 0x0070FF2Cu); // 300 -> 0x2C, -1 -> 0xFF, 70000 -> 0x70
     EXPECT_EQ(o.optimizePlayback, 0);
-
     o.ReadOptionsText("[ANI-OPS] 24 2 0 3 16 5 /p.bmp 6 7 8");
-    EXPECT_EQ(o.frameRate, 24);
-    EXPECT_EQ(o.framesPerImage, 2);
-    EXPECT_EQ(o.loopMovie, 0);
-    EXPECT_EQ(o.preloadFraction, 3);
-    EXPECT_EQ(o.outputMode, 16);
     EXPECT_EQ(o.usePreloader, 5);
     EXPECT_EQ(o.preloaderImage, "/p.bmp");
-    EXPECT_EQ(o.stopActionInFirstFrame, 6);
-    EXPECT_EQ(o.blankFrameAtEnd, 7);
-    EXPECT_EQ(o.blankFrameAtStart, 8);
-
     o.ReadOptionsText("[FORMAT_OPS] 257 513 90 513 91 12 4 3");
-    EXPECT_EQ(o.formats[1].compression, 513);
-    EXPECT_EQ(o.formats[1].quality, 90);
-    EXPECT_EQ(o.formats[1].smallCompression, 513);
-    EXPECT_EQ(o.formats[1].smallQuality, 91);
-    EXPECT_EQ(o.formats[1].smallFileLimitKb, 12);
     EXPECT_EQ(o.formats[1].swfFramesPerImage, 4);
     EXPECT_EQ(o.formats[1].soundFlag, 0);
 }
 
 TEST(OptionsFileRead, UnknownFormatIdsAndSectionsAreSkipped) {
     ConvertOptions o;
-    o.ReadOptionsText(Lines({"[OTHER_SECTION]",
-                             "17",
-                             "some=thing",
-                             "[FORMAT_OPS]",
-                             "278",
-                             "513",
-                             "11",
-                             "513",
-                             "12",
-                             "13",
-                             "14",
-                             "1",
-                             "[FORMAT_OPS]",
-                             "258",
-                             "512",
-                             "21",
-                             "512",
-                             "22",
-                             "23",
-                             "24",
-                             "1",
-                             "[FORMAT_OPS]",
-                             "266",
-                             "513",
-                             "[ANI-OPS]",
-                             "30"}));
+    o.ReadOptionsText("[OTHER_SECTION]\r\n17\r\nsome=thing\r\n"
+                      "[FORMAT_OPS] 278 513 11 513 12 13 14 1\r\n"
+                      "[FORMAT_OPS] 258 512 21 512 22 23 24 1\r\n"
+                      "[FORMAT_OPS] 266 513\r\n[ANI-OPS] 30");
     EXPECT_EQ(o.formats[2].compression, 512);
     EXPECT_EQ(o.formats[2].quality, 21);
     EXPECT_EQ(o.formats[2].soundFlag, 1);
@@ -592,72 +444,57 @@ TEST(OptionsFileRead, DamagedFilesNeverFail) {
 
 // ---- files on disk ----
 
-TEST(OptionsFileDisk, LoadFailuresKeepTheRecord) {
-    TempDir dir;
+TEST(OptionsFileDisk, LoadAndSaveFailuresChangeNothing) {
+    testutil::TempDir dir;
     ConvertOptions o;
     o.frameRate = 25;
     EXPECT_EQ(o.LoadOptionsFile(dir.File("missing.ini")), 0);
-    EXPECT_EQ(o.LoadOptionsFile(dir.path), 0); // a directory opens but cannot be read
+    EXPECT_EQ(o.LoadOptionsFile(dir.Path()), 0); // a directory opens but cannot be read
     EXPECT_EQ(o.frameRate, 25);
-
-    dir.Write("empty.ini", "");
+    WriteText(dir.File("empty.ini"), "");
     EXPECT_EQ(o.LoadOptionsFile(dir.File("empty.ini")), 1);
     EXPECT_EQ(o.frameRate, 25);
 
-    dir.Write("binary.ini", std::string("\0\xff\x01[ANI-OPS]\0 9", 16));
-    EXPECT_EQ(o.LoadOptionsFile(dir.File("binary.ini")), 1);
-}
-
-TEST(OptionsFileDisk, SaveFailsWhenTheFileCannotBeCreated) {
-    TempDir dir;
-    dir.Write("plain", "x");
-    ConvertOptions o;
+    WriteText(dir.File("plain"), "x");
     EXPECT_EQ(o.SaveOptionsFile(dir.File("plain/kestrova.ini")), 0); // under a regular file
-    EXPECT_EQ(o.SaveOptionsFile(dir.path), 0);                       // a directory
-    EXPECT_EQ(dir.Read("plain"), "x");
+    EXPECT_EQ(o.SaveOptionsFile(dir.Path()), 0);                     // a directory
+    EXPECT_EQ(ReadText(dir.File("plain")), "x");
 }
 
 // ---- fields by name ----
 
-TEST(OptionFields, SetsRecordFields) {
-    ConvertOptions o;
-    std::string error;
-    EXPECT_EQ(SetOptionField(o, "frameRate", "24"), 1);
-    EXPECT_EQ(o.frameRate, 24);
-    EXPECT_EQ(SetOptionField(o, "backgroundColor", "#336699", &error), 1);
-    EXPECT_EQ(o.backgroundColor, 0x00996633u); // red in the low byte
-    EXPECT_EQ(SetOptionField(o, "lensColor", "0x00112233"), 1);
-    EXPECT_EQ(o.lensColor, 0x00112233u);
-    EXPECT_EQ(SetOptionField(o, "lensColor", "4278190080"), 1);
-    EXPECT_EQ(o.lensColor, 0xFF000000u);
-    EXPECT_EQ(SetOptionField(o, "usePreloader", "yes"), 1);
-    EXPECT_EQ(o.usePreloader, 1);
-    EXPECT_EQ(SetOptionField(o, "outputMode", "single"), 1);
-    EXPECT_EQ(o.outputMode, OutputSingle);
-    EXPECT_EQ(SetOptionField(o, "imageSizing", "3"), 1);
-    EXPECT_EQ(o.imageSizing, SizingPreset);
-    EXPECT_EQ(SetOptionField(o, "imageX", "-15"), 1);
-    EXPECT_EQ(o.imageX, -15);
-    EXPECT_EQ(SetOptionField(o, "tempDirectory", "/var/my tmp"), 1);
-    EXPECT_EQ(o.tempDirectory, "/var/my tmp/");
-    EXPECT_EQ(SetOptionField(o, "preloaderImage", "/a b.png"), 1);
-    EXPECT_EQ(o.preloaderImage, "/a b.png");
-}
-
-TEST(OptionFields, SetsFormatFields) {
-    ConvertOptions o;
-    EXPECT_EQ(SetOptionField(o, "format.jpg.quality", "90"), 1);
-    EXPECT_EQ(o.formats[1].quality, 90);
-    EXPECT_EQ(SetOptionField(o, "format.png.compression", "jpeg"), 1);
-    EXPECT_EQ(o.formats[2].compression, EncodeJpeg);
-    EXPECT_EQ(SetOptionField(o, "format.PNG.smallCompression", "513"), 1);
-    EXPECT_EQ(o.formats[2].smallCompression, EncodeLossless);
-    EXPECT_EQ(SetOptionField(o, "format.wav.compression", "0"), 1);
-    EXPECT_EQ(o.formats[9].compression, AudioPcm);
-    EXPECT_EQ(SetOptionField(o, "format.avi.quality", "0"), 1);
-    EXPECT_EQ(o.formats[11].quality, 0);
-    EXPECT_EQ(SetOptionField(o, "format.avi.soundFlag", "off"), 1);
-    EXPECT_EQ(o.formats[11].soundFlag, 0);
+TEST(OptionFields, SetsRecordAndFormatFieldsFromTheirWords) {
+    using O = const ConvertOptions&;
+    const struct {
+        const char* name;
+        const char* value;
+        std::function<bool(O)> holds;
+    } cases[] = {
+        {"frameRate", "24", [](O o) { return o.frameRate == 24; }},
+        {"backgroundColor", "#336699", [](O o) { return o.backgroundColor == 0x00996633u; }},
+        {"lensColor", "0x00112233", [](O o) { return o.lensColor == 0x00112233u; }},
+        {"lensColor", "4278190080", [](O o) { return o.lensColor == 0xFF000000u; }},
+        {"usePreloader", "yes", [](O o) { return o.usePreloader == 1; }},
+        {"outputMode", "single", [](O o) { return o.outputMode == OutputSingle; }},
+        {"imageSizing", "3", [](O o) { return o.imageSizing == SizingPreset; }},
+        {"imageX", "-15", [](O o) { return o.imageX == -15; }},
+        {"tempDirectory", "/var/my tmp", [](O o) { return o.tempDirectory == "/var/my tmp/"; }},
+        {"preloaderImage", "/a b.png", [](O o) { return o.preloaderImage == "/a b.png"; }},
+        {"format.jpg.quality", "90", [](O o) { return o.formats[1].quality == 90; }},
+        {"format.png.compression", "jpeg",
+         [](O o) { return o.formats[2].compression == EncodeJpeg; }},
+        {"format.PNG.smallCompression", "513",
+         [](O o) { return o.formats[2].smallCompression == EncodeLossless; }},
+        {"format.wav.compression", "0", [](O o) { return o.formats[9].compression == 0; }},
+        {"format.avi.quality", "0", [](O o) { return o.formats[11].quality == 0; }},
+        {"format.avi.soundFlag", "off", [](O o) { return o.formats[11].soundFlag == 0; }},
+    };
+    for (const auto& c : cases) {
+        ConvertOptions o;
+        std::string error;
+        EXPECT_EQ(SetOptionField(o, c.name, c.value, &error), 1) << c.name << ": " << error;
+        EXPECT_TRUE(c.holds(o)) << c.name << "=" << c.value;
+    }
 }
 
 TEST(OptionFields, ErrorsNameTheFieldOrValueAndChangeNothing) {

@@ -5,75 +5,47 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <dirent.h>
 
 namespace {
 
 using namespace enginetest;
 
-enum SoundCode : uint16_t {
-    DefineSound = 14,
-    StartSound = 15,
-    SoundStreamHead = 18,
-    SoundStreamHead2 = 45,
-};
-
-// 16-bit PCM WAV of a 440 Hz tone.
+// 16-bit PCM WAV of a 440 Hz tone; returns the sample bytes.
 std::vector<uint8_t> MakeWav(const std::string& path, uint32_t rate, uint16_t channels,
                              uint32_t frames) {
+    auto put = [](std::vector<uint8_t>& b, uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+        }
+    };
     std::vector<uint8_t> data;
     for (uint32_t i = 0; i < frames; ++i) {
         auto v = static_cast<int16_t>(8000 * std::sin(2 * M_PI * 440 * i / rate));
         for (uint16_t c = 0; c < channels; ++c) {
-            data.push_back(static_cast<uint8_t>(v & 0xFF));
-            data.push_back(static_cast<uint8_t>((v >> 8) & 0xFF));
+            put(data, static_cast<uint16_t>(v), 2);
         }
     }
-    std::vector<uint8_t> file;
-    auto put = [&](const char* tag) { file.insert(file.end(), tag, tag + 4); };
-    auto u32 = [&](uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            file.push_back((v >> (8 * i)) & 0xFF);
-    };
-    auto u16 = [&](uint32_t v) {
-        file.push_back(v & 0xFF);
-        file.push_back((v >> 8) & 0xFF);
-    };
-    put("RIFF");
-    u32(36 + static_cast<uint32_t>(data.size()));
-    put("WAVE");
-    put("fmt ");
-    u32(16);
-    u16(1);
-    u16(channels);
-    u32(rate);
-    u32(rate * channels * 2);
-    u16(channels * 2);
-    u16(16);
-    put("data");
-    u32(static_cast<uint32_t>(data.size()));
+    const std::string riff = "RIFF", wave = "WAVEfmt ", dataId = "data";
+    std::vector<uint8_t> file(riff.begin(), riff.end());
+    put(file, 36 + static_cast<uint32_t>(data.size()), 4);
+    file.insert(file.end(), wave.begin(), wave.end());
+    put(file, 16, 4);
+    put(file, 1, 2); // PCM
+    put(file, channels, 2);
+    put(file, rate, 4);
+    put(file, rate * channels * 2, 4);
+    put(file, channels * 2, 2);
+    put(file, 16, 2);
+    file.insert(file.end(), dataId.begin(), dataId.end());
+    put(file, static_cast<uint32_t>(data.size()), 4);
     file.insert(file.end(), data.begin(), data.end());
     testutil::WriteFileBytes(path, file);
     return data;
 }
 
-class SoundTest : public EngineTest {
+class SoundTest : public TempFolderTest {
 protected:
     FormatOptions& Wav() { return opts.formats[opts.FindFormat(FormatWav)]; }
-    bool TempDirIsEmpty() {
-        DIR* d = opendir(temp.Path().c_str());
-        int count = 0;
-        while (dirent* e = readdir(d)) {
-            count += e->d_name[0] != '.';
-        }
-        closedir(d);
-        return count == 0;
-    }
-    void SetUp() override {
-        EngineTest::SetUp();
-        opts.tempDirectory = temp.Path() + "/";
-    }
-    testutil::TempDir temp;
 };
 
 TEST_F(SoundTest, SingleMovieOfPictureSoundPictureHasTheSoundBetweenThePictures) {
@@ -103,7 +75,7 @@ TEST_F(SoundTest, SingleMovieOfPictureSoundPictureHasTheSoundBetweenThePictures)
     EXPECT_EQ(sound.body[2] & 0x0F, (2 << 2) | (1 << 1) | 0) << "22 kHz, 16-bit, mono";
     EXPECT_EQ(sound.body[3] | sound.body[4] << 8, 2205);
     EXPECT_EQ(swfread::Bytes(sound.body.begin() + 7, sound.body.end()), samples);
-    EXPECT_TRUE(TempDirIsEmpty()) << "a 16-bit PCM source needs no converted copy";
+    EXPECT_EQ(TempFileCount(), 0u) << "a 16-bit PCM source needs no converted copy";
     EXPECT_EQ(rec.events[6], "state " + (dir / "tone.wav").substr((dir / "tone.wav").size() - 25) +
                                  " converting to PCM wave data...");
 }
@@ -154,7 +126,7 @@ TEST_F(SoundTest, TooLargeSourceAsksAndSkipsOnNo) {
     EXPECT_EQ(list[0].result, 1);
     swfread::Swf swf = Parse(dir / "big.swf");
     EXPECT_EQ(swf.tags[2].body[2] & 1, 0) << "mono";
-    EXPECT_TRUE(TempDirIsEmpty()) << "the converted copy is removed once read";
+    EXPECT_EQ(TempFileCount(), 0u) << "the converted copy is removed once read";
 
     rec.questions.clear();
     list[0].size = 30000000;
@@ -230,7 +202,7 @@ TEST_F(Mp3Test, UnlabelledRatesGoThroughThePcmPath) {
                                return e.find("MP3 at 48000 Hz") != std::string::npos;
                            }),
               rec.events.end());
-    EXPECT_TRUE(TempDirIsEmpty());
+    EXPECT_EQ(TempFileCount(), 0u);
 }
 
 } // namespace
