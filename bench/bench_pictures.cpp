@@ -8,7 +8,7 @@
 // The pictures are made once with ImageMagick into /tmp/kestrova-bench-photos (or
 // $KESTROVA_BENCH_PHOTOS) and reused. Run from a Release build; a summary with the ratios is
 // printed after the benchmarks.
-#include "cli/cli_app.h"
+#include "engine/allocator_tuning.h"
 #include "engine/convert_engine.h"
 #include "media/image_codec.h"
 #include "media/rgb_image.h"

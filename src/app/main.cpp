@@ -1,9 +1,13 @@
 // kestrova: the desktop window. "kestrova FILE /a" converts FILE and closes by itself.
 #include "app/converter_app.h"
+#include "engine/allocator_tuning.h"
+#include "media/media_log.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    TuneAllocatorForPictures();
+    QuietMediaLibraryLogs();
     QApplication app(argc, argv);
     QApplication::setApplicationName("Kestrova");
     QApplication::setDesktopFileName("kestrova");

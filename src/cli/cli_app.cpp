@@ -9,7 +9,6 @@
 #include <csignal>
 #include <cstdio>
 #include <iostream>
-#include <malloc.h>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -181,13 +180,6 @@ int ProcessWideNextId() {
 }
 
 } // namespace
-
-void TuneAllocatorForPictures() {
-    // Blocks up to 64 MB (a 4-megapixel picture at 4 bytes a pixel is 16 MB) come from the
-    // heap; up to 256 MB of freed heap is kept rather than trimmed.
-    mallopt(M_MMAP_THRESHOLD, 64 << 20);
-    mallopt(M_TRIM_THRESHOLD, 256 << 20);
-}
 
 int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     CLI::App app{"Kestrova converts pictures, sounds and movies into SWF (Flash) movies.",

@@ -1,4 +1,5 @@
 #include "cli/cli_app.h"
+#include "engine/allocator_tuning.h"
 #include "media/media_log.h"
 
 #include <iostream>
