@@ -2,12 +2,14 @@
 // header is checked byte by byte and its samples against ffmpeg's own decode of the source.
 #include "media/wav_to_pcm.h"
 
+#include "pcm_wav_check.h"
 #include "support/test_util.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <utility>
 
 using testutil::ReadFileBytes;
@@ -33,12 +35,9 @@ struct RecordingSink : IMessageSink {
     }
 };
 
-uint32_t U32(const std::vector<uint8_t>& b, size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<uint32_t>(b[at + 3]) << 24;
-}
-uint16_t U16(const std::vector<uint8_t>& b, size_t at) {
-    return static_cast<uint16_t>(b[at] | b[at + 1] << 8);
-}
+using mediatest::Samples;
+using mediatest::U32;
+
 void SetU32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) {
         b[at + i] = static_cast<uint8_t>(v >> (8 * i));
@@ -46,14 +45,6 @@ void SetU32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
 }
 std::string Id(const std::vector<uint8_t>& b, size_t at) {
     return std::string(b.begin() + at, b.begin() + at + 4);
-}
-
-std::vector<int16_t> Samples(const std::vector<uint8_t>& bytes, size_t from) {
-    std::vector<int16_t> s((bytes.size() - from) / 2);
-    for (size_t i = 0; i < s.size(); ++i) {
-        s[i] = static_cast<int16_t>(U16(bytes, from + 2 * i));
-    }
-    return s;
 }
 
 // Signal-to-noise ratio of `actual` against `reference` over their common length, in dB.
@@ -68,25 +59,7 @@ double SnrDb(const std::vector<int16_t>& reference, const std::vector<int16_t>& 
 
 // Checks the fixed 44-byte layout of a written file and returns its samples.
 std::vector<int16_t> CheckPcmFile(const std::string& path, int channels, int rate) {
-    const std::vector<uint8_t> b = ReadFileBytes(path);
-    EXPECT_GE(b.size(), 44u);
-    if (b.size() < 44) {
-        return {};
-    }
-    EXPECT_EQ(Id(b, 0), "RIFF");
-    EXPECT_EQ(U32(b, 4), b.size() - 8);
-    EXPECT_EQ(Id(b, 8), "WAVE");
-    EXPECT_EQ(Id(b, 12), "fmt ");
-    EXPECT_EQ(U32(b, 16), 16u);
-    EXPECT_EQ(U16(b, 20), 1);
-    EXPECT_EQ(U16(b, 22), channels);
-    EXPECT_EQ(U32(b, 24), uint32_t(rate));
-    EXPECT_EQ(U32(b, 28), uint32_t(rate * channels * 2));
-    EXPECT_EQ(U16(b, 32), channels * 2);
-    EXPECT_EQ(U16(b, 34), 16);
-    EXPECT_EQ(Id(b, 36), "data");
-    EXPECT_EQ(U32(b, 40), b.size() - 44);
-    return Samples(b, 44);
+    return mediatest::CheckPcmWav(ReadFileBytes(path), channels, rate);
 }
 
 class WavToPcmTest : public ::testing::Test {
@@ -319,59 +292,50 @@ protected:
     }
 };
 
-TEST_F(WavToPcmBrokenTest, ShortChunksAreReadFailures) {
+TEST_F(WavToPcmBrokenTest, EachDamageGivesItsMessages) {
+    const std::vector<uint8_t> good = Source();
+    const size_t data = DataOffset(good);
     const std::vector<std::string> shortRead{"format tag read failed"};
-    std::vector<uint8_t> truncated = Source();
-    truncated.resize(truncated.size() - 100);
-    EXPECT_EQ(Fail(truncated), shortRead);
-
-    std::vector<uint8_t> hugeData = Source();
-    SetU32(hugeData, DataOffset(hugeData) + 4, 0xFFFFFFF0u);
-    SetU32(hugeData, 4, 0xFFFFFFFCu);
-    EXPECT_EQ(Fail(hugeData), shortRead);
-
-    std::vector<uint8_t> hugeFormat = Source();
-    SetU32(hugeFormat, 16, 0x7FFFFFF0u);
-    EXPECT_EQ(Fail(hugeFormat), shortRead);
-}
-
-TEST_F(WavToPcmBrokenTest, NotRiffWaveNamesTheFile) {
-    const std::string path = dir.File("broken.wav");
     const std::vector<std::string> noRiff{
-        "Error No WAVE RIFF block could be found in  file " + path +
+        "Error No WAVE RIFF block could be found in  file " + dir.File("broken.wav") +
         "\nInvalid wave file\nUnable to continue with wave converstion.. audio convert aborted\n"};
-    std::vector<uint8_t> rifx = Source();
-    rifx[3] = 'X';
-    EXPECT_EQ(Fail(rifx), noRiff);
-    const std::string text = "This is a plain text file, not a sound at all.\n";
-    EXPECT_EQ(Fail(std::vector<uint8_t>(text.begin(), text.end())), noRiff);
-    EXPECT_EQ(Fail({}), noRiff);
-    EXPECT_EQ(Fail(std::vector<uint8_t>(5000, 0xFF)), noRiff);
-}
-
-TEST_F(WavToPcmBrokenTest, MissingFormatFailsSilently) {
-    std::vector<uint8_t> b = Source();
-    b[12] = 'x'; // "xmt ": skipped like any unknown chunk
-    EXPECT_TRUE(Fail(b).empty());
-}
-
-TEST_F(WavToPcmBrokenTest, FormatsFfmpegCannotTakeAreAcmErrors) {
     const std::vector<std::string> invalid{kInvalParam, kUnable};
-    std::vector<uint8_t> noChannels = Source();
-    noChannels[22] = noChannels[23] = 0;
-    EXPECT_EQ(Fail(noChannels), invalid);
-    std::vector<uint8_t> noRate = Source();
-    SetU32(noRate, 24, 0);
-    EXPECT_EQ(Fail(noRate), invalid);
-
-    std::vector<uint8_t> unknownCodec = Source();
-    unknownCodec[20] = 0x34;
-    unknownCodec[21] = 0x12;
-    EXPECT_EQ(Fail(unknownCodec), (std::vector<std::string>{kNotPossible, kUnable}));
-
-    std::vector<uint8_t> manyChannels = Source();
-    manyChannels[22] = manyChannels[23] = 0xFF;
-    EXPECT_EQ(Fail(manyChannels), invalid);
+    const std::string text = "This is a plain text file, not a sound at all.\n";
+    using B = std::vector<uint8_t>&;
+    const struct {
+        const char* what;
+        std::function<void(B)> damage;
+        std::vector<std::string> messages;
+    } cases[] = {
+        {"truncated", [](B b) { b.resize(b.size() - 100); }, shortRead},
+        {"huge data chunk",
+         [&](B b) {
+             SetU32(b, data + 4, 0xFFFFFFF0u);
+             SetU32(b, 4, 0xFFFFFFFCu);
+         },
+         shortRead},
+        {"huge fmt chunk", [](B b) { SetU32(b, 16, 0x7FFFFFF0u); }, shortRead},
+        {"RIFX", [](B b) { b[3] = 'X'; }, noRiff},
+        {"text", [&](B b) { b.assign(text.begin(), text.end()); }, noRiff},
+        {"empty", [](B b) { b.clear(); }, noRiff},
+        {"0xFF bytes", [](B b) { b.assign(5000, 0xFF); }, noRiff},
+        // "xmt " is skipped like any unknown chunk: no format, no message.
+        {"no fmt chunk", [](B b) { b[12] = 'x'; }, {}},
+        {"no channels", [](B b) { b[22] = b[23] = 0; }, invalid},
+        {"no rate", [](B b) { SetU32(b, 24, 0); }, invalid},
+        {"65535 channels", [](B b) { b[22] = b[23] = 0xFF; }, invalid},
+        {"unknown codec",
+         [](B b) {
+             b[20] = 0x34;
+             b[21] = 0x12;
+         },
+         {kNotPossible, kUnable}},
+    };
+    for (const auto& c : cases) {
+        std::vector<uint8_t> bytes = good;
+        c.damage(bytes);
+        EXPECT_EQ(Fail(bytes), c.messages) << c.what;
+    }
 }
 
 TEST_F(WavToPcmTest, MissingSourceAndUnwritableDestinationAreReported) {
