@@ -160,46 +160,6 @@ TEST(SwfShapeRecords, StraightEdgeForms) {
     EXPECT_EQ(r.SB(4), 5);
 }
 
-TEST(SwfShapes, EngineRectangleWithBitmapFill) {
-    CSwfMovie movie; // fresh ids
-    CSwfDefineShape shape(new CSwfRect(0, 0, 2000, 1000));
-    uint32_t fill = shape.AddFillStyle(new CSwfBitmapFill(
-        false, 65535, new CSwfMatrix(true, 20 << 16, 20 << 16, false, 0, 0, 0, 0)));
-    EXPECT_EQ(fill, 1u);
-    shape.EndStyles();
-    shape.AddRecord(new CSwfStyleChangeRecord(false, true, true, false, true, 0, 0, 0, fill, 0,
-                                              nullptr, nullptr));
-    shape.AddRecord(new CSwfStraightEdgeRecord(2000, 0));
-    shape.AddRecord(new CSwfStraightEdgeRecord(0, 1000));
-    shape.AddRecord(new CSwfStraightEdgeRecord(-2000, 0));
-    shape.AddRecord(new CSwfStraightEdgeRecord(0, -1000));
-    shape.AddRecord(new CSwfEndShapeRecord());
-
-    swfread::Shape s = ParseShape(shape);
-    EXPECT_EQ(s.code, 2);
-    EXPECT_EQ(s.id, 1);
-    EXPECT_EQ(s.bounds.xMax, 2000);
-    EXPECT_EQ(s.bounds.nBits, 15u);
-    ASSERT_EQ(s.fillStyles.size(), 1u);
-    EXPECT_EQ(s.fillStyles[0].type, 0x41);
-    EXPECT_EQ(s.fillStyles[0].bitmapId, 65535);
-    EXPECT_EQ(s.fillStyles[0].matrix.scaleX, 20 << 16);
-    // One fill style, no line style: the line index is written in 0 bits.
-    EXPECT_EQ(s.numFillBits, 1u);
-    EXPECT_EQ(s.numLineBits, 0u);
-    ASSERT_EQ(s.records.size(), 6u);
-    const ShapeRecord& move = s.records[0];
-    EXPECT_EQ(move.kind, ShapeRecord::Kind::StyleChange);
-    EXPECT_TRUE(move.stateMoveTo && move.stateFillStyle1 && move.stateLineStyle);
-    EXPECT_EQ(move.fillStyle1, 1u);
-    EXPECT_EQ(move.lineStyle, 0u);
-    EXPECT_EQ(s.records[1].numBits, 12u);
-    EXPECT_EQ(s.records[1].dx, 2000);
-    EXPECT_TRUE(s.records[2].verticalLine);
-    EXPECT_EQ(s.records[3].dx, -2000);
-    EXPECT_EQ(s.records[4].dy, -1000);
-}
-
 TEST(SwfShapes, LongStyleArraysUseTheExtendedCount) {
     CSwfDefineShape shape(new CSwfRect(0, 0, 100, 100));
     uint32_t last = 0;
