@@ -304,8 +304,7 @@ TEST_F(AviDecomposerTest, EachCodecAndContainer) {
         if (path.empty()) {
             continue;
         }
-        RecordingEngine fresh;
-        engine = std::move(fresh);
+        engine = RecordingEngine();
         settings.maxRam = true;
         ASSERT_EQ(Run(path), 1);
         EXPECT_EQ(CallNames(engine), ExpectedCalls(c.pictures, 1, c.channels > 0));
@@ -394,16 +393,14 @@ TEST_F(AviDecomposerTest, FailingFramesAskWhetherToContinue) {
     EXPECT_EQ(engine.questions[0], "Error2: " + question);
     EXPECT_EQ(engine.Count("showframe"), 10);
 
-    RecordingEngine noToImage;
-    engine = std::move(noToImage);
+    engine = RecordingEngine();
     engine.imageFails = true;
     engine.answerYes = false;
     EXPECT_EQ(Run(path), 0);
     EXPECT_EQ(CallNames(engine), std::vector<std::string>{"image"});
     EXPECT_TRUE(engine.states.back().ends_with("  Closeing AVI library..."));
 
-    RecordingEngine noToLossless;
-    engine = std::move(noToLossless);
+    engine = RecordingEngine();
     settings.lossless = true;
     engine.losslessFails = true;
     engine.answerYes = false;
@@ -425,8 +422,7 @@ TEST_F(AviDecomposerTest, CancelStopsBetweenFrames) {
     EXPECT_EQ(engine.Count("image"), 3);
     EXPECT_TRUE(engine.states.back().ends_with("  Closeing AVI library..."));
 
-    RecordingEngine fresh;
-    engine = std::move(fresh);
+    engine = RecordingEngine();
     engine.cancel = true;
     std::string sound =
         Movie("pcm_after.avi", Video() + Sine() + "-map 0:v -map 1:a -c:v mjpeg -c:a pcm_s16le");
@@ -460,8 +456,7 @@ TEST_F(AviDecomposerTest, BrokenFilesGiveTheirTexts) {
     // Cut inside the last pictures: what is there is taken, the damaged rest skipped.
     const std::string cut = temp.File("cut.avi");
     ASSERT_TRUE(testutil::WriteFileBytes(cut, {whole.begin(), whole.end() - 700}));
-    RecordingEngine fresh;
-    engine = std::move(fresh);
+    engine = RecordingEngine();
     settings.maxRam = true;
     EXPECT_EQ(Run(cut), 1);
     EXPECT_GE(engine.Count("image"), 5);
@@ -489,8 +484,7 @@ TEST_F(AviDecomposerTest, UnknownVideoCodec) {
     const std::string withSound = withUnknownCodec(
         Movie("mpeg4_pcm.avi", Video() + Sine() + "-map 0:v -map 1:a -c:v mpeg4 -c:a pcm_s16le"),
         "unknown_sound.avi");
-    RecordingEngine fresh;
-    engine = std::move(fresh);
+    engine = RecordingEngine();
     EXPECT_EQ(Run(withSound), 1);
     EXPECT_EQ(engine.messages, std::vector<std::string>{"Error, unable to get suitable driver to "
                                                         "decode AVI frame, Unable to decompose "

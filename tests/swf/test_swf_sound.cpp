@@ -50,49 +50,20 @@ DefineSoundBody ReadDefineSound(CSwfTag& tag) {
     return out;
 }
 
-TEST(DefineSoundWave, UncompressedKeepsTheWaveData) {
-    struct Case {
-        uint32_t channels, rate, bits, dataBytes;
-        uint8_t formatByte;
-        uint32_t sampleCount;
-    } cases[] = {
-        {1, 22050, 16, 2000, 0x0A, 1000}, // format 0, 22 kHz, 16-bit, mono
-        {2, 44100, 16, 4000, 0x0F, 1000},
-        {1, 11025, 8, 777, 0x04, 777},
-        {2, 5512, 8, 100, 0x01, 50},
-    };
-    for (const Case& c : cases) {
-        Bytes data(c.dataBytes);
-        for (size_t i = 0; i < data.size(); ++i) {
-            data[i] = static_cast<uint8_t>(i * 13);
-        }
-        OpenFile in(soundtest::PcmWave(c.channels, c.rate, c.bits, data));
-        ClearIds();
-        CSwfDefineSoundWave sound(in.file, 0);
-        ASSERT_FALSE(sound.HasFailed());
-        EXPECT_EQ(sound.GetSoundFlags(), c.formatByte & 0x0F);
-        DefineSoundBody body = ReadDefineSound(sound);
-        EXPECT_EQ(body.id, 1);
-        EXPECT_EQ(body.formatByte, c.formatByte);
-        EXPECT_EQ(body.sampleCount, c.sampleCount);
-        EXPECT_EQ(body.data, data);
-    }
-}
-
-// The encoder is checked against FFmpeg's decoder in test_adpcm.cpp; the tags must label its
-// stream correctly (the size bit from the WAV, even for 8-bit input) and carry it unchanged,
-// whether built from a WAV file or from samples in memory.
-TEST(DefineSoundWave, AdpcmDataIsTheEncodersStream) {
+// Code size 0 keeps the WAV's samples; 2 to 5 give ADPCM. The encoder is checked against
+// FFmpeg's decoder in test_adpcm.cpp; here the tags must label the data correctly (the size
+// bit from the WAV, even for 8-bit ADPCM input) and carry it unchanged, whether built from a
+// WAV file or, for ADPCM, from samples in memory.
+TEST(DefineSoundWave, FormatByteAndData) {
     struct Case {
         uint32_t channels, rate, bits, codeSize;
         uint8_t formatByte;
     } cases[] = {
-        {1, 22050, 16, 4, 0x1A},
-        {2, 22050, 16, 2, 0x1B},
-        {1, 11025, 8, 3, 0x14},
-        {2, 44100, 16, 5, 0x1F},
+        {1, 22050, 16, 0, 0x0A}, {2, 44100, 16, 0, 0x0F}, {1, 11025, 8, 0, 0x04},
+        {2, 5512, 8, 0, 0x01},   {1, 22050, 16, 4, 0x1A}, {2, 22050, 16, 2, 0x1B},
+        {1, 11025, 8, 3, 0x14},  {2, 44100, 16, 5, 0x1F},
     };
-    const uint32_t frames = 10000; // more than two packets
+    const uint32_t frames = 10000; // more than two ADPCM packets
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.formatByte));
         Bytes data(frames * c.channels * c.bits / 8);
@@ -100,17 +71,26 @@ TEST(DefineSoundWave, AdpcmDataIsTheEncodersStream) {
             data[i] = static_cast<uint8_t>(i * 37 + i / 50);
         }
         OpenFile in(soundtest::PcmWave(c.channels, c.rate, c.bits, data));
+        ClearIds();
         CSwfDefineSoundWave fromFile(in.file, c.codeSize);
         ASSERT_FALSE(fromFile.HasFailed());
-        CSwfDefineSoundAdpcm fromSamples((c.formatByte >> 2) & 3, (c.formatByte >> 1) & 1,
-                                         c.formatByte & 1, frames, data.data(), c.codeSize);
-        EXPECT_EQ(fromSamples.GetId(), fromFile.GetId() + 1);
-        CAdpcmEncoder encoder(c.formatByte & 0x0F, c.codeSize);
-        Bytes expected;
-        encoder.Encode(data.data(), frames, expected);
-        encoder.Flush(expected);
-        for (CSwfTag* tag : std::initializer_list<CSwfTag*>{&fromFile, &fromSamples}) {
-            DefineSoundBody body = ReadDefineSound(*tag);
+        EXPECT_EQ(fromFile.GetSoundFlags(), c.formatByte & 0x0F);
+        std::vector<CSwfTag*> tags{&fromFile};
+        Bytes expected = data;
+        std::unique_ptr<CSwfDefineSoundAdpcm> fromSamples;
+        if (c.codeSize != 0) {
+            fromSamples = std::make_unique<CSwfDefineSoundAdpcm>(
+                (c.formatByte >> 2) & 3, (c.formatByte >> 1) & 1, c.formatByte & 1, frames,
+                data.data(), c.codeSize);
+            tags.push_back(fromSamples.get());
+            CAdpcmEncoder encoder(c.formatByte & 0x0F, c.codeSize);
+            expected.clear();
+            encoder.Encode(data.data(), frames, expected);
+            encoder.Flush(expected);
+        }
+        for (size_t t = 0; t < tags.size(); ++t) {
+            DefineSoundBody body = ReadDefineSound(*tags[t]);
+            EXPECT_EQ(body.id, t + 1);
             EXPECT_EQ(body.formatByte, c.formatByte);
             EXPECT_EQ(body.sampleCount, frames);
             EXPECT_EQ(body.data, expected);
