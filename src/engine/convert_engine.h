@@ -12,10 +12,12 @@
 #include <atomic>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
 #include <thread>
 
 class CConvertEngine;
+class RgbImage;
 
 struct ConvertJob {
     IConvertObserver* window = nullptr;
@@ -87,6 +89,10 @@ public:
 
 private:
     void ShowMessage(const std::string& text, const std::string& caption = "");
+    // Decodes the entry's picture file, reporting a decoding error.
+    bool DecodePicture(const ConvertObject& entry, RgbImage& image, int& width, int& height);
+    // A new store entry with a buffer of that capacity, or null (nothing stored) without one.
+    StoredImage* MakeFilledEntry(size_t capacity);
     // Begins an individual entry's or the single movie: background, stop action, blank
     // start frame, preloader and lens as the options ask.
     void OpenMovie(const std::string& path, const ConvertOptions& opts, IConvertObserver* window,
@@ -95,6 +101,9 @@ private:
 
     std::deque<uint16_t> pendingFreeIds;
     ImageStore imageStore;
+    // Where pictures are encoded to JPEG before their bytes are stored.
+    std::unique_ptr<unsigned char[]> jpegScratch;
+    size_t jpegScratchSize = 0;
     // Strings pushed by the preloader's actions, which only refer to them.
     std::deque<CSwfString> pushStrings;
     std::thread worker;

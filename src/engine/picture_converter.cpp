@@ -66,19 +66,33 @@ CSwfPlaceObject2* MakePlacement(uint16_t depth, uint16_t characterId) {
     return PlaceAt(depth, characterId);
 }
 
-int CConvertEngine::LoadLossless(const ConvertObject& entry, int& width, int& height, int& id) {
-    RgbImage image;
+bool CConvertEngine::DecodePicture(const ConvertObject& entry, RgbImage& image, int& width,
+                                   int& height) {
     int code = image.LoadFile(entry.path);
     if (code != 0) {
         ShowMessage(DecodeErrorText(entry.path, code));
-        return 0;
+        return false;
     }
     SizeOf(image, width, height);
-    StoredImage* e = imageStore.MakeMemoryEntry(static_cast<size_t>(width) * height * 4 + 1);
-    if (e == nullptr || !e->data) {
-        if (e != nullptr) {
-            imageStore.Remove(e->id);
-        }
+    return true;
+}
+
+StoredImage* CConvertEngine::MakeFilledEntry(size_t capacity) {
+    StoredImage* e = imageStore.MakeMemoryEntry(capacity);
+    if (!e->data) {
+        imageStore.Remove(e->id);
+        return nullptr;
+    }
+    return e;
+}
+
+int CConvertEngine::LoadLossless(const ConvertObject& entry, int& width, int& height, int& id) {
+    RgbImage image;
+    if (!DecodePicture(entry, image, width, height)) {
+        return 0;
+    }
+    StoredImage* e = MakeFilledEntry(static_cast<size_t>(width) * height * 4 + 1);
+    if (e == nullptr) {
         return 0;
     }
     WriteLosslessPixels(image, width, height, e->data.get());
@@ -91,35 +105,30 @@ int CConvertEngine::LoadLossless(const ConvertObject& entry, int& width, int& he
 int CConvertEngine::LoadJpeg(const ConvertObject& entry, int& width, int& height, int& dataLength,
                              int quality, int& id) {
     RgbImage image;
-    int code = image.LoadFile(entry.path);
-    if (code != 0) {
-        ShowMessage(DecodeErrorText(entry.path, code));
+    if (!DecodePicture(entry, image, width, height)) {
         return 0;
     }
-    SizeOf(image, width, height);
-    // Sized with the codec's own bound so that even 1 x 1 pictures fit.
+    // The codec writes into a scratch buffer sized with its own bound (so even 1 x 1 pictures
+    // fit) and reused from picture to picture; the store keeps only the bytes written, since a
+    // long single movie holds every picture until it is written.
     size_t capacity = ISJpegBufferSize(static_cast<uint32_t>(width), static_cast<uint32_t>(height));
-    StoredImage* e = imageStore.MakeMemoryEntry(capacity);
-    if (e == nullptr || !e->data) {
-        if (e != nullptr) {
-            imageStore.Remove(e->id);
+    if (jpegScratchSize < capacity) {
+        jpegScratch.reset(new (std::nothrow) unsigned char[capacity]);
+        jpegScratchSize = jpegScratch ? capacity : 0;
+        if (!jpegScratch) {
+            return 0;
         }
-        return 0;
     }
-    int written = image.WriteJpegToMemory(e->data.get(), static_cast<uint32_t>(capacity), quality);
+    int written =
+        image.WriteJpegToMemory(jpegScratch.get(), static_cast<uint32_t>(capacity), quality);
     if (written <= 0) {
-        imageStore.Remove(e->id);
         return 0;
     }
-    // The codec's bound is several times the usual JPEG; a long single movie keeps every
-    // picture's bytes until it is written, so only what was written is kept.
-    if (static_cast<size_t>(written) < capacity / 2) {
-        std::unique_ptr<unsigned char[]> exact(new (std::nothrow) unsigned char[written]);
-        if (exact) {
-            memcpy(exact.get(), e->data.get(), static_cast<size_t>(written));
-            e->data = std::move(exact);
-        }
+    StoredImage* e = MakeFilledEntry(static_cast<size_t>(written));
+    if (e == nullptr) {
+        return 0;
     }
+    memcpy(e->data.get(), jpegScratch.get(), static_cast<size_t>(written));
     e->dataLength = written;
     e->width = width;
     e->height = height;
@@ -148,9 +157,8 @@ int CConvertEngine::ToLossless(int id) {
     }
     int width = 0, height = 0;
     SizeOf(image, width, height);
-    StoredImage* lossless = imageStore.MakeMemoryEntry(static_cast<size_t>(width) * height * 4 + 1);
-    if (!lossless->data) {
-        imageStore.Remove(lossless->id);
+    StoredImage* lossless = MakeFilledEntry(static_cast<size_t>(width) * height * 4 + 1);
+    if (lossless == nullptr) {
         return -1;
     }
     WriteLosslessPixels(image, width, height, lossless->data.get());
