@@ -14,6 +14,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <initializer_list>
 
 namespace {
 
@@ -46,23 +47,33 @@ QPen Line(const QColor& color, double width) {
     return pen;
 }
 
+// A closed outline through the given corners, in order.
+QPainterPath Polygon(std::initializer_list<QPointF> corners) {
+    QPainterPath path;
+    path.moveTo(*corners.begin());
+    for (auto corner = corners.begin() + 1; corner != corners.end(); ++corner) {
+        path.lineTo(*corner);
+    }
+    path.closeSubpath();
+    return path;
+}
+
+// A sun and green hills on the sky, as the picture kind and the icon show them.
+void DrawLandscape(QPainter& p, QPointF sun, double sunRadius,
+                   std::initializer_list<QPointF> hills) {
+    p.setPen(Qt::NoPen);
+    p.setBrush(kSun);
+    p.drawEllipse(sun, sunRadius, sunRadius);
+    p.setBrush(kLeaf);
+    p.drawPath(Polygon(hills));
+}
+
 // A framed landscape: the static-image kind.
 void DrawPicture(QPainter& p) {
     p.setPen(Line(kInk, 7));
     p.setBrush(kSky);
     p.drawRoundedRect(QRectF(8, 16, 84, 68), 8, 8);
-    p.setPen(Qt::NoPen);
-    p.setBrush(kSun);
-    p.drawEllipse(QPointF(68, 36), 10, 10);
-    QPainterPath hills;
-    hills.moveTo(12, 80);
-    hills.lineTo(38, 46);
-    hills.lineTo(56, 66);
-    hills.lineTo(66, 56);
-    hills.lineTo(88, 80);
-    hills.closeSubpath();
-    p.setBrush(kLeaf);
-    p.drawPath(hills);
+    DrawLandscape(p, {68, 36}, 10, {{12, 80}, {38, 46}, {56, 66}, {66, 56}, {88, 80}});
 }
 
 // A beamed pair of notes: the audio kind.
@@ -71,17 +82,8 @@ void DrawAudio(QPainter& p) {
     p.setBrush(kViolet);
     p.drawEllipse(QPointF(28, 76), 15, 12);
     p.drawEllipse(QPointF(74, 66), 15, 12);
-    QPainterPath beam;
-    beam.moveTo(36, 76);
-    beam.lineTo(36, 20);
-    beam.lineTo(88, 8);
-    beam.lineTo(88, 66);
-    beam.lineTo(80, 66);
-    beam.lineTo(80, 26);
-    beam.lineTo(44, 34);
-    beam.lineTo(44, 76);
-    beam.closeSubpath();
-    p.drawPath(beam);
+    p.drawPath(
+        Polygon({{36, 76}, {36, 20}, {88, 8}, {88, 66}, {80, 66}, {80, 26}, {44, 34}, {44, 76}}));
 }
 
 // A strip of film with a play mark: the movie kind.
@@ -96,13 +98,8 @@ void DrawMovie(QPainter& p) {
     }
     p.setBrush(QColor(0xdd, 0xe8, 0xf5));
     p.drawRect(QRectF(12, 31, 76, 38));
-    QPainterPath play;
-    play.moveTo(41, 36);
-    play.lineTo(63, 50);
-    play.lineTo(41, 64);
-    play.closeSubpath();
     p.setBrush(kAccent);
-    p.drawPath(play);
+    p.drawPath(Polygon({{41, 36}, {63, 50}, {41, 64}}));
 }
 
 // The program icon: a rounded tile holding a picture, a note and a play mark, the three
@@ -118,26 +115,11 @@ void DrawIcon(QPainter& p) {
     p.drawRoundedRect(QRectF(16, 20, 68, 52), 6, 6);
     p.setBrush(kSky);
     p.drawRect(QRectF(21, 25, 58, 42));
-    p.setBrush(kSun);
-    p.drawEllipse(QPointF(66, 36), 6, 6);
-    QPainterPath hills;
-    hills.moveTo(21, 67);
-    hills.lineTo(40, 42);
-    hills.lineTo(54, 58);
-    hills.lineTo(62, 50);
-    hills.lineTo(79, 67);
-    hills.closeSubpath();
-    p.setBrush(kLeaf);
-    p.drawPath(hills);
+    DrawLandscape(p, {66, 36}, 6, {{21, 67}, {40, 42}, {54, 58}, {62, 50}, {79, 67}});
     p.setBrush(kAccent);
     p.drawEllipse(QPointF(72, 72), 17, 17);
-    QPainterPath play;
-    play.moveTo(66, 63);
-    play.lineTo(81, 72);
-    play.lineTo(66, 81);
-    play.closeSubpath();
     p.setBrush(Qt::white);
-    p.drawPath(play);
+    p.drawPath(Polygon({{66, 63}, {81, 72}, {66, 81}}));
 }
 
 void DrawInfo(QPainter& p) {
@@ -170,14 +152,9 @@ void DrawAnimationTab(QPainter& p) {
     p.drawRect(QRectF(30, 10, 60, 46));
     p.setBrush(kSky);
     p.drawRect(QRectF(10, 44, 60, 46));
-    QPainterPath play;
-    play.moveTo(32, 54);
-    play.lineTo(52, 67);
-    play.lineTo(32, 80);
-    play.closeSubpath();
     p.setPen(Qt::NoPen);
     p.setBrush(kAccent);
-    p.drawPath(play);
+    p.drawPath(Polygon({{32, 54}, {52, 67}, {32, 80}}));
 }
 
 void DrawLensTab(QPainter& p) {
@@ -192,16 +169,9 @@ void DrawLensTab(QPainter& p) {
 }
 
 void DrawFormatTab(QPainter& p) {
-    QPainterPath page;
-    page.moveTo(18, 6);
-    page.lineTo(62, 6);
-    page.lineTo(84, 28);
-    page.lineTo(84, 94);
-    page.lineTo(18, 94);
-    page.closeSubpath();
     p.setPen(Line(kInk, 7));
     p.setBrush(Qt::white);
-    p.drawPath(page);
+    p.drawPath(Polygon({{18, 6}, {62, 6}, {84, 28}, {84, 94}, {18, 94}}));
     p.setPen(Line(kLeaf, 9));
     p.drawLine(QPointF(32, 44), QPointF(70, 44));
     p.setPen(Line(kViolet, 9));
