@@ -14,12 +14,6 @@
 
 namespace {
 
-QComboBox* MakeEncodingList(QWidget* parent) {
-    auto* list = new QComboBox(parent);
-    list->addItems({"JPEG encoding", "Lossless (32 bit)"});
-    return list;
-}
-
 // Any value but JPEG shows the lossless line.
 int EncodingIndex(int32_t compression) {
     return compression == EncodeJpeg ? 0 : 1;
@@ -29,25 +23,28 @@ int32_t EncodingOf(const QComboBox* list) {
     return list->currentIndex() == 1 ? EncodeLossless : EncodeJpeg;
 }
 
-// "Quality :" with a horizontal slider between its end labels and the current value.
-QSlider* AddQualityRow(QVBoxLayout* layout, QWidget* parent, int minimum, const char* lowLabel,
-                       const char* highLabel) {
-    auto* slider = new QSlider(Qt::Horizontal, parent);
-    slider->setRange(minimum, 100);
-    slider->setTickPosition(QSlider::TicksBelow);
-    slider->setTickInterval(10);
+// "Compression :" with the JPEG / lossless list, then "Quality :" with a horizontal slider
+// from `minimum` to 100 between its end labels and the current value.
+void AddEncodingRows(QVBoxLayout* layout, QWidget* parent, int minimum, QComboBox*& compression,
+                     QSlider*& quality) {
+    compression = new QComboBox(parent);
+    compression->addItems({"JPEG encoding", "Lossless (32 bit)"});
+    layout->addLayout(LabelledRow("Compression :", compression, parent));
+    quality = new QSlider(Qt::Horizontal, parent);
+    quality->setRange(minimum, 100);
+    quality->setTickPosition(QSlider::TicksBelow);
+    quality->setTickInterval(10);
     auto* value = new QLabel(parent);
     value->setMinimumWidth(28);
-    QObject::connect(slider, &QSlider::valueChanged, value,
+    QObject::connect(quality, &QSlider::valueChanged, value,
                      [value](int v) { value->setText(QString::number(v)); });
     auto* row = new QHBoxLayout;
     row->addWidget(new QLabel("Quality :", parent));
-    row->addWidget(new QLabel(lowLabel, parent));
-    row->addWidget(slider, 1);
-    row->addWidget(new QLabel(highLabel, parent));
+    row->addWidget(new QLabel("0", parent));
+    row->addWidget(quality, 1);
+    row->addWidget(new QLabel("100 (best)", parent));
     row->addWidget(value);
     layout->addLayout(row);
-    return slider;
 }
 
 QString Number(int value) {
@@ -55,6 +52,16 @@ QString Number(int value) {
 }
 
 } // namespace
+
+CFormatSubPage::CFormatSubPage(const char* name, const char* title, QWidget* parent)
+    : COptionsPage(parent) {
+    setObjectName(name);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    frame = new QGroupBox(title, this);
+    outer->addWidget(frame);
+    frameLayout = new QVBoxLayout(frame);
+}
 
 FormatOptions* CFormatSubPage::Entry() {
     int index = options != nullptr ? options->FindFormat(formatId) : -1;
@@ -75,20 +82,11 @@ void CFormatSubPage::StorePage() {
 
 // ---- Static image sub-page ---------------------------------------------------------------
 
-CImageFormatPage::CImageFormatPage(QWidget* parent) : CFormatSubPage(parent) {
-    setObjectName("imageFormatPage");
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    auto* frame = new QGroupBox("Static Format", this);
-    outer->addWidget(frame);
-    auto* layout = new QVBoxLayout(frame);
-
+CImageFormatPage::CImageFormatPage(QWidget* parent)
+    : CFormatSubPage("imageFormatPage", "Static Format", parent) {
     auto* normal = new QGroupBox("Normal Settings", frame);
-    auto* normalLayout = new QVBoxLayout(normal);
-    compression = MakeEncodingList(normal);
-    normalLayout->addLayout(LabelledRow("Compression :", compression, normal));
-    quality = AddQualityRow(normalLayout, normal, 1, "0", "100 (best)");
-    layout->addWidget(normal);
+    AddEncodingRows(new QVBoxLayout(normal), normal, 1, compression, quality);
+    frameLayout->addWidget(normal);
 
     auto* small = new QGroupBox("Small file Settings", frame);
     auto* smallLayout = new QVBoxLayout(small);
@@ -96,11 +94,9 @@ CImageFormatPage::CImageFormatPage(QWidget* parent) : CFormatSubPage(parent) {
     auto* limitRow = LabelledRow("Use settings for files smaller than :", smallLimit, small);
     limitRow->insertWidget(2, new QLabel("Kb", small));
     smallLayout->addLayout(limitRow);
-    smallCompression = MakeEncodingList(small);
-    smallLayout->addLayout(LabelledRow("Compression :", smallCompression, small));
-    smallQuality = AddQualityRow(smallLayout, small, 1, "0", "100 (best)");
-    layout->addWidget(small);
-    layout->addStretch(1);
+    AddEncodingRows(smallLayout, small, 1, smallCompression, smallQuality);
+    frameLayout->addWidget(small);
+    frameLayout->addStretch(1);
 }
 
 void CImageFormatPage::LoadEntry(const FormatOptions& entry) {
@@ -121,27 +117,22 @@ void CImageFormatPage::StoreEntry(FormatOptions& entry) {
 
 // ---- Audio sub-page ----------------------------------------------------------------------
 
-CAudioFormatPage::CAudioFormatPage(QWidget* parent) : CFormatSubPage(parent) {
-    setObjectName("audioFormatPage");
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    auto* frame = new QGroupBox("Audio Format", this);
-    outer->addWidget(frame);
-    auto* layout = new QVBoxLayout(frame);
+CAudioFormatPage::CAudioFormatPage(QWidget* parent)
+    : CFormatSubPage("audioFormatPage", "Audio Format", parent) {
     encoding = new QComboBox(frame);
     encoding->addItems(
         {"PCM (No Compression)", "ADPCM 5 Bit", "ADPCM 4 Bit", "ADPCM 3 Bit", "ADPCM 2 Bit"});
-    layout->addLayout(LabelledRow("Output Encoding :", encoding, frame));
+    frameLayout->addLayout(LabelledRow("Output Encoding :", encoding, frame));
     mono = new QCheckBox("Convert Stero to Mono", frame);
     stream = new QCheckBox("Stream Audio", frame);
     stream->setEnabled(false);
-    layout->addWidget(mono);
-    layout->addWidget(stream);
-    layout->addSpacing(12);
-    layout->addWidget(MakeInfoNote(
+    frameLayout->addWidget(mono);
+    frameLayout->addWidget(stream);
+    frameLayout->addSpacing(12);
+    frameLayout->addWidget(MakeInfoNote(
         "These options are used for all audio, including audio extracted from movie files.",
         frame));
-    layout->addStretch(1);
+    frameLayout->addStretch(1);
 }
 
 void CAudioFormatPage::LoadEntry(const FormatOptions& entry) {
@@ -157,29 +148,21 @@ void CAudioFormatPage::StoreEntry(FormatOptions& entry) {
 
 // ---- Movie sub-page ----------------------------------------------------------------------
 
-CMovieFormatPage::CMovieFormatPage(QWidget* parent) : CFormatSubPage(parent) {
-    setObjectName("movieFormatPage");
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    auto* frame = new QGroupBox("Movie Format", this);
-    outer->addWidget(frame);
-    auto* layout = new QVBoxLayout(frame);
+CMovieFormatPage::CMovieFormatPage(QWidget* parent)
+    : CFormatSubPage("movieFormatPage", "Movie Format", parent) {
     auto* frames = new QGroupBox("Frame Encoding", frame);
-    auto* framesLayout = new QVBoxLayout(frames);
-    compression = MakeEncodingList(frames);
-    framesLayout->addLayout(LabelledRow("Compression :", compression, frames));
-    quality = AddQualityRow(framesLayout, frames, 0, "0", "100 (best)");
-    layout->addWidget(frames);
+    AddEncodingRows(new QVBoxLayout(frames), frames, 0, compression, quality);
+    frameLayout->addWidget(frames);
     framesPerImage = MakeDigitsEdit(frame);
     auto* framesRow = LabelledRow("Number of SWF Frames per Image:", framesPerImage, frame);
     framesRow->insertWidget(2, new QLabel("frames\\image", frame));
-    layout->addLayout(framesRow);
+    frameLayout->addLayout(framesRow);
     sounds = new QCheckBox("Include Sounds from Movie", frame);
-    layout->addWidget(sounds);
-    layout->addSpacing(12);
-    layout->addWidget(
+    frameLayout->addWidget(sounds);
+    frameLayout->addSpacing(12);
+    frameLayout->addWidget(
         MakeInfoNote("Audio is encoding using the options in the Audio format section.", frame));
-    layout->addStretch(1);
+    frameLayout->addStretch(1);
 }
 
 void CMovieFormatPage::LoadEntry(const FormatOptions& entry) {

@@ -7,24 +7,32 @@
 
 #include <cstdint>
 
+class QGroupBox;
 class QListWidget;
+class QVBoxLayout;
 
 // A sub-page edits one entry of the format table; until it is given a format id it neither
 // loads nor stores.
 class CFormatSubPage : public COptionsPage {
     Q_OBJECT
 public:
-    explicit CFormatSubPage(QWidget* parent = nullptr) : COptionsPage(parent) {}
     void SetFormat(int32_t id) { formatId = id; }
     int32_t Format() const { return formatId; }
 
 protected:
+    // Lays the page out as one group box titled `title` that fills it; the sub-page puts its
+    // controls into `frame`, top to bottom in `frameLayout`.
+    CFormatSubPage(const char* name, const char* title, QWidget* parent);
+
     // The entry being edited, or nullptr.
     FormatOptions* Entry();
     void LoadPage() final;
     void StorePage() final;
     virtual void LoadEntry(const FormatOptions& entry) = 0;
     virtual void StoreEntry(FormatOptions& entry) = 0;
+
+    QGroupBox* frame;
+    QVBoxLayout* frameLayout;
 
 private:
     int32_t formatId = 0;
