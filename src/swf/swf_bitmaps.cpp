@@ -23,6 +23,13 @@ void WriteEoi(CSwfStream& s) {
     s.WriteU8(0xD9);
 }
 
+// Referenced bytes of a tag body; a missing or empty block contributes nothing.
+void AppendIfAny(CSwfStream& body, const uint8_t* data, uint32_t length) {
+    if (data != nullptr && length > 0) {
+        body.AppendBlock(data, length);
+    }
+}
+
 // Length of a file that can be opened for reading, or -1. Files whose length does not fit a
 // tag are treated as unreadable.
 int64_t ReadableFileLength(const char* path) {
@@ -73,8 +80,8 @@ void CSwfDefineBitsJPEG2::Write(CSwfStream& s) {
         if (fileLength > 0) {
             body.AppendFileBlock(path, static_cast<uint32_t>(fileLength));
         }
-    } else if (data != nullptr && length > 0) {
-        body.AppendBlock(data, length);
+    } else {
+        AppendIfAny(body, data, length);
     }
     WriteEoi(body);
     Emit(s, kTagDefineBitsJPEG2, body);
@@ -84,18 +91,14 @@ void CSwfDefineBitsJPEG2::Write(CSwfStream& s) {
 
 void CSwfJPEGTables::Write(CSwfStream& s) {
     CSwfStream body;
-    if (data != nullptr && length > 0) {
-        body.AppendBlock(data, length);
-    }
+    AppendIfAny(body, data, length);
     Emit(s, kTagJPEGTables, body);
 }
 
 void CSwfDefineBits::Write(CSwfStream& s) {
     CSwfStream body;
     body.WriteU16(id);
-    if (data != nullptr && length > 0) {
-        body.AppendBlock(data, length);
-    }
+    AppendIfAny(body, data, length);
     Emit(s, kTagDefineBits, body);
 }
 
@@ -104,13 +107,9 @@ void CSwfDefineBitsJPEG3::Write(CSwfStream& s) {
     body.WriteU16(id);
     body.WriteU32(jpegLength + 6); // offset of the alpha data behind the image data
     WriteEoiSoi(body);
-    if (jpeg != nullptr && jpegLength > 0) {
-        body.AppendBlock(jpeg, jpegLength);
-    }
+    AppendIfAny(body, jpeg, jpegLength);
     WriteEoi(body);
-    if (zlibAlpha != nullptr && zlibAlphaLength > 0) {
-        body.AppendBlock(zlibAlpha, zlibAlphaLength);
-    }
+    AppendIfAny(body, zlibAlpha, zlibAlphaLength);
     Emit(s, kTagDefineBitsJPEG3, body);
 }
 
