@@ -354,7 +354,34 @@ long long PlainPngPass(const PhotoSet& photos, bool zlib) {
 // ---- Benchmarks --------------------------------------------------------------------------------
 
 // Each iteration times a plain pass and then our pass over the same pictures, so that a change
-// in the machine's load touches both; the summary compares the best pass of each.
+// in the machine's load touches both; the summary compares the best pass of each. A pass
+// returns the bytes it wrote, or -1. Returns false, with the benchmark skipped, when a pass
+// failed.
+template <typename PlainPass, typename OurPass>
+bool TimeOursAndPlain(benchmark::State& state, const char* plainName, PlainPass plainPass,
+                      const char* oursName, OurPass ourPass) {
+    long long plain = 0, ours = 0;
+    for (auto _ : state) {
+        {
+            PassTimer timer(plainName);
+            plain = plainPass();
+        }
+        {
+            PassTimer timer(oursName);
+            ours = ourPass();
+        }
+    }
+    if (plain < 0 || ours < 0) {
+        state.SkipWithError("a picture failed");
+        return false;
+    }
+    OutputBytes()[plainName] = static_cast<double>(plain);
+    OutputBytes()[oursName] = static_cast<double>(ours);
+    state.counters["ours_s"] = BestTimes()[oursName].wall;
+    state.counters["plain_s"] = BestTimes()[plainName].wall;
+    return true;
+}
+
 void BM_JpegOursAndPlain(benchmark::State& state) {
     const PhotoSet& photos = Photos();
     int subsampling = WriterSubsampling();
@@ -362,26 +389,11 @@ void BM_JpegOursAndPlain(benchmark::State& state) {
         state.SkipWithError(!photos.ok ? "no pictures" : "cannot read our writer's subsampling");
         return;
     }
-    long long plain = 0, ours = 0;
-    for (auto _ : state) {
-        {
-            PassTimer timer("jpeg plain");
-            plain = PlainJpegPass(photos, subsampling);
-        }
-        {
-            PassTimer timer("jpeg ours");
-            ours = ConvertSingleMovie(photos.jpegPaths, FormatJpg, EncodeJpeg);
-        }
+    if (TimeOursAndPlain(
+            state, "jpeg plain", [&] { return PlainJpegPass(photos, subsampling); }, "jpeg ours",
+            [&] { return ConvertSingleMovie(photos.jpegPaths, FormatJpg, EncodeJpeg); })) {
+        state.SetLabel(std::string("subsampling ") + SubsamplingName(subsampling));
     }
-    if (plain < 0 || ours < 0) {
-        state.SkipWithError("a picture failed");
-        return;
-    }
-    OutputBytes()["jpeg plain"] = static_cast<double>(plain);
-    OutputBytes()["jpeg ours"] = static_cast<double>(ours);
-    state.counters["ours_s"] = BestTimes()["jpeg ours"].wall;
-    state.counters["plain_s"] = BestTimes()["jpeg plain"].wall;
-    state.SetLabel(std::string("subsampling ") + SubsamplingName(subsampling));
 }
 
 void BM_PngOursAndPlain(benchmark::State& state) {
@@ -390,26 +402,11 @@ void BM_PngOursAndPlain(benchmark::State& state) {
         state.SkipWithError("no pictures");
         return;
     }
-    long long plain = 0, ours = 0;
-    for (auto _ : state) {
-        {
-            PassTimer timer("png plain libdeflate");
-            plain = PlainPngPass(photos, false);
-        }
-        {
-            PassTimer timer("png ours");
-            ours = ConvertSingleMovie(photos.pngPaths, FormatPng, EncodeLossless);
-        }
+    if (TimeOursAndPlain(
+            state, "png plain libdeflate", [&] { return PlainPngPass(photos, false); }, "png ours",
+            [&] { return ConvertSingleMovie(photos.pngPaths, FormatPng, EncodeLossless); })) {
+        state.SetLabel("libdeflate level " + std::to_string(kSwfLosslessDeflateLevel));
     }
-    if (plain < 0 || ours < 0) {
-        state.SkipWithError("a picture failed");
-        return;
-    }
-    OutputBytes()["png plain libdeflate"] = static_cast<double>(plain);
-    OutputBytes()["png ours"] = static_cast<double>(ours);
-    state.counters["ours_s"] = BestTimes()["png ours"].wall;
-    state.counters["plain_s"] = BestTimes()["png plain libdeflate"].wall;
-    state.SetLabel("libdeflate level " + std::to_string(kSwfLosslessDeflateLevel));
 }
 
 void BM_PngPlainZlib(benchmark::State& state) {
