@@ -1,5 +1,7 @@
 #include "media/avi_decomposer.h"
 
+#include "media/ffmpeg_handles.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -46,23 +48,6 @@ const char* const kSoundFileName = "Audio3.wav";
 constexpr int kMaxStreams = 1000;
 // Bytes before the samples of the sound file: RIFF header, 16-byte "fmt " chunk, "data" header.
 constexpr long kWavHeaderBytes = 44;
-
-struct CodecDeleter {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct FrameDeleter {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketDeleter {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
-struct ResamplerDeleter {
-    void operator()(SwrContext* s) const { swr_free(&s); }
-};
-using CodecPtr = std::unique_ptr<AVCodecContext, CodecDeleter>;
-using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketDeleter>;
-using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerDeleter>;
 
 // The last `count` characters of a text (all of it when shorter), as the status texts show
 // the end of a path.

@@ -1,5 +1,7 @@
 #include "media/wav_to_pcm.h"
 
+#include "media/ffmpeg_handles.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -119,21 +121,6 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<FILE, FileCloser>;
 
-struct FormatCloser {
-    void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
-};
-struct CodecFreer {
-    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
-};
-struct SwrFreer {
-    void operator()(SwrContext* c) const { swr_free(&c); }
-};
-struct FrameFreer {
-    void operator()(AVFrame* f) const { av_frame_free(&f); }
-};
-struct PacketFreer {
-    void operator()(AVPacket* p) const { av_packet_free(&p); }
-};
 struct IoFreer {
     void operator()(AVIOContext* io) const {
         av_freep(&io->buffer);
@@ -476,10 +463,10 @@ private:
 
     AVFormatContext* format = nullptr;
     int streamIndex = -1;
-    std::unique_ptr<AVCodecContext, CodecFreer> decoder;
-    std::unique_ptr<SwrContext, SwrFreer> resampler;
-    std::unique_ptr<AVFrame, FrameFreer> frame;
-    std::unique_ptr<AVPacket, PacketFreer> packet;
+    CodecPtr decoder;
+    ResamplerPtr resampler;
+    FramePtr frame;
+    PacketPtr packet;
     AVChannelLayout inLayout{};
     AVChannelLayout outLayout{};
     int inFormat = -1;
@@ -661,7 +648,7 @@ int WavToPcmConverter::ConvertWithFfmpeg(bool mp3, bool stereoToMono) {
 
     std::unique_ptr<MemoryWave> memory;
     std::unique_ptr<AVIOContext, IoFreer> io;
-    std::unique_ptr<AVFormatContext, FormatCloser> input;
+    InputPtr input;
     AVFormatContext* opened = nullptr;
     int err = 0;
     if (mp3) {
