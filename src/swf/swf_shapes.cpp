@@ -152,41 +152,26 @@ static void WriteStyleCount(CSwfStream& s, uint32_t count) {
     }
 }
 
-uint32_t CSwfFillStyleArray::Add(CSwfFillStyle* style) {
+template <typename Style> uint32_t CSwfStyleArray<Style>::Add(Style* style) {
     styles.emplace_back(style);
     return Count();
 }
 
-void CSwfFillStyleArray::SetAlpha(bool withAlpha) {
+template <typename Style> void CSwfStyleArray<Style>::SetAlpha(bool withAlpha) {
     for (auto& style : styles) {
         style->SetAlpha(withAlpha);
     }
 }
 
-void CSwfFillStyleArray::Write(CSwfStream& s) const {
+template <typename Style> void CSwfStyleArray<Style>::Write(CSwfStream& s) const {
     WriteStyleCount(s, Count());
     for (const auto& style : styles) {
         style->Write(s);
     }
 }
 
-uint32_t CSwfLineStyleArray::Add(CSwfLineStyle* style) {
-    styles.emplace_back(style);
-    return Count();
-}
-
-void CSwfLineStyleArray::SetAlpha(bool withAlpha) {
-    for (auto& style : styles) {
-        style->SetAlpha(withAlpha);
-    }
-}
-
-void CSwfLineStyleArray::Write(CSwfStream& s) const {
-    WriteStyleCount(s, Count());
-    for (const auto& style : styles) {
-        style->Write(s);
-    }
-}
+template class CSwfStyleArray<CSwfFillStyle>;
+template class CSwfStyleArray<CSwfLineStyle>;
 
 // ---- Shape records -------------------------------------------------------------------------
 

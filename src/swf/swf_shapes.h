@@ -165,31 +165,23 @@ private:
     std::unique_ptr<CSwfRGBA> colour;
 };
 
-// Count as u8 below 255, else 0xFF and a u16 count; then the styles.
-class CSwfFillStyleArray {
+// Count as u8 below 255, else 0xFF and a u16 count; then the styles. Built for the two style
+// kinds below.
+template <typename Style> class CSwfStyleArray {
 public:
-    virtual ~CSwfFillStyleArray() = default;
+    virtual ~CSwfStyleArray() = default;
     // Takes ownership; returns the 1-based index of the style.
-    uint32_t Add(CSwfFillStyle* style);
+    uint32_t Add(Style* style);
     uint32_t Count() const { return static_cast<uint32_t>(styles.size()); }
     void SetAlpha(bool withAlpha);
     void Write(CSwfStream& s) const;
 
 private:
-    std::vector<std::unique_ptr<CSwfFillStyle>> styles;
+    std::vector<std::unique_ptr<Style>> styles;
 };
 
-class CSwfLineStyleArray {
-public:
-    virtual ~CSwfLineStyleArray() = default;
-    uint32_t Add(CSwfLineStyle* style);
-    uint32_t Count() const { return static_cast<uint32_t>(styles.size()); }
-    void SetAlpha(bool withAlpha);
-    void Write(CSwfStream& s) const;
-
-private:
-    std::vector<std::unique_ptr<CSwfLineStyle>> styles;
-};
+class CSwfFillStyleArray : public CSwfStyleArray<CSwfFillStyle> {};
+class CSwfLineStyleArray : public CSwfStyleArray<CSwfLineStyle> {};
 
 // ---- Shape records -------------------------------------------------------------------------
 
