@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 
 uint32_t BitsFor(uint32_t value, uint32_t extra) {
@@ -235,6 +236,27 @@ void CSwfRGBA::Write(CSwfStream& s) const {
     }
 }
 
+// The bit fields of CXFORM and CXFORMWITHALPHA: the two flags, the field width, then the
+// multiply terms and the add terms that are present.
+static void WriteCxformFields(CSwfStream& s, bool hasMultTerms, bool hasAddTerms, uint32_t nBits,
+                              std::initializer_list<int32_t> multTerms,
+                              std::initializer_list<int32_t> addTerms) {
+    s.WriteBits(hasAddTerms ? 1 : 0, 1);
+    s.WriteBits(hasMultTerms ? 1 : 0, 1);
+    s.WriteBits(nBits, 4);
+    if (hasMultTerms) {
+        for (int32_t term : multTerms) {
+            s.WriteBits(static_cast<uint32_t>(term), nBits);
+        }
+    }
+    if (hasAddTerms) {
+        for (int32_t term : addTerms) {
+            s.WriteBits(static_cast<uint32_t>(term), nBits);
+        }
+    }
+    s.Align();
+}
+
 CSwfCxform::CSwfCxform(bool hasMultTerms, bool hasAddTerms, int32_t redAdd8_8, int32_t greenAdd8_8,
                        int32_t blueAdd8_8, int32_t redMult8_8, int32_t greenMult8_8,
                        int32_t blueMult8_8)
@@ -245,20 +267,8 @@ CSwfCxform::CSwfCxform(bool hasMultTerms, bool hasAddTerms, int32_t redAdd8_8, i
                                            1)) {}
 
 void CSwfCxform::Write(CSwfStream& s) const {
-    s.WriteBits(hasAddTerms ? 1 : 0, 1);
-    s.WriteBits(hasMultTerms ? 1 : 0, 1);
-    s.WriteBits(nBits, 4);
-    if (hasMultTerms) {
-        for (int32_t term : {redMult, greenMult, blueMult}) {
-            s.WriteBits(static_cast<uint32_t>(term), nBits);
-        }
-    }
-    if (hasAddTerms) {
-        for (int32_t term : {redAdd, greenAdd, blueAdd}) {
-            s.WriteBits(static_cast<uint32_t>(term), nBits);
-        }
-    }
-    s.Align();
+    WriteCxformFields(s, hasMultTerms, hasAddTerms, nBits, {redMult, greenMult, blueMult},
+                      {redAdd, greenAdd, blueAdd});
 }
 
 CSwfCxformWithAlpha::CSwfCxformWithAlpha(bool hasMultTerms, bool hasAddTerms, int32_t redAdd8_8,
@@ -274,20 +284,9 @@ CSwfCxformWithAlpha::CSwfCxformWithAlpha(bool hasMultTerms, bool hasAddTerms, in
                     1)) {}
 
 void CSwfCxformWithAlpha::Write(CSwfStream& s) const {
-    s.WriteBits(hasAddTerms ? 1 : 0, 1);
-    s.WriteBits(hasMultTerms ? 1 : 0, 1);
-    s.WriteBits(nBits, 4);
-    if (hasMultTerms) {
-        for (int32_t term : {redMult, greenMult, blueMult, alphaMult}) {
-            s.WriteBits(static_cast<uint32_t>(term), nBits);
-        }
-    }
-    if (hasAddTerms) {
-        for (int32_t term : {redAdd, greenAdd, blueAdd, alphaAdd}) {
-            s.WriteBits(static_cast<uint32_t>(term), nBits);
-        }
-    }
-    s.Align();
+    WriteCxformFields(s, hasMultTerms, hasAddTerms, nBits,
+                      {redMult, greenMult, blueMult, alphaMult},
+                      {redAdd, greenAdd, blueAdd, alphaAdd});
 }
 
 CSwfString::CSwfString(const char* text, bool terminate)
