@@ -38,36 +38,29 @@ private:
 
 namespace apptest {
 
+namespace {
+
+// The front of the queue, taken off it; the fallback when it is empty.
+template <typename T> T TakeFront(std::deque<T>& queue, T fallback) {
+    if (!queue.empty()) {
+        fallback = queue.front();
+        queue.pop_front();
+    }
+    return fallback;
+}
+
+} // namespace
+
 DialogRecorder::DialogRecorder() {
     hooks.message = [this](const QString& text, const QString&, bool question) {
         messages.push_back(text);
-        if (onMessage) {
-            onMessage(text);
-        }
-        if (!question || answers.empty()) {
-            return false;
-        }
-        bool answer = answers.front();
-        answers.pop_front();
-        return answer;
+        return question && TakeFront(answers, false);
     };
     hooks.file = [this](const QString& filter, bool, bool) {
         filters.push_back(filter);
-        if (files.empty()) {
-            return QStringList();
-        }
-        QStringList result = files.front();
-        files.pop_front();
-        return result;
+        return TakeFront(files, QStringList());
     };
-    hooks.color = [this](const QColor&) {
-        if (colors.empty()) {
-            return QColor();
-        }
-        QColor result = colors.front();
-        colors.pop_front();
-        return result;
-    };
+    hooks.color = [this](const QColor&) { return TakeFront(colors, QColor()); };
     SetDialogHooks(&hooks);
 }
 
@@ -100,6 +93,33 @@ bool SpinUntil(const std::function<bool()>& done, int milliseconds) {
 
 void Spin(int milliseconds) {
     SpinUntil([] { return false; }, milliseconds);
+}
+
+void WindowTest::SetUp() {
+    ASSERT_TRUE(dir.Ok());
+    ASSERT_TRUE(ConvertOptions().SaveOptionsFile(OptionsFile()));
+    Reopen();
+}
+
+void WindowTest::Reopen() {
+    window.reset();
+    window = std::make_unique<MainWindow>(OptionsFile());
+    window->Initialize();
+}
+
+std::string WindowTest::Add(const std::string& name, size_t size, int width, int height) {
+    std::string path = dir.File(name);
+    EXPECT_TRUE(width > 0 ? WritePicture(path, width, height) : WriteBytes(path, size));
+    window->AddObject(path, false);
+    return path;
+}
+
+int WindowTest::Count() const {
+    int count = 0;
+    for (ConvertObject* entry = window->List(); entry != nullptr; entry = entry->next) {
+        ++count;
+    }
+    return count;
 }
 
 } // namespace apptest

@@ -43,112 +43,84 @@ protected:
     ConvertOptions options;
 };
 
-TEST_F(OptionsDialogTest, EditsAreKeptAfterSwitchingTabsAndCancelling) {
-    auto dialog = Open(1);
-    dialog->MoviePage()->frameRate->setText("24");
-    dialog->Tabs()->SelectTab(0);
-    EXPECT_EQ(options.frameRate, 24);
-    dialog->SizePage()->imageX->setText("15px");
-    dialog->CancelButton()->click();
-    EXPECT_EQ(options.imageX, 15);
-}
-
-TEST_F(OptionsDialogTest, EditsOnTheShownPageAreKeptWhenTheDialogIsDestroyed) {
+TEST_F(OptionsDialogTest, EditsAreKeptWhicheverWayTheDialogCloses) {
+    {
+        auto dialog = Open(1);
+        dialog->MoviePage()->frameRate->setText("24");
+        dialog->Tabs()->SelectTab(0);
+        EXPECT_EQ(options.frameRate, 24);
+        dialog->SizePage()->imageX->setText("15px");
+        dialog->CancelButton()->click();
+        EXPECT_EQ(options.imageX, 15);
+    }
     {
         auto dialog = Open(2);
         dialog->LensPage()->alpha->setText("77");
     }
-    EXPECT_EQ(options.lensAlpha, 77);
+    EXPECT_EQ(options.lensAlpha, 77); // stored when the dialog is destroyed
 }
 
-TEST_F(OptionsDialogTest, SetDefaultsOnTheLensTabIsKeptAfterOk) {
-    options.useLens = 1;
-    options.lensAlpha = 120;
-    options.lensColor = 0x0000FF;
-    auto dialog = Open(2);
-    CLensPage* lens = dialog->LensPage();
-    EXPECT_TRUE(lens->useLens->isChecked());
-    EXPECT_EQ(lens->hex->text(), "0xFF0000");
-    dialog->DefaultsButton()->click();
-    EXPECT_FALSE(lens->useLens->isChecked());
-    EXPECT_EQ(lens->alpha->text(), "0");
-    EXPECT_EQ(lens->slider->value(), 255);
-    EXPECT_EQ(lens->hex->text(), "0x000000");
-    EXPECT_FALSE(lens->color->isEnabled());
-    dialog->OkButton()->click();
-    EXPECT_EQ(options.useLens, 0);
-    EXPECT_EQ(options.lensAlpha, 0);
-    EXPECT_EQ(options.lensColor, 0u);
-}
-
-TEST_F(OptionsDialogTest, LargestImageLocksTheMovieSizesAndSelectsDoNotChange) {
+TEST_F(OptionsDialogTest, SizePageLocksForTheLargestImageAndUnlocksThePresetSizes) {
     options.sizeToLargestImage = 0;
-    options.imageSizing = SizingStretch;
+    options.imageSizing = 9;
+    options.backgroundColor = 0x00563412;
     auto dialog = Open(0);
     CSizePage* size = dialog->SizePage();
-    EXPECT_TRUE(size->movieWidth->isEnabled());
-    EXPECT_TRUE(size->stretch->isChecked());
+    // An unknown sizing shows "Use Presets" with the sizes locked until the radio is chosen.
+    EXPECT_TRUE(size->preset->isChecked());
+    EXPECT_FALSE(size->presetWidth->isEnabled());
+    size->keep->click();
+    size->preset->click();
+    EXPECT_TRUE(size->presetWidth->isEnabled());
+    EXPECT_TRUE(size->presetHeight->isEnabled());
+    size->presetWidth->setValue(640);
+    EXPECT_EQ(size->backgroundHex->text(), "0x123456");
+    size->background->PopupEnded(true, 0x0000FF);
+    EXPECT_EQ(size->backgroundHex->text(), "0xFF0000");
+
+    // The largest image sets the movie's size: "Do Not Change" is selected and the rest locked.
     size->largestImage->click();
     EXPECT_EQ(options.sizeToLargestImage, 1);
     EXPECT_EQ(options.imageSizing, SizingKeep);
     EXPECT_TRUE(size->keep->isChecked());
     EXPECT_TRUE(size->keep->isEnabled());
-    EXPECT_FALSE(size->movieWidth->isEnabled());
-    EXPECT_FALSE(size->movieHeight->isEnabled());
-    EXPECT_FALSE(size->stretch->isEnabled());
-    EXPECT_FALSE(size->preset->isEnabled());
+    for (QWidget* locked : std::initializer_list<QWidget*>{size->movieWidth, size->movieHeight,
+                                                           size->stretch, size->preset}) {
+        EXPECT_FALSE(locked->isEnabled());
+    }
     size->largestImage->click();
     EXPECT_TRUE(size->movieWidth->isEnabled());
-    EXPECT_TRUE(size->preset->isEnabled());
-}
-
-TEST_F(OptionsDialogTest, PresetRadioEnablesThePresetSizes) {
-    options.sizeToLargestImage = 0;
-    options.imageSizing = SizingKeep;
-    auto dialog = Open(0);
-    CSizePage* size = dialog->SizePage();
-    EXPECT_FALSE(size->presetWidth->isEnabled());
     size->preset->click();
-    EXPECT_TRUE(size->presetWidth->isEnabled());
-    EXPECT_TRUE(size->presetHeight->isEnabled());
-    size->presetWidth->setValue(640);
-    size->stretch->click();
-    EXPECT_FALSE(size->presetWidth->isEnabled());
-    dialog->OkButton()->click();
-    EXPECT_EQ(options.imageSizing, SizingStretch);
-    EXPECT_EQ(options.presetWidth, 640);
-}
-
-TEST_F(OptionsDialogTest, AnUnknownSizingValueShowsUsePresets) {
-    options.sizeToLargestImage = 0;
-    options.imageSizing = 9;
-    auto dialog = Open(0);
-    EXPECT_TRUE(dialog->SizePage()->preset->isChecked());
-    EXPECT_FALSE(dialog->SizePage()->presetWidth->isEnabled());
     dialog->OkButton()->click();
     EXPECT_EQ(options.imageSizing, SizingPreset);
-}
-
-TEST_F(OptionsDialogTest, BackgroundColourLabelFollowsTheButton) {
-    options.backgroundColor = 0x00563412;
-    auto dialog = Open(0);
-    CSizePage* size = dialog->SizePage();
-    EXPECT_EQ(size->backgroundHex->text(), "0x123456");
-    size->background->PopupEnded(true, 0x0000FF);
-    EXPECT_EQ(size->backgroundHex->text(), "0xFF0000");
-    dialog->OkButton()->click();
+    EXPECT_EQ(options.presetWidth, 640);
     EXPECT_EQ(options.backgroundColor, 0x0000FFu);
 }
 
-TEST_F(OptionsDialogTest, OtherFractionIsStoredAndShownAgain) {
-    options.usePreloader = 1;
+TEST_F(OptionsDialogTest, PreloaderControlsFollowUseAPreloaderThePictureAndTheFraction) {
+    options.usePreloader = 0;
+    options.preloaderImage = "INTERNAL";
     options.preloadFraction = 4;
     auto dialog = Open(1);
     CMovieAnimationPage* movie = dialog->MoviePage();
+    EXPECT_FALSE(movie->internalPicture->isEnabled());
+    movie->usePreloader->click();
+    EXPECT_EQ(options.usePreloader, 1);
     EXPECT_TRUE(movie->quarter->isChecked());
     EXPECT_FALSE(movie->fraction->isEnabled());
+    EXPECT_TRUE(movie->internalPicture->isChecked());
+    // The built-in picture needs no file name.
+    EXPECT_FALSE(movie->fileName->isEnabled());
+    EXPECT_FALSE(movie->browse->isEnabled());
+    movie->internalPicture->click();
+    EXPECT_EQ(options.preloaderImage, "");
+    // A name too short to be a picture file stands for the built-in one.
+    movie->fileName->setText("a.bm");
+    dialog->Tabs()->SelectTab(0);
+    EXPECT_EQ(options.preloaderImage, "INTERNAL");
+    dialog->Tabs()->SelectTab(1);
+    // "Other" takes the fraction's text, kept when the page is shown again.
     movie->other->click();
-    EXPECT_TRUE(movie->fraction->isEnabled());
     movie->fraction->setText("5");
     dialog->Tabs()->SelectTab(0);
     EXPECT_EQ(options.preloadFraction, 5);
@@ -159,48 +131,9 @@ TEST_F(OptionsDialogTest, OtherFractionIsStoredAndShownAgain) {
     movie->third->click();
     EXPECT_EQ(movie->fraction->text(), "3");
     EXPECT_FALSE(movie->fraction->isEnabled());
-}
-
-TEST_F(OptionsDialogTest, PreloaderControlsFollowUseAPreloader) {
-    options.usePreloader = 0;
-    options.preloaderImage = "INTERNAL";
-    auto dialog = Open(1);
-    CMovieAnimationPage* movie = dialog->MoviePage();
-    EXPECT_FALSE(movie->quarter->isEnabled());
-    EXPECT_FALSE(movie->internalPicture->isEnabled());
-    movie->usePreloader->click();
-    EXPECT_EQ(options.usePreloader, 1);
-    EXPECT_TRUE(movie->quarter->isEnabled());
-    EXPECT_TRUE(movie->internalPicture->isChecked());
-    // The built-in picture needs no file name.
-    EXPECT_FALSE(movie->fileName->isEnabled());
-    EXPECT_FALSE(movie->browse->isEnabled());
-    movie->internalPicture->click();
-    EXPECT_EQ(options.preloaderImage, "");
-    EXPECT_TRUE(movie->fileName->isEnabled());
-    EXPECT_TRUE(movie->browse->isEnabled());
-}
-
-TEST_F(OptionsDialogTest, ShortPreloaderFileNameIsStoredAsInternal) {
-    options.usePreloader = 1;
-    auto dialog = Open(1);
-    CMovieAnimationPage* movie = dialog->MoviePage();
-    movie->fileName->setText("a.bm");
-    dialog->Tabs()->SelectTab(0);
-    EXPECT_EQ(options.preloaderImage, "INTERNAL");
-    dialog->Tabs()->SelectTab(1);
-    movie->fileName->setText("/pics/logo.png");
-    dialog->Tabs()->SelectTab(0);
-    EXPECT_EQ(options.preloaderImage, "/pics/logo.png");
-}
-
-TEST_F(OptionsDialogTest, BrowseTakesTheLastChosenPreloaderPicture) {
-    options.usePreloader = 1;
-    options.preloaderImage = "/old/picture.png";
-    auto dialog = Open(1);
-    CMovieAnimationPage* movie = dialog->MoviePage();
-    ASSERT_FALSE(movie->internalPicture->isChecked());
+    // Browse takes the last of the chosen files.
     dialogs.files.push_back({"/a/first.png", "/a/second.jpg"});
+    movie->internalPicture->click();
     movie->browse->click();
     EXPECT_EQ(options.preloaderImage, "/a/second.jpg");
     EXPECT_EQ(movie->fileName->text(), "/a/second.jpg");
@@ -209,79 +142,86 @@ TEST_F(OptionsDialogTest, BrowseTakesTheLastChosenPreloaderPicture) {
                                               ".tga;.tls;.tiff;,tif;)|"));
 }
 
-TEST_F(OptionsDialogTest, OutputModeRadiosActAtOnceAndSmallRatesShowTheirFallback) {
+TEST_F(OptionsDialogTest, UnknownModesAreKeptAndSmallRatesShowTheirFallback) {
     options.frameRate = 0;
     options.framesPerImage = -3;
+    options.outputMode = 5;
+    options.performanceMode = 7;
     auto dialog = Open(1);
     CMovieAnimationPage* movie = dialog->MoviePage();
     EXPECT_EQ(movie->frameRate->text(), "12");
     EXPECT_EQ(movie->framesPerImage->text(), "1");
-    EXPECT_TRUE(movie->individual->isChecked());
-    movie->single->click();
-    EXPECT_EQ(options.outputMode, OutputSingle);
-    // Storing the page wrote the shown values back.
-    EXPECT_EQ(options.frameRate, 12);
-    EXPECT_EQ(options.framesPerImage, 1);
-}
-
-TEST_F(OptionsDialogTest, UnknownOutputModeChecksNeitherRadioAndIsKept) {
-    options.outputMode = 5;
-    auto dialog = Open(1);
-    EXPECT_FALSE(dialog->MoviePage()->individual->isChecked());
-    EXPECT_FALSE(dialog->MoviePage()->single->isChecked());
+    EXPECT_FALSE(movie->individual->isChecked());
+    EXPECT_FALSE(movie->single->isChecked());
+    dialog->Tabs()->SelectTab(4);
+    CSystemPage* system = dialog->SystemPage();
+    EXPECT_FALSE(system->leastRam->isChecked());
+    EXPECT_FALSE(system->maxRam->isChecked());
+    system->tempDirectory->setText("/var/tmp/kestrova work/");
     dialog->OkButton()->click();
     EXPECT_EQ(options.outputMode, 5);
+    EXPECT_EQ(options.performanceMode, 7);
+    EXPECT_EQ(options.frameRate, 12); // storing the page wrote the shown values back
+    EXPECT_EQ(options.framesPerImage, 1);
+    EXPECT_EQ(options.tempDirectory, "/var/tmp/kestrova work/");
+    // The output mode radios act at once.
+    dialog = Open(1);
+    dialog->MoviePage()->single->click();
+    EXPECT_EQ(options.outputMode, OutputSingle);
 }
 
-TEST_F(OptionsDialogTest, LensSliderPositionIsTheInverseOfTheAlpha) {
-    options.useLens = 1;
+TEST_F(OptionsDialogTest, LensSliderIsTheInverseOfTheAlphaAndSetDefaultsIsKeptAfterOk) {
+    options.useLens = 0;
     options.lensAlpha = 200;
     options.lensColor = 0x0000FF;
     auto dialog = Open(2);
     CLensPage* lens = dialog->LensPage();
+    EXPECT_EQ(lens->hex->text(), "0xFF0000");
+    EXPECT_FALSE(lens->slider->isEnabled());
+    lens->useLens->click();
+    EXPECT_TRUE(lens->slider->isEnabled());
+    EXPECT_TRUE(lens->color->isEnabled());
     EXPECT_EQ(lens->slider->value(), 55);
     EXPECT_EQ(lens->swatch->Alpha(), 200);
     lens->slider->setValue(100);
     EXPECT_EQ(lens->alpha->text(), "155");
     EXPECT_EQ(lens->swatch->Alpha(), 155);
-    dialog->OkButton()->click();
+    dialog->Tabs()->SelectTab(0);
     EXPECT_EQ(options.lensAlpha, 155);
+
+    dialog->Tabs()->SelectTab(2);
+    dialog->DefaultsButton()->click();
+    EXPECT_FALSE(lens->useLens->isChecked());
+    EXPECT_EQ(lens->slider->value(), 255);
+    EXPECT_EQ(lens->hex->text(), "0x000000");
+    EXPECT_FALSE(lens->color->isEnabled());
+    dialog->OkButton()->click();
+    EXPECT_EQ(options.useLens, 0);
+    EXPECT_EQ(options.lensAlpha, 0);
+    EXPECT_EQ(options.lensColor, 0u);
 }
 
-TEST_F(OptionsDialogTest, UseLensEnablesTheLensControls) {
-    options.useLens = 0;
-    auto dialog = Open(2);
-    CLensPage* lens = dialog->LensPage();
-    EXPECT_FALSE(lens->slider->isEnabled());
-    EXPECT_FALSE(lens->alpha->isEnabled());
-    lens->useLens->click();
-    EXPECT_TRUE(lens->slider->isEnabled());
-    EXPECT_TRUE(lens->color->isEnabled());
-    EXPECT_TRUE(lens->alpha->isEnabled());
-    EXPECT_TRUE(lens->information->text().startsWith("Lens effects can be used as special"));
-}
-
-TEST_F(OptionsDialogTest, FormatListShowsElevenSortedLines) {
-    auto dialog = Open(3);
-    QListWidget* list = dialog->FormatPage()->formats;
-    QStringList lines;
-    for (int i = 0; i < list->count(); ++i) {
-        lines << list->item(i)->text();
-    }
-    EXPECT_EQ(lines, (QStringList{".AVI", ".BMP", ".JPG", ".PAX", ".PCX", ".PNG", ".PSD", ".TGA",
-                                  ".TIF", ".TLA", "Audio (.WAV)"}));
-}
-
-TEST_F(OptionsDialogTest, SubPageWritesToTheEntryItWasShowingBeforeTheNextFormat) {
+TEST_F(OptionsDialogTest, EachSubPageWritesToTheEntryItWasShowing) {
+    options.formats[EntryOf(FormatWav)].compression = AudioPcm;
     auto dialog = Open(3);
     CFormatPage* page = dialog->FormatPage();
+    EXPECT_EQ(page->formats->count(), 11);
+    // "Set Defaults" gives the audio entry 3-bit ADPCM.
+    dialog->DefaultsButton()->click();
+    page->SelectFormatLine("Audio (.WAV)");
+    EXPECT_FALSE(page->audioPage->isHidden());
+    EXPECT_EQ(page->formatClass->text(), "Audio File");
+    EXPECT_EQ(page->audioPage->encoding->currentText(), "ADPCM 3 Bit");
+    EXPECT_FALSE(page->audioPage->stream->isEnabled());
+    page->audioPage->encoding->setCurrentIndex(0);
+    page->audioPage->mono->setChecked(true);
+
     int bmp = EntryOf(FormatBmp);
     int png = EntryOf(FormatPng);
     int pngQuality = options.formats[png].quality;
     page->SelectFormatLine(".BMP");
     EXPECT_FALSE(page->imagePage->isHidden());
     EXPECT_EQ(page->formatType->text(), ".bmp");
-    EXPECT_EQ(page->formatClass->text(), "Static Image File");
     page->imagePage->quality->setValue(33);
     page->imagePage->smallCompression->setCurrentIndex(1);
     page->SelectFormatLine(".PNG");
@@ -290,14 +230,9 @@ TEST_F(OptionsDialogTest, SubPageWritesToTheEntryItWasShowingBeforeTheNextFormat
     EXPECT_EQ(options.formats[png].quality, pngQuality);
     EXPECT_EQ(page->imagePage->quality->value(), pngQuality);
     EXPECT_EQ(page->imagePage->compression->currentIndex(), 1); // PNG: lossless by default
-}
 
-TEST_F(OptionsDialogTest, SelectingTheListLineShowsTheSubPageForItsKind) {
-    auto dialog = Open(3);
-    CFormatPage* page = dialog->FormatPage();
-    auto items = page->formats->findItems(".AVI", Qt::MatchExactly);
-    ASSERT_EQ(items.size(), 1);
-    page->formats->setCurrentItem(items[0]);
+    // A click on the list line shows the sub-page of the line's kind.
+    page->formats->setCurrentItem(page->formats->findItems(".AVI", Qt::MatchExactly).value(0));
     EXPECT_FALSE(page->moviePage->isHidden());
     EXPECT_TRUE(page->imagePage->isHidden());
     EXPECT_EQ(page->formatClass->text(), "Movie File");
@@ -306,71 +241,32 @@ TEST_F(OptionsDialogTest, SelectingTheListLineShowsTheSubPageForItsKind) {
     dialog->OkButton()->click();
     EXPECT_EQ(options.formats[EntryOf(FormatAvi)].swfFramesPerImage, 4);
     EXPECT_EQ(options.formats[EntryOf(FormatAvi)].soundFlag, 0);
-}
-
-TEST_F(OptionsDialogTest, AudioLineShowsAdpcm3BitAfterSetDefaults) {
-    options.formats[EntryOf(FormatWav)].compression = AudioPcm;
-    auto dialog = Open(3);
-    dialog->DefaultsButton()->click();
-    CFormatPage* page = dialog->FormatPage();
-    page->SelectFormatLine("Audio (.WAV)");
-    EXPECT_FALSE(page->audioPage->isHidden());
-    EXPECT_EQ(page->formatType->text(), ".wav");
-    EXPECT_EQ(page->formatClass->text(), "Audio File");
-    EXPECT_EQ(page->audioPage->encoding->currentText(), "ADPCM 3 Bit");
-    EXPECT_FALSE(page->audioPage->stream->isEnabled());
-    page->audioPage->encoding->setCurrentIndex(0);
-    page->audioPage->mono->setChecked(true);
-    dialog->Tabs()->SelectTab(0);
     EXPECT_EQ(options.formats[EntryOf(FormatWav)].compression, AudioPcm);
     EXPECT_EQ(options.formats[EntryOf(FormatWav)].soundFlag, 1);
 }
 
-TEST_F(OptionsDialogTest, SystemPageKeepsAnUnknownModeAndStoresTheFolder) {
-    options.performanceMode = 7;
-    auto dialog = Open(4);
-    CSystemPage* system = dialog->SystemPage();
-    EXPECT_FALSE(system->leastRam->isChecked());
-    EXPECT_FALSE(system->maxRam->isChecked());
-    system->tempDirectory->setText("/var/tmp/kestrova work/");
-    dialog->OkButton()->click();
-    EXPECT_EQ(options.performanceMode, 7);
-    EXPECT_EQ(options.tempDirectory, "/var/tmp/kestrova work/");
-}
-
-TEST_F(OptionsDialogTest, DisabledTabIsRefused) {
-    auto dialog = Open(0);
-    dialog->Tabs()->EnableTab(2, false);
-    EXPECT_FALSE(dialog->Tabs()->SelectTab(2));
-    EXPECT_EQ(dialog->Tabs()->currentIndex(), 0);
-    EXPECT_FALSE(dialog->SizePage()->isHidden());
-    EXPECT_EQ(dialog->Tabs()->Bar()->TextColor(0), QColor(255, 0, 0));
-}
-
-TEST_F(OptionsDialogTest, SelectedTabIsRedAndTheTabUnderTheMouseBlack) {
+TEST_F(OptionsDialogTest, SelectedTabIsRedHotTabBlackAndDisabledTabsAreRefused) {
     auto dialog = Open(0);
     CPageTabBar* bar = dialog->Tabs()->Bar();
     bar->normalColor = QColor(0, 0, 200);
+    EXPECT_EQ(bar->TextColor(0), QColor(255, 0, 0));
     EXPECT_EQ(bar->TextColor(1), QColor(0, 0, 200));
     QTest::mouseMove(bar, bar->tabRect(1).center());
     EXPECT_EQ(bar->HotTab(), 1);
     EXPECT_EQ(bar->TextColor(1), QColor(0, 0, 0));
-    EXPECT_EQ(bar->TextColor(0), QColor(255, 0, 0));
     dialog->Tabs()->EnableTab(3, false);
+    EXPECT_FALSE(dialog->Tabs()->SelectTab(3));
     QTest::mouseMove(bar, bar->tabRect(3).center());
     EXPECT_EQ(bar->HotTab(), -1);
-    // A click on the disabled tab leaves the selection where it was.
     QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, bar->tabRect(3).center());
     EXPECT_EQ(dialog->Tabs()->currentIndex(), 0);
+    EXPECT_FALSE(dialog->SizePage()->isHidden());
 }
 
-TEST(OptionsFromTheWindowTest, EmptyTemporaryDirectoryIsReplacedAfterTheDialog) {
-    apptest::DialogRecorder dialogs;
-    testutil::TempDir dir;
-    ConvertOptions().SaveOptionsFile(dir.File("kestrova.ini"));
-    MainWindow window(dir.File("kestrova.ini"));
-    window.Initialize();
-    window.Options().tempDirectory.clear();
+class OptionsFromTheWindowTest : public apptest::WindowTest {};
+
+TEST_F(OptionsFromTheWindowTest, EmptyTemporaryDirectoryIsReplacedAfterTheDialog) {
+    window->Options().tempDirectory.clear();
     // The dialog is modal: close it from inside its own event loop.
     QTimer::singleShot(50, [] {
         if (auto* dialog = qobject_cast<COptionsDialog*>(QApplication::activeModalWidget())) {
@@ -378,8 +274,8 @@ TEST(OptionsFromTheWindowTest, EmptyTemporaryDirectoryIsReplacedAfterTheDialog) 
             dialog->reject();
         }
     });
-    window.OnOptions();
-    EXPECT_EQ(window.Options().tempDirectory, SystemTempDirectory());
+    window->OnOptions();
+    EXPECT_EQ(window->Options().tempDirectory, SystemTempDirectory());
 }
 
 } // namespace
