@@ -269,7 +269,6 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
             return 2;
         }
     }
-    options.outputMode = single.empty() ? OutputIndividual : OutputSingle;
     if (saveOptions && !options.SaveOptionsFile(optionsPath)) {
         err << "kestrova-cli: cannot write options file " << optionsPath << "\n";
         return 1;
@@ -285,6 +284,9 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
         err << "kestrova-cli: no files given (see --help)\n";
         return 2;
     }
+    // -o decides the output mode of this run only; the saved and printed options keep the
+    // mode the window last used.
+    options.outputMode = single.empty() ? OutputIndividual : OutputSingle;
 
     std::vector<std::unique_ptr<ConvertObject>> list;
     std::vector<ConvertObject*> entries;

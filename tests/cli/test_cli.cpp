@@ -125,12 +125,14 @@ TEST_F(CliUsage, BadUsageExitsWithTwoNamingTheOptionOrField) {
 }
 
 TEST_F(CliUsage, SaveOptionsWritesTheFileLaterRunsReadAndPrintOptionsOnlyPrints) {
-    CliRun saved =
-        Run({"--set", "frameRate=30", "--set", "format.png.compression=jpeg", "--save-options"});
+    // -o sets the mode of this run only; the saved file keeps the window's choice.
+    CliRun saved = Run({"--set", "frameRate=30", "--set", "format.png.compression=jpeg",
+                        "--save-options", "-o", dir.File("unused.swf")});
     EXPECT_EQ(saved.code, 0) << saved.err;
     ConvertOptions fromFile;
     ASSERT_EQ(fromFile.LoadOptionsFile(optionsPath), 1);
     EXPECT_EQ(fromFile.frameRate, 30);
+    EXPECT_EQ(fromFile.outputMode, OutputIndividual);
     EXPECT_EQ(fromFile.formats[fromFile.FindFormat(FormatPng)].compression, EncodeJpeg);
 
     // A later run starts from the saved file; printing converts nothing and saves nothing.
