@@ -59,8 +59,6 @@ public:
     int MovieSize();
     bool AskSavePath(std::string& path);
     bool IsIdle() const { return idle; }
-    // Whether the last FinishMovie could not write its file.
-    bool LastWriteFailed() const { return lastWriteFailed; }
 
     // Converters; each returns the entry's result (1 or 0).
     int AddImage(ConvertObject& entry, const ConvertOptions& opts, int32_t formatOverride,
@@ -83,9 +81,6 @@ public:
     ImageStore& Images() { return imageStore; }
     CSwfMovie& Movie() { return movie; }
     IConvertPrompt* Prompt() const { return prompt; }
-    const std::deque<uint16_t>& PendingFreeIds() const { return pendingFreeIds; }
-    int LargestWidth() const { return largestWidth; }
-    int LargestHeight() const { return largestHeight; }
 
 private:
     void ShowMessage(const std::string& text, const std::string& caption = "");
