@@ -154,11 +154,10 @@ bool CConvertEngine::FinishMovie(IConvertObserver* window, const ConvertOptions&
     window->ShowState("Creating Movie file...");
     // A movie that cannot be written is reported (nothing replaces an earlier file of that
     // name) and its entries count as not converted.
-    std::string failure = movie.FailureText();
-    lastWriteFailed =
-        !failure.empty() || !movie.WriteFile(outputPath.c_str(), width * 20, height * 20,
-                                             static_cast<uint8_t>(opts.frameRate));
+    lastWriteFailed = !movie.WriteFile(outputPath.c_str(), width * 20, height * 20,
+                                       static_cast<uint8_t>(opts.frameRate));
     if (lastWriteFailed) {
+        std::string failure = movie.FailureText(); // empty when the disk was the problem
         ShowMessage("Error, unable to write the movie file:\n" + outputPath +
                     (failure.empty() ? "" : "\n\n" + failure));
     }
