@@ -1,10 +1,12 @@
 #include "engine/convert_engine.h"
 
 #include "engine/engine_tags.h"
+#include "engine/option_fields.h"
 #include "swf/swf_actions.h"
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
 #include <filesystem>
 #include <sys/stat.h>
 #include <utility>
@@ -84,6 +86,11 @@ std::string FixSavePath(const std::string& path) {
         return path.substr(0, path.size() - 4) + ".swf";
     }
     return path;
+}
+
+std::string TooManyFramesText(const ConvertObject& entry) {
+    return "Error, " + entry.path + " would take the movie past 65535 frames, the most a " +
+           "movie can hold; it was not converted.";
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -210,9 +217,18 @@ bool CConvertEngine::FinishMovie(IConvertObserver* window, const ConvertOptions&
         movie.AddTag(MakeGotoAndPlay(5));
     }
     window->ShowState("Creating Movie file...");
+    if (movie.GetFrameCount() > kSwfPlayerFrameLimit && movie.GetFrameCount() <= kSwfMaxFrames) {
+        ShowMessage("Warning, the movie " + outputPath + " has " +
+                    std::to_string(movie.GetFrameCount()) +
+                    " frames; players are documented to play 16000 frames at most.");
+    }
+    // A size too large for the header fails the write cleanly instead of wrapping around.
+    auto twips = [](int pixels) {
+        return static_cast<int32_t>(std::min<int64_t>(int64_t{pixels} * 20, INT32_MAX));
+    };
     // A movie that cannot be written is reported (nothing replaces an earlier file of that
     // name) and its entries count as not converted.
-    lastWriteFailed = !movie.WriteFile(outputPath.c_str(), width * 20, height * 20,
+    lastWriteFailed = !movie.WriteFile(outputPath.c_str(), twips(width), twips(height),
                                        static_cast<uint8_t>(opts.frameRate));
     if (lastWriteFailed) {
         std::string failure = movie.FailureText(); // empty when the disk was the problem
@@ -256,6 +272,16 @@ void CConvertEngine::RunJob(const ConvertJob& run) {
         AbandonMovie();
         return true;
     };
+
+    // The window's fields take any number: values no movie can hold stop the run here.
+    std::string badOption = FirstOutOfRangeField(opts);
+    if (!badOption.empty()) {
+        ShowMessage("Error, nothing was converted: " + badOption + ".");
+        if (!cancelRequested) {
+            win->FinishedConvert();
+        }
+        return;
+    }
 
     if (single) {
         std::string path;
@@ -339,6 +365,10 @@ void CConvertEngine::RunJob(const ConvertJob& run) {
             }
             break;
         default:
+            if (framesBefore + static_cast<uint32_t>(opts.framesPerImage) > kSwfMaxFrames) {
+                ShowMessage(TooManyFramesText(*cur));
+                break;
+            }
             cur->result = AddImage(*cur, opts, -1, -1);
             for (int i = 0; i < opts.framesPerImage; ++i) {
                 AddShowFrame();

@@ -123,6 +123,8 @@ std::string IndividualOutputPath(const std::string& source);
 // The save dialog's fix-up: a path not ending in ".swf" (any case) gets it, replacing a
 // 4-character extension of the file name such as ".jpg" ("out.d/m" gives "out.d/m.swf").
 std::string FixSavePath(const std::string& path);
+// The message of an entry refused because the movie would have more than 65535 frames.
+std::string TooManyFramesText(const ConvertObject& entry);
 // Whether two paths name the same file: the same inode when either exists, else the same
 // normalised path.
 bool SameFile(const std::string& a, const std::string& b);

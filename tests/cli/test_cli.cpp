@@ -226,6 +226,7 @@ TEST_F(CliUsage, HostileInputsAreRefusedClearlyAndLoseNoFile) {
         {{"@/d.bmp"}, 1, "@/d.bmp is a folder, not a regular file", {{"d.swf", ""}}},
         {{"@/f.wav"}, 1, "@/f.wav is a pipe", {{"f.swf", ""}}},
         {{"@/z.wav", "/dev/zero"}, 1, "/dev/zero is a device", {{"z.swf", ""}}},
+        {{"--set", "framesPerImage=2000000000", "@/m.tga"}, 2, "framesPerImage", {{"m.swf", ""}}},
     };
     auto expand = [&](std::string text) {
         for (size_t at = text.find('@'); at != std::string::npos; at = text.find('@', at)) {
@@ -251,6 +252,18 @@ TEST_F(CliUsage, HostileInputsAreRefusedClearlyAndLoseNoFile) {
             }
         }
     }
+
+    // A number out of range in the options file takes its default, with a warning.
+    ConvertOptions saved;
+    saved.frameRate = 0;
+    ASSERT_EQ(saved.SaveOptionsFile(optionsPath), 1);
+    CliRun run = Run({"-q", dir.File("m.tga")});
+    EXPECT_EQ(run.code, 0);
+    EXPECT_TRUE(
+        Contains(run.err, "kestrova-cli: warning: options file " + optionsPath +
+                              ": bad value \"0\" for frameRate (expected 1..120); using 12\n"))
+        << run.err;
+    EXPECT_EQ(ReadSwf(dir.File("m.swf")).header.frameRate8_8 >> 8, 12);
 }
 
 // ---- The program, checked with ffmpeg ------------------------------------------------------

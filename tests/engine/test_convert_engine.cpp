@@ -402,6 +402,44 @@ TEST_F(EngineTest, OutputNeverReplacesASourceOrAnEarlierEntrysMovie) {
     EXPECT_EQ(one[0].result, 0);
 }
 
+TEST_F(EngineTest, FrameLimitsAndOptionRangesStopTheMovieWithAMessage) {
+    struct Case {
+        int framesPerImage;
+        int frameRate;
+        bool blankFrameAtEnd;
+        bool single;
+        std::string message; // fragment of one message
+        bool written;
+    };
+    const Case cases[] = {
+        {16001, 12, false, false, "has 16001 frames; players are documented to play 16000", true},
+        {65535, 12, true, false, kSwfTooManyFramesText, false},
+        {40000, 12, false, true, "p2.bmp would take the movie past 65535 frames", false},
+        {1, 0, false, false,
+         "nothing was converted: bad value \"0\" for frameRate (expected 1..120)", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        opts.framesPerImage = c.framesPerImage;
+        opts.frameRate = c.frameRate;
+        opts.blankFrameAtEnd = c.blankFrameAtEnd;
+        opts.outputMode = c.single ? OutputSingle : OutputIndividual;
+        rec.savePath = dir / "all.swf";
+        rec.messages.clear();
+        std::filesystem::remove(dir / "p1.swf");
+        std::filesystem::remove(dir / "all.swf");
+        List list(Pictures(c.single ? 2 : 1));
+        Convert(engine, rec, list, opts);
+        EXPECT_EQ(std::count_if(
+                      rec.messages.begin(), rec.messages.end(),
+                      [&](const std::string& m) { return m.find(c.message) != std::string::npos; }),
+                  1);
+        EXPECT_EQ(std::filesystem::exists(dir / (c.single ? "all.swf" : "p1.swf")), c.written);
+        EXPECT_EQ(list[0].result, c.written ? 1 : 0);
+        EXPECT_EQ(rec.events.back(), "finished");
+    }
+}
+
 TEST_F(EngineTest, CancelStopsAtOnceAndLeavesAnEmptyIdleEngine) {
     List list(Pictures(3));
     rec.onEvent = [&](const std::string& e) {
