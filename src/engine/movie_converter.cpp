@@ -16,7 +16,10 @@ public:
     }
 
     void ShowState(const char* text) override { window->ShowState(text); }
+    // The decomposer reports only failures (a frame, the sound, the decoder): the movie is
+    // then incomplete and the entry fails. A question answered yes is the user's choice.
     void ShowMessage(const std::string& text) override {
+        incomplete = true;
         if (engine.Prompt() != nullptr) {
             engine.Prompt()->ShowMessage(text, "");
         }
@@ -67,6 +70,7 @@ public:
         engine.AddShowFrame();
     }
     bool TooManyFrames() const { return tooManyFrames; }
+    bool Incomplete() const { return incomplete; }
     void RemoveImage(uint16_t depth) override { engine.RemoveImage(depth); }
     void FreeImageCharacters() override { engine.FreeImageCharacters(); }
     bool IsCancelRequested() override { return engine.IsCancelRequested() || tooManyFrames; }
@@ -77,6 +81,7 @@ private:
     IConvertObserver* window;
     ConvertObject temporary;
     bool tooManyFrames = false;
+    bool incomplete = false;
 };
 
 } // namespace
@@ -105,5 +110,5 @@ int CConvertEngine::AddMovie(ConvertObject& entry, const ConvertOptions& opts,
         ShowMessage(TooManyFramesText(entry));
         return 0;
     }
-    return result;
+    return link.Incomplete() ? 0 : result;
 }
