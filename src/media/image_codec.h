@@ -111,7 +111,8 @@ struct ISDest {
 
 // nullptr (last error 5) when buffer is null or capacity is 0.
 ISDest* ISOpenMemoryDest(uint8_t* buffer, size_t capacity);
-// The file is created by ISWriteJPG; nullptr (last error 5) for an empty path.
+// The file is created by ISWriteJPG, which never replaces an existing file or writes through
+// a symbolic link (mode 0600); nullptr (last error 5) for an empty path.
 ISDest* ISOpenFileDest(const std::string& path);
 void ISCloseDest(ISDest* dest);
 
