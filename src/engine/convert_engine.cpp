@@ -2,12 +2,14 @@
 
 #include "engine/engine_tags.h"
 #include "engine/option_fields.h"
+#include "media/temp_files.h"
 #include "swf/swf_actions.h"
 
 #include <algorithm>
 #include <cctype>
 #include <climits>
 #include <filesystem>
+#include <optional>
 #include <sys/stat.h>
 #include <utility>
 #include <vector>
@@ -264,6 +266,24 @@ void CConvertEngine::RunJob(const ConvertJob& run) {
     const ConvertOptions& opts = *run.options;
     IConvertObserver* win = run.window;
     bool single = opts.outputMode == OutputSingle;
+    // Every temporary file of the run lives in one private folder, removed with its files
+    // however the run ends. Without it nothing is converted.
+    std::string tempError;
+    std::optional<TempFolder> folder = TempFolder::Create(opts.tempDirectory, &tempError);
+    if (!folder) {
+        ShowMessage(tempError);
+        for (ConvertObject* cur = run.first; cur != nullptr; cur = cur->next) {
+            cur->result = 0;
+            cur->outputPath = "none";
+        }
+        win->FinishedConvert();
+        return;
+    }
+    tempFolder = folder->Path();
+    struct ForgetFolder {
+        std::string& path;
+        ~ForgetFolder() { path.clear(); }
+    } forget{tempFolder};
     // A cancel abandons the movie under construction and sends nothing further.
     auto cancelled = [this] {
         if (!cancelRequested) {

@@ -110,6 +110,9 @@ private:
     bool idle = true;
     bool lastWriteFailed = false;
     std::string outputPath;
+    // The running conversion's private temporary folder, ending with "/"; the converters put
+    // it in front of their temporary file names in place of the options' directory.
+    std::string tempFolder;
     ConvertJob job;
 
     IConvertPrompt* prompt;

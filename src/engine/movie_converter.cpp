@@ -28,9 +28,6 @@ public:
         return engine.Prompt() != nullptr && engine.Prompt()->AskYesNo(text, caption);
     }
 
-    bool IsFrameNameUsed(const std::string& path) override {
-        return engine.Images().FindFile(path) != nullptr;
-    }
     // Frame files are deleted when the store lets go of them: once the movie has been
     // written, or abandoned on cancel.
     int MakeFrameFile(const std::string& path) override {
@@ -90,7 +87,7 @@ int CConvertEngine::AddMovie(ConvertObject& entry, const ConvertOptions& opts,
                              IConvertObserver* window) {
     CMovieLink link(*this, opts, window);
     AviDecomposer decomposer;
-    if (!decomposer.Open(window != nullptr ? &link : nullptr, entry.path, opts.tempDirectory)) {
+    if (!decomposer.Open(window != nullptr ? &link : nullptr, entry.path, tempFolder)) {
         return 0;
     }
     // Every movie-kind file takes its frame and sound settings from the ".avi" entry.

@@ -70,7 +70,7 @@ int CConvertEngine::AddWave(ConvertObject& entry, const ConvertOptions& opts,
     int index = opts.FindFormat(FormatWav);
     const FormatOptions& audio = opts.formats[index < 0 ? 0 : index];
     PromptSink sink(prompt);
-    std::string copyPath = PcmCopyPath(opts.tempDirectory, entry.path);
+    std::string copyPath = PcmCopyPath(tempFolder, entry.path);
     WavToPcmConverter converter(entry.path, copyPath, &sink);
     window->ShowState((LastChars(entry.path, 25) + " converting to PCM wave data...").c_str());
 

@@ -29,7 +29,7 @@ int ISCheckImageSize(uint64_t width, uint64_t height) {
     }
     // Each side is bounded first so that the product cannot overflow.
     if (width > kMaxImagePixels || height > kMaxImagePixels || width * height > kMaxImagePixels) {
-        return kImageErrNoMemory;
+        return kImageErrOverBudget;
     }
     return width > kMaxImageSide || height > kMaxImageSide ? kImageErrTooLarge : kImageOk;
 }

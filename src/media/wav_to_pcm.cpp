@@ -1,6 +1,7 @@
 #include "media/wav_to_pcm.h"
 
 #include "media/ffmpeg_handles.h"
+#include "media/temp_files.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -215,7 +216,7 @@ public:
 
     // Returns the message text of a failure, or nullptr.
     const char* Open(const WaveFormat& format) {
-        file.reset(std::fopen(path.c_str(), "wb"));
+        file = CreateExclusiveFile(path);
         if (!file) {
             return kOpenDestinationText;
         }
@@ -256,7 +257,7 @@ public:
         PutU32(length, dataLength);
         ok = ok && std::fseek(file.get(), 40, SEEK_SET) == 0 &&
              std::fwrite(length, 1, 4, file.get()) == 4;
-        ok = std::fclose(file.release()) == 0 && ok;
+        ok = CloseWrittenFile(std::move(file)) && ok;
         if (!ok) {
             std::remove(path.c_str());
         }
@@ -270,7 +271,7 @@ private:
     static constexpr uint32_t kMaxDataLength = 0xFFFFFFFFu - (kHeaderSize - 8);
 
     std::string path;
-    FilePtr file;
+    TempFilePtr file;
     uint32_t dataLength = 0;
 };
 

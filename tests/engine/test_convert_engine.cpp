@@ -200,9 +200,11 @@ TEST_F(EngineTest, PreloaderFractionAndBuiltInPicture) {
     ASSERT_TRUE(swfread::ParseDoAction(swf.tags[1], actions));
     ASSERT_EQ(actions.size(), 8u);
     EXPECT_EQ(actions[3].payload, (swfread::Bytes{0x00, '1', '2', 0x00}));
-    // The built-in picture was written for decoding and shown as an 80 x 20 bitmap.
-    std::ifstream written(dir / "preload.bmp", std::ios::binary | std::ios::ate);
-    EXPECT_EQ(written.tellg(), 2678);
+    // The built-in picture was written for decoding into the run's private folder, which went
+    // with the run, and shown as an 80 x 20 bitmap.
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+        EXPECT_FALSE(entry.is_directory()) << entry.path();
+    }
     swfread::LosslessBitmap bitmap;
     ASSERT_TRUE(swfread::ParseDefineBitsLossless(swf.tags[3], bitmap));
     EXPECT_EQ(bitmap.width, 80);
@@ -327,6 +329,21 @@ TEST_F(EngineTest, LensIsThreeTagsAtDepthTen) {
     EXPECT_EQ(outer.depth, 10);
     EXPECT_EQ(outer.characterId, sprite.id);
     EXPECT_FALSE(outer.cxform.has_value());
+}
+
+// Without a temporary folder nothing is converted: one message, every entry failed.
+TEST_F(EngineTest, MissingTemporaryDirectoryFailsTheRun) {
+    opts.tempDirectory = dir / "missing/";
+    List list(Pictures(2));
+    Convert(engine, rec, list, opts);
+    EXPECT_EQ(rec.messages, std::vector<std::string>{"Error, unable to create a temporary folder "
+                                                     "in " +
+                                                     dir / "missing/" +
+                                                     ": No such file or directory\nCheck the "
+                                                     "temporary directory in the options."});
+    EXPECT_EQ(rec.events, std::vector<std::string>{"finished"});
+    EXPECT_EQ(list[0].result + list[1].result, 0);
+    EXPECT_FALSE(std::filesystem::exists(dir / "p1.swf"));
 }
 
 TEST_F(EngineTest, FailingEntriesAreReportedWriteNothingAndTheListGoesOn) {

@@ -95,7 +95,7 @@ TEST_F(MovieConverterTest, ElevenFramesAtTwoSwfFramesEach) {
     }
     ASSERT_EQ(images.size(), 10u);
     EXPECT_NE(images.front(), images.back());
-    EXPECT_EQ(TempFileCount(), 0u) << "frame files are deleted once the movie is written";
+    EXPECT_TRUE(TempFolderEmpty()) << "frame files are deleted once the movie is written";
 }
 
 // The frame files exist only while a least-RAM movie is built; both modes write the same movie.
@@ -147,7 +147,7 @@ TEST_F(MovieConverterTest, SoundTrackComesBeforeThePictures) {
     EXPECT_LT(firstOf(DefineSound), firstOf(StartSound));
     EXPECT_LT(firstOf(StartSound), firstOf(DefineBitsJPEG2));
     EXPECT_EQ(swfread::CountTags(swf.tags, DefineBitsJPEG2), 10u);
-    EXPECT_EQ(TempFileCount(), 0u) << "Audio3.wav is deleted after its conversion";
+    EXPECT_TRUE(TempFolderEmpty()) << "Audio3.wav is deleted after its conversion";
 
     // The sound's own header: mono, 16-bit, about 1.1 s at its rate.
     const swfread::Tag& sound = *swfread::TagsWithCode(swf.tags, DefineSound).front();
@@ -180,7 +180,7 @@ TEST_F(MovieConverterTest, CancelLeavesNothingBehind) {
     EXPECT_TRUE(engine.IsIdle());
     EXPECT_EQ(std::count(rec.events.begin(), rec.events.end(), "finished"), 0);
     EXPECT_FALSE(std::filesystem::exists(dir / "clip.swf"));
-    EXPECT_EQ(TempFileCount(), 0u);
+    EXPECT_TRUE(TempFolderEmpty());
     EXPECT_TRUE(rec.events.back().ends_with("  Closeing AVI library..."));
 
     // The next conversion starts from an empty movie.

@@ -75,7 +75,7 @@ TEST_F(SoundTest, SingleMovieOfPictureSoundPictureHasTheSoundBetweenThePictures)
     EXPECT_EQ(sound.body[2] & 0x0F, (2 << 2) | (1 << 1) | 0) << "22 kHz, 16-bit, mono";
     EXPECT_EQ(sound.body[3] | sound.body[4] << 8, 2205);
     EXPECT_EQ(swfread::Bytes(sound.body.begin() + 7, sound.body.end()), samples);
-    EXPECT_EQ(TempFileCount(), 0u) << "a 16-bit PCM source needs no converted copy";
+    EXPECT_TRUE(TempFolderEmpty()) << "a 16-bit PCM source needs no converted copy";
     EXPECT_EQ(rec.events[6], "state " + (dir / "tone.wav").substr((dir / "tone.wav").size() - 25) +
                                  " converting to PCM wave data...");
 }
@@ -126,7 +126,7 @@ TEST_F(SoundTest, TooLargeSourceAsksAndSkipsOnNo) {
     EXPECT_EQ(list[0].result, 1);
     swfread::Swf swf = Parse(dir / "big.swf");
     EXPECT_EQ(swf.tags[2].body[2] & 1, 0) << "mono";
-    EXPECT_EQ(TempFileCount(), 0u) << "the converted copy is removed once read";
+    EXPECT_TRUE(TempFolderEmpty()) << "the converted copy is removed once read";
 
     rec.questions.clear();
     list[0].size = 30000000;
@@ -202,7 +202,7 @@ TEST_F(Mp3Test, UnlabelledRatesGoThroughThePcmPath) {
                                return e.find("MP3 at 48000 Hz") != std::string::npos;
                            }),
               rec.events.end());
-    EXPECT_EQ(TempFileCount(), 0u);
+    EXPECT_TRUE(TempFolderEmpty());
 }
 
 } // namespace

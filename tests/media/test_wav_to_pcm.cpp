@@ -202,6 +202,9 @@ TEST_F(WavToPcmTest, MonoOnRequestAveragesTheChannels) {
             worst = std::max(worst, std::abs(m[i] - (lr[2 * i] + lr[2 * i + 1]) / 2));
         }
         EXPECT_LE(worst, 1);
+        // Destinations are created new, never replaced.
+        std::filesystem::remove(dir.File("both.wav"));
+        std::filesystem::remove(Destination());
     }
 }
 
