@@ -64,8 +64,14 @@ int CConvertEngine::AddPreloader(IConvertObserver* window, const ConvertOptions&
     movie.AddTag(test);
     AddShowFrame();
 
-    // Frames 1 to 3 show the picture. The built-in picture's file is read by then.
-    AddImage(picture, opts, -1, -1);
+    // Frames 1 to 3 show the picture. The built-in picture's file is read by then. A folder,
+    // pipe or device named as the picture is never opened.
+    std::string refusal = SourceRefusal(picture.path);
+    if (!refusal.empty()) {
+        ShowMessage(refusal);
+    } else {
+        AddImage(picture, opts, -1, -1);
+    }
     if (opts.preloaderImage == "INTERNAL") {
         std::remove(picture.path.c_str());
     }

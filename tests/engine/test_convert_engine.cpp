@@ -228,6 +228,16 @@ TEST_F(EngineTest, LowerCaseInternalIsAFileName) {
               (std::vector<std::string>{"Error, Unknown/supported File Format\n\ninternal"}));
     EXPECT_EQ(list[0].result, 1);
     EXPECT_NE(access((dir / "preload.bmp").c_str(), F_OK), 0);
+
+    // A folder named as the picture is refused before it is opened.
+    std::filesystem::create_directory(dir / "folder.bmp");
+    opts.preloaderImage = dir / "folder.bmp";
+    rec.messages.clear();
+    Convert(engine, rec, list, opts);
+    EXPECT_EQ(rec.messages,
+              (std::vector<std::string>{"Error, " + dir / "folder.bmp" +
+                                        " is a folder, not a regular file; only regular files "
+                                        "are converted."}));
 }
 
 TEST_F(EngineTest, PictureGeometryFollowsSizingAndPosition) {
