@@ -293,36 +293,38 @@ void CConvertEngine::RunJob(const ConvertJob& run) {
         return true;
     };
 
-    // The window's fields take any number: values no movie can hold stop the run here.
-    std::string badOption = FirstOutOfRangeField(opts);
-    if (!badOption.empty()) {
-        ShowMessage("Error, nothing was converted: " + badOption + ".");
+    // Ends a run that converts nothing: no entry has a movie, and the message says why.
+    auto convertNothing = [&](const std::string& message) {
+        for (ConvertObject* cur = run.first; cur != nullptr; cur = cur->next) {
+            cur->result = 0;
+            cur->outputPath = "none";
+        }
+        if (!message.empty()) {
+            ShowMessage(message);
+        }
         if (!cancelRequested) {
             win->FinishedConvert();
         }
+    };
+
+    // The window's fields take any number: values no movie can hold stop the run here.
+    std::string badOption = FirstOutOfRangeField(opts);
+    if (!badOption.empty()) {
+        convertNothing("Error, nothing was converted: " + badOption + ".");
         return;
     }
 
     if (single) {
         std::string path;
         if (!AskSavePath(path)) {
-            if (!cancelRequested) {
-                win->FinishedConvert();
-            }
+            convertNothing("");
             return;
         }
         // The single movie never replaces one of its own sources.
         for (ConvertObject* e = run.first; e != nullptr; e = e->next) {
             if (SameFile(path, e->path)) {
-                ShowMessage("Error, the movie would be written to " + path +
-                            ", which is the source " + e->path + "; nothing was written.");
-                for (ConvertObject* cur = run.first; cur != nullptr; cur = cur->next) {
-                    cur->result = 0;
-                    cur->outputPath = "none";
-                }
-                if (!cancelRequested) {
-                    win->FinishedConvert();
-                }
+                convertNothing("Error, the movie would be written to " + path +
+                               ", which is the source " + e->path + "; nothing was written.");
                 return;
             }
         }
