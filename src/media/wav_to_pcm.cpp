@@ -206,7 +206,13 @@ private:
 // in at the end. Any failure, or destruction before Finish succeeded, removes the file.
 class DestinationFile {
 public:
-    explicit DestinationFile(const std::string& path) : path(path) {}
+    // limit: the most bytes the file may have, header included (0 for no limit).
+    DestinationFile(const std::string& path, uint64_t limit) : path(path) {
+        if (limit != 0) {
+            maxDataLength =
+                limit <= kHeaderSize ? 0 : std::min<uint64_t>(limit - kHeaderSize, maxDataLength);
+        }
+    }
     ~DestinationFile() {
         if (file) {
             file.reset();
@@ -240,9 +246,11 @@ public:
         return nullptr;
     }
 
-    // Appends samples; false when they could not be written or the RIFF lengths would overflow.
+    // Appends samples; false when they could not be written or would pass the limit (then
+    // overLimit is set) or the RIFF lengths would overflow.
     bool Append(const uint8_t* bytes, size_t count) {
-        if (count > kMaxDataLength - dataLength) {
+        if (count > maxDataLength - dataLength) {
+            overLimit = true;
             return false;
         }
         dataLength += static_cast<uint32_t>(count);
@@ -265,12 +273,13 @@ public:
     }
 
     uint32_t DataLength() const { return dataLength; }
+    bool overLimit = false;
+
+    static constexpr size_t kHeaderSize = 44;
 
 private:
-    static constexpr size_t kHeaderSize = 44;
-    static constexpr uint32_t kMaxDataLength = 0xFFFFFFFFu - (kHeaderSize - 8);
-
     std::string path;
+    uint64_t maxDataLength = 0xFFFFFFFFu - (kHeaderSize - 8);
     TempFilePtr file;
     uint32_t dataLength = 0;
 };
@@ -320,6 +329,15 @@ public:
             return Fail(kStreamOpen, AVERROR(EINVAL));
         }
         return true;
+    }
+
+    // Seconds of sound the container announces; 0 when it tells none.
+    double Duration() const {
+        const AVStream* stream = format->streams[streamIndex];
+        if (stream->duration > 0 && stream->time_base.den > 0) {
+            return static_cast<double>(stream->duration) * av_q2d(stream->time_base);
+        }
+        return format->duration > 0 ? static_cast<double>(format->duration) / AV_TIME_BASE : 0;
     }
 
     int Channels() const { return decoder->ch_layout.nb_channels; }
@@ -528,6 +546,7 @@ void WavToPcmConverter::FreeBuffers() {
 
 int WavToPcmConverter::Convert(bool stereoToMono) {
     converted = false;
+    tooLarge = false;
     destinationLength = 0;
     int result = 0;
     switch (ReadSource()) {
@@ -689,12 +708,25 @@ int WavToPcmConverter::ConvertWithFfmpeg(bool mp3, bool stereoToMono) {
                     static_cast<uint32_t>(decoder.Rate()), stereoToMono);
     decoder.SetOutput(targetFormat);
 
-    DestinationFile destination(destinationPath);
+    // What the conversion would write, from the announced duration: a small file declaring a
+    // very low rate would otherwise grow into gigabytes before being found too large.
+    const double projected =
+        decoder.Duration() * targetFormat.samplesPerSec * targetFormat.blockAlign +
+        DestinationFile::kHeaderSize;
+    if (destinationLimit != 0 && projected > static_cast<double>(destinationLimit)) {
+        tooLarge = true;
+        return 0;
+    }
+    DestinationFile destination(destinationPath, destinationLimit);
     if (const char* failure = destination.Open(targetFormat)) {
         Show(WithPath(failure, destinationPath));
         return 0;
     }
     const bool decoded = decoder.Run(destination);
+    if (destination.overLimit) {
+        tooLarge = true;
+        return 0;
+    }
     if (!decoded && decoder.failedStep) {
         return report(decoder.failedStep, decoder.failure);
     }

@@ -363,6 +363,21 @@ TEST_F(WavToPcmTest, MissingSourceAndUnwritableDestinationAreReported) {
                   "use\nUnable to continue with wave audio conversion...");
 }
 
+// The limit is checked from the duration before the destination is even created: one second
+// at 11025 Hz is 22050 bytes of samples behind the 44-byte header.
+TEST_F(WavToPcmTest, SizeLimitRefusesBeforeTheDestinationIsMade) {
+    const std::string source = MakeSource("u8.wav", "pcm_u8", 1, 8000);
+    WavToPcmConverter refused(source, dir.File("no/such/folder/out.wav"), &sink);
+    refused.LimitDestination(22000);
+    EXPECT_EQ(refused.Convert(false), 0);
+    EXPECT_TRUE(refused.IsTooLarge());
+    EXPECT_TRUE(sink.shown.empty());
+    WavToPcmConverter taken(source, Destination(), &sink);
+    taken.LimitDestination(22050 + 44 + 64);
+    EXPECT_EQ(taken.Convert(false), 1);
+    EXPECT_FALSE(taken.IsTooLarge());
+}
+
 TEST(WavToPcmNamingTest, CopyGoesToTheTemporaryDirectory) {
     EXPECT_EQ(PcmCopyPath("/tmp/kv/", "/home/u/music/song.wav"), "/tmp/kv/kestrova_pcm_song.wav");
     // The extracted sound of a movie lives in the temporary directory itself.
