@@ -636,11 +636,16 @@ int WavToPcmConverter::ReadChunks(FILE* file, uint32_t riffSize) {
             std::fread(head, 1, sizeof head, file) != sizeof head) {
             break;
         }
-        const uint32_t size = GetU32(head + 4);
+        uint32_t size = GetU32(head + 4);
         const uint64_t body = position + 8;
         const bool isFormat = std::memcmp(head, "fmt ", 4) == 0;
         if (isFormat || std::memcmp(head, "data", 4) == 0) {
             std::vector<uint8_t>& target = isFormat ? sourceFormat : sourceData;
+            // A streamed file (written where its sizes could not be filled in afterwards)
+            // has its data to the end of the file.
+            if (!isFormat && (riffSize == 0xFFFFFFFFu || size == 0xFFFFFFFFu)) {
+                size = static_cast<uint32_t>(std::min<uint64_t>(size, fileEnd - body));
+            }
             // A chunk longer than the rest of the file is a short read; checked before
             // allocating so absurd sizes cost nothing.
             if (size > fileEnd - body) {

@@ -244,6 +244,22 @@ TEST_F(WavToPcmTest, ChunksAreFoundInAnyOrderPastOddSizedOnes) {
     EXPECT_EQ(CheckPcmFile(Destination(), 1, 11025).size(), 11025u);
 }
 
+// ffmpeg writing to a pipe cannot go back to fill in the sizes: it leaves 0xFFFFFFFF in both,
+// and the data is taken to the end of the file.
+TEST_F(WavToPcmTest, StreamedWavTakesItsDataToTheEnd) {
+    const std::string path = dir.File("streamed.wav");
+    ASSERT_EQ(RunCommand("ffmpeg -nostdin -v error -f lavfi -i sine=sample_rate=8000:duration=1 "
+                         "-c:a pcm_u8 -f wav - | cat > " +
+                         ShellQuote(path))
+                  .exitCode,
+              0);
+    const std::vector<uint8_t> b = ReadFileBytes(path);
+    ASSERT_EQ(U32(b, 4), 0xFFFFFFFFu);
+    WavToPcmConverter converter(path, Destination(), &sink);
+    ASSERT_EQ(converter.Convert(false), 1);
+    EXPECT_NEAR(double(CheckPcmFile(Destination(), 1, 11025).size()), 11025, 16);
+}
+
 TEST_F(WavToPcmTest, MissingDataChunkGivesAnEmptySound) {
     std::vector<uint8_t> b = ReadFileBytes(MakeSource("u8.wav", "pcm_u8", 1, 11025, "-bitexact"));
     ASSERT_EQ(Id(b, 36), "data");

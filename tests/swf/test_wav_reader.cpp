@@ -75,9 +75,9 @@ TEST(WavReader, ReadsFormatAndCountsSampleFrames) {
 
 TEST(WavReader, WalksPastOtherChunks) {
     Bytes data = Pattern(64);
-    // LIST and fact chunks are skipped; an odd-sized chunk is followed directly by the next
-    // one, without a pad byte; only the first data chunk counts.
-    Bytes file = RiffWave({Chunk("LIST", Pattern(12)), FormatChunk(1, 1, 44100, 16),
+    // LIST and fact chunks are skipped, odd-sized ones with their pad byte (a LIST of 7
+    // bytes as tagging tools write it); only the first data chunk counts.
+    Bytes file = RiffWave({Chunk("LIST", Pattern(7)), FormatChunk(1, 1, 44100, 16),
                            Chunk("fact", Bytes(4, 0)), Chunk("odd ", Pattern(3)),
                            Chunk("data", data), Chunk("data", Pattern(8))});
     CWaveSound wave;
@@ -150,6 +150,31 @@ TEST(WavReader, AbsurdRiffSizeStillFindsData) {
     EXPECT_EQ(wave.data, data);
 }
 
+// A streamed file's data runs to the end of the file in whole frames, whichever size was
+// left unfilled; a size that fits is still taken as declared.
+TEST(WavReader, StreamedFileTakesItsDataToTheEnd) {
+    const Bytes data = Pattern(41); // 20 frames of 16-bit mono and a stray byte
+    auto streamed = [&](int64_t dataSize, int64_t riffSize) {
+        Bytes file =
+            RiffWave({FormatChunk(1, 1, 22050, 16), Chunk("data", data, dataSize)}, riffSize);
+        file.pop_back(); // no pad byte: the writer did not know the size was odd
+        return file;
+    };
+    const struct {
+        int64_t dataSize, riffSize;
+        size_t taken;
+    } cases[] = {{0xFFFFFFFF, 0xFFFFFFFF, 40},
+                 {0xFFFFFFFF, -1, 40},
+                 {1000, 0xFFFFFFFF, 40},
+                 {10, 0xFFFFFFFF, 10}};
+    for (const auto& c : cases) {
+        CWaveSound wave;
+        ASSERT_TRUE(Read(streamed(c.dataSize, c.riffSize), wave)) << c.dataSize;
+        EXPECT_EQ(wave.data, Bytes(data.begin(), data.begin() + c.taken));
+        EXPECT_EQ(wave.sampleCount, c.taken / 2);
+    }
+}
+
 TEST(WavReader, KeepsFormatTagOfCompressedFiles) {
     for (uint32_t tag : {2u, 6u, 7u, 0x11u, 0xFFFEu}) {
         CWaveSound wave;
@@ -165,7 +190,7 @@ TEST(WavReader, EveryTruncationFailsCleanly) {
     Bytes data = Pattern(40);
     Bytes file = RiffWave({Chunk("LIST", Pattern(9)), FormatChunk(1, 2, 44100, 16),
                            Chunk("data", data), Chunk("junk", Pattern(5))});
-    size_t dataEnd = file.size() - 13;
+    size_t dataEnd = file.size() - 14; // "junk", its size, 5 bytes and a pad byte
     for (size_t n = 0; n < file.size(); ++n) {
         CWaveSound wave;
         EXPECT_EQ(Read(Bytes(file.begin(), file.begin() + n), wave), n >= dataEnd) << n;
