@@ -27,6 +27,10 @@ const char* const kNoRiffText =
     "with wave converstion.. audio convert aborted\n";
 const char* const kShortReadText = "format tag read failed";
 const char* const kUnableText = "Unable to continue with wave audio conversion...";
+const char* const kShortFormatText =
+    "The WAV file %s has a format chunk too short to describe its sound";
+const char* const kNoChannelsText = "The WAV file %s declares 0 channels";
+const char* const kNoRateText = "The WAV file %s declares a sample rate of 0 Hz";
 const char* const kOpenDestinationText =
     "Error, Unable to Open Destination file for writing %s\n Make sure the disk is not write "
     "protected and the file is not in use\nUnable to continue with wave audio conversion...";
@@ -105,7 +109,7 @@ void PutId(uint8_t* p, const char* id) {
 // Fields of a "fmt " chunk; missing trailing fields read as 0.
 WaveFormat ParseFormat(const std::vector<uint8_t>& chunk) {
     uint8_t bytes[18] = {};
-    std::memcpy(bytes, chunk.data(), std::min(chunk.size(), sizeof bytes));
+    std::copy_n(chunk.begin(), std::min(chunk.size(), sizeof bytes), bytes);
     WaveFormat f;
     f.formatTag = GetU16(bytes);
     f.channels = GetU16(bytes + 2);
@@ -680,8 +684,14 @@ int WavToPcmConverter::ConvertWithFfmpeg(bool mp3, bool stereoToMono) {
         err = avformat_open_input(&opened, FfmpegFileUrl(sourcePath).c_str(), nullptr, nullptr);
     } else {
         const WaveFormat source = ParseFormat(sourceFormat);
-        if (sourceFormat.size() < 14 || source.channels == 0 || source.samplesPerSec == 0) {
-            return report(kStreamOpen, kInvalParam);
+        const char* fault = sourceFormat.size() < 14    ? kShortFormatText
+                            : source.channels == 0      ? kNoChannelsText
+                            : source.samplesPerSec == 0 ? kNoRateText
+                                                        : nullptr;
+        if (fault != nullptr) {
+            Show(WithPath(fault, sourcePath));
+            Show(kUnableText);
+            return 0;
         }
         memory = std::make_unique<MemoryWave>(sourceFormat, sourceData);
         constexpr int kIoBufferSize = 65536;

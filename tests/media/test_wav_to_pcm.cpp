@@ -314,13 +314,23 @@ protected:
 TEST_F(WavToPcmBrokenTest, EachDamageGivesItsMessages) {
     const std::vector<uint8_t> good = Source();
     const size_t data = DataOffset(good);
+    using B = std::vector<uint8_t>&;
     const std::vector<std::string> shortRead{"format tag read failed"};
     const std::vector<std::string> noRiff{
         "Error No WAVE RIFF block could be found in  file " + dir.File("broken.wav") +
         "\nInvalid wave file\nUnable to continue with wave converstion.. audio convert aborted\n"};
-    const std::vector<std::string> invalid{kInvalParam, kUnable};
+    auto declares = [&](const std::string& what) {
+        return std::vector<std::string>{"The WAV file " + dir.File("broken.wav") + what, kUnable};
+    };
+    // The format chunk cut to `keep` bytes.
+    auto shortFormat = [](uint32_t keep) {
+        return [keep](B b) {
+            b.erase(b.begin() + 20 + keep, b.begin() + 20 + U32(b, 16));
+            SetU32(b, 16, keep);
+            SetU32(b, 4, static_cast<uint32_t>(b.size() - 8));
+        };
+    };
     const std::string text = "This is a plain text file, not a sound at all.\n";
-    using B = std::vector<uint8_t>&;
     const struct {
         const char* what;
         std::function<void(B)> damage;
@@ -340,9 +350,13 @@ TEST_F(WavToPcmBrokenTest, EachDamageGivesItsMessages) {
         {"0xFF bytes", [](B b) { b.assign(5000, 0xFF); }, noRiff},
         // "xmt " is skipped like any unknown chunk: no format, no message.
         {"no fmt chunk", [](B b) { b[12] = 'x'; }, {}},
-        {"no channels", [](B b) { b[22] = b[23] = 0; }, invalid},
-        {"no rate", [](B b) { SetU32(b, 24, 0); }, invalid},
-        {"65535 channels", [](B b) { b[22] = b[23] = 0xFF; }, invalid},
+        {"no channels", [](B b) { b[22] = b[23] = 0; }, declares(" declares 0 channels")},
+        {"no rate", [](B b) { SetU32(b, 24, 0); }, declares(" declares a sample rate of 0 Hz")},
+        {"empty fmt chunk", shortFormat(0),
+         declares(" has a format chunk too short to describe its sound")},
+        {"short fmt chunk", shortFormat(6),
+         declares(" has a format chunk too short to describe its sound")},
+        {"65535 channels", [](B b) { b[22] = b[23] = 0xFF; }, {kInvalParam, kUnable}},
         {"unknown codec",
          [](B b) {
              b[20] = 0x34;
