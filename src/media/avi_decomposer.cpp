@@ -1,6 +1,7 @@
 #include "media/avi_decomposer.h"
 
 #include "media/ffmpeg_handles.h"
+#include "media/image_codec.h"
 #include "media/temp_files.h"
 
 #include <algorithm>
@@ -81,6 +82,8 @@ CodecPtr OpenDecoder(const AVStream* stream, bool frameThreads) {
         return nullptr;
     }
     context->pkt_timebase = stream->time_base;
+    // Frames larger than a decoded picture may be are refused by the decoder itself.
+    context->max_pixels = kMaxImagePixels;
     if (frameThreads) {
         context->thread_count = 0;
         context->thread_type = FF_THREAD_FRAME;

@@ -9,6 +9,8 @@
 #include <filesystem>
 #include <memory>
 
+#include <sys/stat.h>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
@@ -591,6 +593,12 @@ WavToPcmConverter::Source WavToPcmConverter::ReadSource() {
     FilePtr file(std::fopen(sourcePath.c_str(), "rb"));
     if (!file) {
         Show(WithPath(kOpenSourceText, sourcePath));
+        return Source::Failed;
+    }
+    // Only a regular file has an end: a device or pipe would keep the chunk search going.
+    struct stat info {};
+    if (fstat(fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode)) {
+        Show(WithPath(kNoRiffText, sourcePath));
         return Source::Failed;
     }
     // Find the RIFF chunk of form WAVE among the top-level chunks.

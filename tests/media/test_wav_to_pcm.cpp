@@ -369,6 +369,12 @@ TEST_F(WavToPcmBrokenTest, EachDamageGivesItsMessages) {
         c.damage(bytes);
         EXPECT_EQ(Fail(bytes), c.messages) << c.what;
     }
+    // A device has no end to search to.
+    std::filesystem::create_symlink("/dev/zero", dir.File("zero.wav"));
+    WavToPcmConverter zero(dir.File("zero.wav"), Destination(), &sink);
+    EXPECT_EQ(zero.Convert(false), 0);
+    ASSERT_EQ(sink.shown.size(), 1u);
+    EXPECT_EQ(sink.shown[0].first.rfind("Error No WAVE RIFF block could be found", 0), 0u);
 }
 
 TEST_F(WavToPcmTest, MissingSourceAndUnwritableDestinationAreReported) {
