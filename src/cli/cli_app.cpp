@@ -249,13 +249,17 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
 
     ConvertOptions options;
     std::string optionsPath = optionsFile.empty() ? OptionsFilePath() : optionsFile;
+    std::vector<std::string> warnings;
     if (!optionsFile.empty() && access(optionsFile.c_str(), F_OK) == 0 &&
-        !options.LoadOptionsFile(optionsFile)) {
+        !options.LoadOptionsFile(optionsFile, &warnings)) {
         err << "kestrova-cli: cannot read options file " << optionsFile << "\n";
         return 2;
     }
     if (optionsFile.empty()) {
-        options.LoadOptionsFile(optionsPath); // a missing file keeps the defaults
+        options.LoadOptionsFile(optionsPath, &warnings); // a missing file keeps the defaults
+    }
+    for (const std::string& warning : warnings) {
+        err << "kestrova-cli: warning: options file " << optionsPath << ": " << warning << "\n";
     }
     for (const std::string& setting : settings) {
         size_t eq = setting.find('=');

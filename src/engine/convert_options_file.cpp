@@ -1,6 +1,7 @@
 // The options file: writing in the fixed layout, and reading driven by section names so
 // that reordered, repeated, missing or damaged sections never stop the program.
 #include "engine/convert_options.h"
+#include "engine/option_fields.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -300,7 +301,7 @@ void ConvertOptions::ReadOptionsText(std::string_view text) {
     }
 }
 
-int ConvertOptions::LoadOptionsFile(const std::string& path) {
+int ConvertOptions::LoadOptionsFile(const std::string& path, std::vector<std::string>* warnings) {
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
     if (!file) {
         return 0;
@@ -317,6 +318,10 @@ int ConvertOptions::LoadOptionsFile(const std::string& path) {
         return 0;
     }
     ReadOptionsText(text);
+    std::vector<std::string> reset = ResetOutOfRangeFields(*this);
+    if (warnings != nullptr) {
+        warnings->insert(warnings->end(), reset.begin(), reset.end());
+    }
     return 1;
 }
 

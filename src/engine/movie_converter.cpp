@@ -54,16 +54,26 @@ public:
         temporary.path.clear();
         return result;
     }
-    void AddShowFrame() override { engine.AddShowFrame(); }
+    // A movie holds at most 65535 frames: past that the decomposer is stopped as if
+    // cancelled, and the entry fails.
+    void AddShowFrame() override {
+        if (engine.Movie().GetFrameCount() >= kSwfMaxFrames) {
+            tooManyFrames = true;
+            return;
+        }
+        engine.AddShowFrame();
+    }
+    bool TooManyFrames() const { return tooManyFrames; }
     void RemoveImage(uint16_t depth) override { engine.RemoveImage(depth); }
     void FreeImageCharacters() override { engine.FreeImageCharacters(); }
-    bool IsCancelRequested() override { return engine.IsCancelRequested(); }
+    bool IsCancelRequested() override { return engine.IsCancelRequested() || tooManyFrames; }
 
 private:
     CConvertEngine& engine;
     const ConvertOptions& opts;
     IConvertObserver* window;
     ConvertObject temporary;
+    bool tooManyFrames = false;
 };
 
 } // namespace
@@ -87,5 +97,10 @@ int CConvertEngine::AddMovie(ConvertObject& entry, const ConvertOptions& opts,
         settings.maxRam = opts.performanceMode == PerformanceMaxRam;
         settings.optimizePlayback = opts.optimizePlayback != 0;
     }
-    return decomposer.Decompose(&link, index >= 0 ? &settings : nullptr) == 1 ? 1 : 0;
+    int result = decomposer.Decompose(&link, index >= 0 ? &settings : nullptr) == 1 ? 1 : 0;
+    if (link.TooManyFrames()) {
+        ShowMessage(TooManyFramesText(entry));
+        return 0;
+    }
+    return result;
 }

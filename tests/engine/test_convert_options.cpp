@@ -256,6 +256,7 @@ TEST(OptionsFileRoundTrip, EveryFieldThroughTheFile) {
     testutil::TempDir dir;
     ConvertOptions saved;
     FillDistinct(saved);
+    ResetOutOfRangeFields(saved); // a loaded file holds only values within range
     std::string path = dir.File("nested/folders/kestrova.ini");
     ASSERT_EQ(saved.SaveOptionsFile(path), 1); // creates the missing folders
     std::string text = ReadText(path);
@@ -263,8 +264,10 @@ TEST(OptionsFileRoundTrip, EveryFieldThroughTheFile) {
     EXPECT_NE(text.find("/home/u/my<*>pics/loading<*>picture.bmp\r\n"), std::string::npos);
 
     ConvertOptions loaded;
-    ASSERT_EQ(loaded.LoadOptionsFile(path), 1);
+    std::vector<std::string> warnings;
+    ASSERT_EQ(loaded.LoadOptionsFile(path, &warnings), 1);
     ExpectSameOptions(saved, loaded);
+    EXPECT_TRUE(warnings.empty());
 
     // Saving again replaces the file with identical text.
     ASSERT_EQ(loaded.SaveOptionsFile(path), 1);
@@ -444,6 +447,35 @@ TEST(OptionsFileRead, DamagedFilesNeverFail) {
 
 // ---- files on disk ----
 
+TEST(OptionsFileRead, NumbersOutOfRangeTakeTheDefaultWithAWarning) {
+    testutil::TempDir dir;
+    ConvertOptions written;
+    written.frameRate = 100000;
+    written.framesPerImage = -5;
+    written.movieWidth = 1000000000;
+    written.imageX = 200000000;
+    written.formats[written.FindFormat(FormatAvi)].swfFramesPerImage = 70000;
+    written.movieHeight = 10000; // at the top of its range: kept
+    written.frameRate = 0;
+    ASSERT_EQ(written.SaveOptionsFile(dir.File("o.ini")), 1);
+    ConvertOptions loaded;
+    std::vector<std::string> warnings;
+    ASSERT_EQ(loaded.LoadOptionsFile(dir.File("o.ini"), &warnings), 1);
+    const ConvertOptions defaults;
+    EXPECT_EQ(loaded.frameRate, defaults.frameRate);
+    EXPECT_EQ(loaded.framesPerImage, defaults.framesPerImage);
+    EXPECT_EQ(loaded.movieWidth, defaults.movieWidth);
+    EXPECT_EQ(loaded.imageX, defaults.imageX);
+    EXPECT_EQ(loaded.formats[loaded.FindFormat(FormatAvi)].swfFramesPerImage, 1);
+    EXPECT_EQ(loaded.movieHeight, 10000);
+    ASSERT_EQ(warnings.size(), 5u);
+    // In the order of the record's fields.
+    EXPECT_EQ(warnings[1], "bad value \"0\" for frameRate (expected 1..120); using 12");
+    EXPECT_NE(warnings[4].find("format.avi.swfFramesPerImage"), std::string::npos);
+    EXPECT_EQ(FirstOutOfRangeField(loaded), "");
+    EXPECT_EQ(FirstOutOfRangeField(written), warnings[0].substr(0, warnings[0].find(';')));
+}
+
 TEST(OptionsFileDisk, LoadAndSaveFailuresChangeNothing) {
     testutil::TempDir dir;
     ConvertOptions o;
@@ -513,7 +545,12 @@ TEST(OptionFields, ErrorsNameTheFieldOrValueAndChangeNothing) {
         {"format.jpg", "1", "format.jpg"},
         {"frameRate", "fast", "fast"},
         {"frameRate", "0", "frameRate"},
-        {"frameRate", "256", "256"},
+        {"frameRate", "121", "121"},
+        {"framesPerImage", "2000000000", "framesPerImage"},
+        {"framesPerImage", "65536", "65536"},
+        {"format.avi.swfFramesPerImage", "70000", "format.avi.swfFramesPerImage"},
+        {"imageX", "200000000", "imageX"},
+        {"imageY", "-10001", "imageY"},
         {"frameRate", "", "frameRate"},
         {"movieWidth", "10001", "10001"},
         {"lensAlpha", "-1", "lensAlpha"},

@@ -88,7 +88,7 @@ TEST_F(SoundTest, CodeSizeFollowsTheCompressionTable) {
         int codeSizeBits; // first two bits of ADPCM data: code size - 2
     };
     for (Case c : {Case{0, 1, 2}, Case{1, 1, 3}, Case{2, 1, 0}, Case{3, 1, 1}, Case{4, 1, 2},
-                   Case{5, 1, 3}, Case{6, 0, -1}, Case{77, 1, 2}}) {
+                   Case{5, 1, 3}, Case{6, 0, -1}}) {
         Wav().compression = c.compression;
         List list({dir / "tone.wav"});
         Convert(engine, rec, list, opts);
@@ -115,7 +115,7 @@ TEST_F(SoundTest, TooLargeSourceAsksAndSkipsOnNo) {
     EXPECT_EQ(rec.questions[0].second, "File To Large...");
     EXPECT_EQ(rec.messages, (std::vector<std::string>{"Skipping file " + dir / "big.wav"}));
     EXPECT_EQ(list[0].result, 0);
-    EXPECT_EQ(swfread::CountTags(Parse(dir / "big.swf").tags, DefineSound), 0u);
+    EXPECT_FALSE(std::filesystem::exists(dir / "big.swf")) << "a skipped entry writes nothing";
 
     // Yes converts to mono; exactly 30000000 bytes asks nothing.
     rec.messages.clear();
@@ -162,7 +162,7 @@ TEST_F(SoundTest, BrokenSoundIsReportedAndAddsNothing) {
     EXPECT_EQ(rec.messages,
               (std::vector<std::string>{"There was an error while converting this audio file"}))
         << "a WAV without a format chunk is not skipped silently";
-    EXPECT_EQ(swfread::CountTags(Parse(dir / "bad.swf").tags, DefineSound), 0u);
+    EXPECT_FALSE(std::filesystem::exists(dir / "bad.swf"));
     testutil::WriteFileBytes(dir / "junk.mp3", std::vector<uint8_t>(4000, 0x55));
     List mp3({dir / "junk.mp3"});
     rec.messages.clear();
