@@ -13,7 +13,6 @@
 
 namespace {
 
-constexpr long kSoundSizeLimit = 30000000;
 const char* const kStillTooLargeText = "WAVE File Still To Large (> 30 MB), Skipping file %s";
 const char* const kMp3TooLargeText = "MP3 file too large (more than 30 MB), skipping file %s";
 
