@@ -4,6 +4,4 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
-void QuietMediaLibraryLogs() {
-    av_log_set_level(AV_LOG_FATAL);
-}
+void QuietMediaLibraryLogs() { av_log_set_level(AV_LOG_FATAL); }
