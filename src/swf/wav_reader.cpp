@@ -117,6 +117,8 @@ bool ReadDataChunk(FILE* file, uint64_t position, uint32_t chunkSize, bool strea
         Trace("Warning Read %d of %d bytes", static_cast<int>(got), chunkSize);
         return false;
     }
+    // A trailing part of a frame is no sample: the data holds whole frames only.
+    data.resize(size_t{out.sampleCount} * frameBytes);
     out.data = std::move(data);
     return true;
 }

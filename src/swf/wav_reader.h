@@ -15,7 +15,7 @@ struct CWaveSound {
     uint8_t type = 0;           // 0 = mono, 1 = stereo
     uint32_t sampleCount = 0;   // sample frames (a stereo frame counts once)
     uint32_t waveFormatTag = 0; // format tag of the fmt chunk (1 = PCM)
-    std::vector<uint8_t> data;  // the data chunk's bytes; filled only on success
+    std::vector<uint8_t> data;  // the data chunk's whole frames; filled only on success
 };
 
 // RIFF chunk identifiers read as little-endian u32.
