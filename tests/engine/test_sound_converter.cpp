@@ -134,6 +134,26 @@ TEST_F(SoundTest, TooLargeSourceAsksAndSkipsOnNo) {
     EXPECT_TRUE(rec.questions.empty());
 }
 
+// Sizes are bounded before anything is written: a small WAV declared at 1 Hz would resample
+// to hundreds of megabytes, an MP3 over 30 MB is not read at all.
+TEST_F(SoundTest, OversizedSoundsAreRefusedBeforeWriting) {
+    MakeWav(dir / "slow.wav", 1, 1, 20000); // 20000 s: 220 MB at 5512 Hz
+    MakeWav(dir / "big.mp3", 22050, 1, 10);
+    std::filesystem::resize_file(dir / "big.mp3", 30000001);
+    const std::pair<std::string, std::string> cases[] = {
+        {"slow.wav", "WAVE File Still To Large (> 30 MB), Skipping file " + dir / "slow.wav"},
+        {"big.mp3", "MP3 file too large (more than 30 MB), skipping file " + dir / "big.mp3"},
+    };
+    for (const auto& [name, message] : cases) {
+        rec.messages.clear();
+        List list({dir / name});
+        Convert(engine, rec, list, opts);
+        EXPECT_EQ(list[0].result, 0) << name;
+        EXPECT_EQ(rec.messages, std::vector<std::string>{message});
+        EXPECT_TRUE(TempFolderEmpty());
+    }
+}
+
 TEST_F(SoundTest, BrokenSoundIsReportedAndAddsNothing) {
     testutil::WriteFileBytes(dir / "bad.wav", {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'});
     List list({dir / "bad.wav"});

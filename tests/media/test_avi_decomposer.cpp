@@ -390,6 +390,25 @@ TEST_F(AviDecomposerTest, AFullDiskFailsTheMovie) {
     }
 }
 
+// A sound track that could not fit the converted-sound limit even as mono at 44100 Hz is not
+// extracted in full: its message, and the pictures without it.
+TEST_F(AviDecomposerTest, SoundTooLongForTheLimitIsLeftOut) {
+    const std::string path =
+        Movie("pcm_after.avi", Video() + Sine() + "-map 0:v -map 1:a -c:v mjpeg -c:a pcm_s16le");
+    settings.maxRam = true;
+    settings.maxSoundBytes = 20000; // 1.1 s of 22050 Hz mono is 48510 bytes
+    ASSERT_EQ(Run(path), 1);
+    EXPECT_EQ(engine.messages, std::vector<std::string>{"The sound of " + path +
+                                                        " is too long to convert, the movie is "
+                                                        "made without it"});
+    EXPECT_EQ(CallNames(engine), ExpectedCalls(10, 1, false));
+    EXPECT_TRUE(TempFiles().empty());
+    engine = RecordingEngine();
+    settings.maxSoundBytes = 25000; // as mono it would fit
+    ASSERT_EQ(Run(path), 1);
+    EXPECT_EQ(engine.Count("sound"), 1);
+}
+
 TEST_F(AviDecomposerTest, OptimizePlaybackFreesCharactersAfterEachRemoval) {
     std::string path = Movie("mjpeg.avi", Video() + "-c:v mjpeg");
     settings.maxRam = true;
