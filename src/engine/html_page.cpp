@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -202,4 +204,59 @@ std::string PublishHtmlPage(const std::string& moviePath, int width, int height,
         return "Error, unable to copy the Ruffle player beside the HTML page:\n" + target.string();
     }
     return {};
+}
+
+bool ReadMovieFrame(const std::string& moviePath, MovieFrame& frame) {
+    // Enough for the header and the first few tags, where the background is set.
+    std::ifstream in(moviePath, std::ios::binary);
+    std::vector<unsigned char> bytes(4096);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<size_t>(in.gcount()));
+    if (bytes.size() < 9 || bytes[0] != 'F' || bytes[1] != 'W' || bytes[2] != 'S') {
+        return false;
+    }
+    // The frame RECT: 5 bits of field width, then Xmin, Xmax, Ymin, Ymax in twips.
+    size_t bitPos = 8 * 8;
+    auto bits = [&](unsigned count) {
+        int64_t value = 0;
+        for (unsigned i = 0; i < count; ++i, ++bitPos) {
+            value = value << 1 | ((bytes[bitPos / 8] >> (7 - bitPos % 8)) & 1);
+        }
+        return value;
+    };
+    unsigned width = static_cast<unsigned>(bits(5));
+    if ((8 * 8 + 5 + 4 * width + 7) / 8 + 4 > bytes.size()) {
+        return false;
+    }
+    auto signedBits = [&](unsigned count) {
+        int64_t v = bits(count);
+        return count > 0 && (v >> (count - 1)) ? v - (int64_t{1} << count) : v;
+    };
+    int64_t xMin = signedBits(width), xMax = signedBits(width);
+    int64_t yMin = signedBits(width), yMax = signedBits(width);
+    frame.width = static_cast<int>((xMax - xMin) / 20);
+    frame.height = static_cast<int>((yMax - yMin) / 20);
+    // Tags after the frame rate and count: the first SetBackgroundColor (code 9) wins.
+    for (size_t pos = (bitPos + 7) / 8 + 4; pos + 2 <= bytes.size();) {
+        unsigned header = bytes[pos] | bytes[pos + 1] << 8;
+        size_t length = header & 0x3F;
+        pos += 2;
+        if (length == 0x3F) {
+            if (pos + 4 > bytes.size()) {
+                break;
+            }
+            length = bytes[pos] | bytes[pos + 1] << 8 | bytes[pos + 2] << 16 |
+                     static_cast<size_t>(bytes[pos + 3]) << 24;
+            pos += 4;
+        }
+        if (header >> 6 == 9 && length >= 3 && pos + 3 <= bytes.size()) {
+            frame.backgroundBgr = bytes[pos] | bytes[pos + 1] << 8 | bytes[pos + 2] << 16;
+            break;
+        }
+        if (header >> 6 == 0) {
+            break;
+        }
+        pos += length;
+    }
+    return true;
 }

@@ -26,3 +26,13 @@ std::string FindRuffleDirectory();
 std::string PublishHtmlPage(const std::string& moviePath, int width, int height,
                             uint32_t backgroundBgr, const std::string& ruffleUrl,
                             const std::string& ruffleSource);
+
+// What a page needs from a written movie: its size in pixels and its background colour.
+struct MovieFrame {
+    int width = 0;
+    int height = 0;
+    uint32_t backgroundBgr = 0xFFFFFF; // players show white until a background is set
+};
+// Reads them from an uncompressed SWF file's header and first tags; false when the file is
+// not one.
+bool ReadMovieFrame(const std::string& moviePath, MovieFrame& frame);
