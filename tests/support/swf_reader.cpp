@@ -481,17 +481,6 @@ bool ParseDefineShape(const Tag& tag, Shape& out, std::string* error) {
 
 // ---- Bitmaps ---------------------------------------------------------------------------------
 
-bool ParseDefineBitsJPEG2(const Tag& tag, JpegBitmap& out, std::string* error) {
-    if (tag.code != 21) {
-        return Fail(error, "not a DefineBitsJPEG2 tag");
-    }
-    out = JpegBitmap();
-    BitReader r(tag.body);
-    out.id = r.U16();
-    out.imageData = r.Take(r.Remaining());
-    return Finish(r, "DefineBitsJPEG2", error);
-}
-
 bool ParseDefineBitsLossless(const Tag& tag, LosslessBitmap& out, std::string* error) {
     if (tag.code != 20 && tag.code != 36) {
         return Fail(error, "not a DefineBitsLossless tag");

@@ -1,7 +1,7 @@
 // A small SWF reader for tests, written independently of the writer in src/swf: it parses a
 // file (or bytes) into the header and the tag list, and decodes the records that tests assert
 // on: RECT, MATRIX, CXFORM(WITHALPHA), PlaceObject2, DefineShape 1/2/3 (styles and shape
-// records), DefineSprite, DoAction, DefineBitsJPEG2 and DefineBitsLossless(2).
+// records), DefineSprite, DoAction and DefineBitsLossless(2).
 //
 //   swfread::Swf swf;
 //   std::string error;
@@ -220,12 +220,6 @@ struct Shape {
 bool ParseDefineShape(const Tag& tag, Shape& out, std::string* error = nullptr);
 
 // ---- Bitmaps ---------------------------------------------------------------------------------
-
-struct JpegBitmap {
-    uint16_t id = 0;
-    Bytes imageData; // everything after the id (markers included)
-};
-bool ParseDefineBitsJPEG2(const Tag& tag, JpegBitmap& out, std::string* error = nullptr);
 
 struct LosslessBitmap {
     bool hasAlpha = false; // DefineBitsLossless2
