@@ -265,10 +265,10 @@ int CConvertEngine::AddImage(ConvertObject& entry, const ConvertOptions& opts,
     shape->EndStyles();
     shape->AddRecord(new CSwfStyleChangeRecord(false, true, true, false, true, (X + w) * 20,
                                                (Y + h) * 20, 0, fill, 0, nullptr, nullptr));
-    shape->AddRecord(new CSwfStraightEdgeRecord(-w * 20, 0));
-    shape->AddRecord(new CSwfStraightEdgeRecord(0, -h * 20));
-    shape->AddRecord(new CSwfStraightEdgeRecord(w * 20, 0));
-    shape->AddRecord(new CSwfStraightEdgeRecord(0, h * 20));
+    shape->AddLine(-w * 20, 0);
+    shape->AddLine(0, -h * 20);
+    shape->AddLine(w * 20, 0);
+    shape->AddLine(0, h * 20);
     shape->AddRecord(new CSwfEndShapeRecord);
     movie.AddTag(shape);
 

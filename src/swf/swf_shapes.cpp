@@ -364,6 +364,22 @@ void CSwfDefineShape::AddRecord(CSwfShapeRecord* record) {
     shape->AddRecord(record);
 }
 
+void CSwfDefineShape::AddLine(int32_t dxTwips, int32_t dyTwips) {
+    // An edge's bit count is stored less 2 in 4 bits, so its deltas have at most 17 signed
+    // bits: 65535 twips (about 3277 pixels) each way.
+    constexpr int64_t kMaxDelta = 65535;
+    const int64_t dx = dxTwips;
+    const int64_t dy = dyTwips;
+    const int64_t longest = std::max(dx < 0 ? -dx : dx, dy < 0 ? -dy : dy);
+    const int64_t pieces = std::max<int64_t>(1, (longest + kMaxDelta - 1) / kMaxDelta);
+    for (int64_t i = 0; i < pieces; ++i) {
+        // Each piece ends where the exact fraction of the line ends, so the pieces add up.
+        AddRecord(new CSwfStraightEdgeRecord(
+            static_cast<int32_t>(dx * (i + 1) / pieces - dx * i / pieces),
+            static_cast<int32_t>(dy * (i + 1) / pieces - dy * i / pieces)));
+    }
+}
+
 void CSwfDefineShape::Write(CSwfStream& s) {
     EndStyles();
     CSwfStream body;

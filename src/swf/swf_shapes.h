@@ -288,6 +288,9 @@ public:
     uint32_t AddLineStyle(uint16_t widthTwips, CSwfRGBA* colour);
     void EndStyles();
     void AddRecord(CSwfShapeRecord* record);
+    // A straight line by (dx, dy) twips, as one edge record or, when a delta is longer than an
+    // edge can store, as several equal pieces.
+    void AddLine(int32_t dxTwips, int32_t dyTwips);
     void Write(CSwfStream& s) override;
 
 protected:

@@ -81,6 +81,7 @@ protected:
         std::fill(tga.begin(), tga.begin() + 18, 0);
         tga[2] = 2; // uncompressed true colour
         tga[12] = static_cast<uint8_t>(width);
+        tga[13] = static_cast<uint8_t>(width >> 8);
         tga[14] = static_cast<uint8_t>(height);
         tga[16] = 24;
         std::string path = dir.File(name);
@@ -197,6 +198,7 @@ TEST_F(CliUsage, HostileInputsAreRefusedClearlyAndLoseNoFile) {
     WritePicture("a.tga", 4, 4);
     WritePicture("a.bmp", 4, 4);
     WritePicture("m.tga", 4, 4);
+    WritePicture("wide.tga", 3300, 1); // wider than one shape edge can reach
     std::vector<uint8_t> junk(100);
     for (size_t i = 0; i < junk.size(); ++i) {
         junk[i] = static_cast<uint8_t>(i * 97 + 13);
@@ -227,6 +229,7 @@ TEST_F(CliUsage, HostileInputsAreRefusedClearlyAndLoseNoFile) {
         {{"@/f.wav"}, 1, "@/f.wav is a pipe", {{"f.swf", ""}}},
         {{"@/z.wav", "/dev/zero"}, 1, "/dev/zero is a device", {{"z.swf", ""}}},
         {{"--set", "framesPerImage=2000000000", "@/m.tga"}, 2, "framesPerImage", {{"m.swf", ""}}},
+        {{"@/wide.tga"}, 0, "", {{"wide.swf", "*"}}},
     };
     auto expand = [&](std::string text) {
         for (size_t at = text.find('@'); at != std::string::npos; at = text.find('@', at)) {

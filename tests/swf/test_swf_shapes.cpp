@@ -160,6 +160,34 @@ TEST(SwfShapeRecords, StraightEdgeForms) {
     EXPECT_EQ(r.SB(4), 5);
 }
 
+// Lines longer than an edge record holds (65535 twips) are split into pieces that add up to
+// the line and each fit the record; shorter lines stay one record.
+TEST(SwfShapes, LongLinesAreSplitIntoEdgesThatFit) {
+    struct Case {
+        int32_t dx, dy;
+        size_t edges;
+    };
+    for (const Case& c :
+         {Case{65535, 0, 1}, Case{0, -65536, 2}, Case{-320000, 0, 5}, Case{200000, -70000, 4}}) {
+        CSwfDefineShape shape(new CSwfRect(-400000, -400000, 400000, 400000));
+        shape.AddLine(c.dx, c.dy);
+        shape.AddRecord(new CSwfEndShapeRecord());
+        CSwfStream out;
+        shape.Write(out);
+        ASSERT_FALSE(out.Failed()) << c.dx << "," << c.dy;
+        swfread::Shape s = ParseShape(shape);
+        ASSERT_EQ(s.records.size(), c.edges + 1) << c.dx << "," << c.dy;
+        int64_t x = 0, y = 0;
+        for (size_t i = 0; i < c.edges; ++i) {
+            EXPECT_LE(s.records[i].numBits, 17u);
+            x += s.records[i].dx;
+            y += s.records[i].dy;
+        }
+        EXPECT_EQ(x, c.dx);
+        EXPECT_EQ(y, c.dy);
+    }
+}
+
 TEST(SwfShapes, LongStyleArraysUseTheExtendedCount) {
     CSwfDefineShape shape(new CSwfRect(0, 0, 100, 100));
     uint32_t last = 0;
