@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -47,41 +48,19 @@ const char* const kCreationText =
     "Error, wave format Creation error %s\n Make sure the disk is not write protected and the "
     "file is not in use\nUnable to continue with wave audio conversion...";
 
-// The step names under which a failure is reported, after the Audio Compression Manager calls
-// whose role each FFmpeg step takes: opening the demuxer, decoder and resampler; converting the
-// data. Output buffers are per decoded frame, so nothing corresponds to preparing a header.
-const char* const kStreamOpen = "acmStreamOpen";
-const char* const kStreamConvert = "acmStreamConvert";
-
-// The Audio Compression Manager results that FFmpeg failures correspond to, each with the text
-// shown after the step's name. Its other results (busy, unprepared, invalid flag or handle)
-// have no counterpart here.
-enum AcmResult {
-    kNoMem,       // AVERROR(ENOMEM)
-    kInvalParam,  // AVERROR(EINVAL): parameters FFmpeg refuses (no channels, no rate ...)
-    kNotPossible, // anything else: no decoder, unsupported or undecodable data
-};
-
-const char* AcmResultText(AcmResult code) {
-    switch (code) {
-    case kNoMem:
-        return "Audio Compression Manager Error, MMSYSERR_NOMEM, Please install latest version "
-               "of Windows Media Player";
-    case kInvalParam:
-        return "Audio Compression Manager Error, MMSYSERR_INVALPARAM, Please install latest "
-               "version of Windows Media Player";
-    case kNotPossible:
-        break;
-    }
-    return "Audio Compression Manager Error, ACMERR_NOTPOSSIBLE, Please install latest version of "
-           "Windows Media Player";
-}
-
-AcmResult AcmResultFor(int averror) {
+// What went wrong with a sound FFmpeg could not open, decode or resample, in our words, from
+// the FFmpeg error code of the failing step.
+const char* SoundFaultText(int averror) {
     if (averror == AVERROR(ENOMEM)) {
-        return kNoMem;
+        return "There is not enough memory to convert the sound in %s";
     }
-    return averror == AVERROR(EINVAL) ? kInvalParam : kNotPossible;
+    if (averror == AVERROR(EINVAL)) {
+        return "The sound in %s has a channel count or sample rate that cannot be converted";
+    }
+    if (averror == AVERROR_DECODER_NOT_FOUND || averror == AVERROR_STREAM_NOT_FOUND) {
+        return "The sound in %s is stored in a format that cannot be decoded";
+    }
+    return "The sound in %s is damaged and could not be decoded";
 }
 
 std::string WithPath(const char* text, const std::string& path) {
@@ -295,12 +274,11 @@ private:
 };
 
 // Decodes the one audio stream of an opened input and converts it to interleaved 16-bit
-// samples in the target layout and rate. A failure's step name and code are kept for the
-// report.
+// samples in the target layout and rate. A failure's FFmpeg error code is kept for the report.
 class AudioDecoder {
 public:
-    const char* failedStep = kStreamOpen;
-    AcmResult failure = kNotPossible;
+    int failure = AVERROR_UNKNOWN;
+    bool writeFailed = false; // the destination, not the sound, failed
 
     AudioDecoder() = default;
     AudioDecoder(const AudioDecoder&) = delete;
@@ -319,13 +297,13 @@ public:
         const AVCodec* codec = nullptr;
         streamIndex = av_find_best_stream(format, AVMEDIA_TYPE_AUDIO, -1, -1, &codec, 0);
         if (streamIndex < 0 || !codec) {
-            return Fail(kStreamOpen, streamIndex < 0 ? streamIndex : AVERROR_DECODER_NOT_FOUND);
+            return Fail(streamIndex < 0 ? streamIndex : AVERROR_DECODER_NOT_FOUND);
         }
         decoder.reset(avcodec_alloc_context3(codec));
         frame.reset(av_frame_alloc());
         packet.reset(av_packet_alloc());
         if (!decoder || !frame || !packet) {
-            return Fail(kStreamOpen, AVERROR(ENOMEM));
+            return Fail(AVERROR(ENOMEM));
         }
         const AVCodecParameters* parameters = format->streams[streamIndex]->codecpar;
         int err = avcodec_parameters_to_context(decoder.get(), parameters);
@@ -333,10 +311,10 @@ public:
             err = avcodec_open2(decoder.get(), codec, nullptr);
         }
         if (err < 0) {
-            return Fail(kStreamOpen, err);
+            return Fail(err);
         }
         if (Channels() <= 0 || Rate() <= 0) {
-            return Fail(kStreamOpen, AVERROR(EINVAL));
+            return Fail(AVERROR(EINVAL));
         }
         return true;
     }
@@ -361,7 +339,7 @@ public:
 
     // Decodes everything into the destination. Packets the decoder rejects are skipped; only a
     // stream of which nothing at all decodes fails. Returns false at the first failure; a
-    // failure to write the destination leaves failedStep null.
+    // failure to write the destination sets writeFailed.
     bool Run(DestinationFile& output) {
         destination = &output;
         while (av_read_frame(format, packet.get()) >= 0) {
@@ -380,13 +358,12 @@ public:
         if (producedAny || decodeErrors == 0) {
             return true;
         }
-        return Fail(kStreamConvert, AVERROR_INVALIDDATA);
+        return Fail(AVERROR_INVALIDDATA);
     }
 
 private:
-    bool Fail(const char* step, int averror) {
-        failedStep = step;
-        failure = AcmResultFor(averror);
+    bool Fail(int averror) {
+        failure = averror;
         return false;
     }
 
@@ -421,7 +398,7 @@ private:
                                                    ? in->ch_layout.nb_channels
                                                    : decoder->ch_layout.nb_channels);
         } else if (av_channel_layout_copy(&layout, &in->ch_layout) < 0) {
-            return Fail(kStreamOpen, AVERROR(ENOMEM));
+            return Fail(AVERROR(ENOMEM));
         }
         const int rate = in->sample_rate > 0 ? in->sample_rate : decoder->sample_rate;
         const bool same = resampler && in->format == inFormat && rate == inRate &&
@@ -440,7 +417,7 @@ private:
         inFormat = in->format;
         inRate = rate;
         if (inLayout.nb_channels <= 0 || inRate <= 0) {
-            return Fail(kStreamOpen, AVERROR(EINVAL));
+            return Fail(AVERROR(EINVAL));
         }
         SwrContext* swr = nullptr;
         int err = swr_alloc_set_opts2(&swr, &outLayout, AV_SAMPLE_FMT_S16, outRate, &inLayout,
@@ -449,7 +426,7 @@ private:
         if (err >= 0) {
             err = swr_init(resampler.get());
         }
-        return err >= 0 || Fail(kStreamOpen, err);
+        return err >= 0 || Fail(err);
     }
 
     bool Resample(const AVFrame* in) {
@@ -467,19 +444,19 @@ private:
             const int room = swr_get_out_samples(resampler.get(), count) + 32;
             const int bytesPerFrame = outLayout.nb_channels * 2;
             if (room <= 0 || static_cast<size_t>(room) * bytesPerFrame > buffer.max_size()) {
-                return Fail(kStreamConvert, AVERROR(ENOMEM));
+                return Fail(AVERROR(ENOMEM));
             }
             buffer.resize(static_cast<size_t>(room) * bytesPerFrame);
             uint8_t* out = buffer.data();
             const int made = swr_convert(resampler.get(), &out, room, in, count);
             if (made < 0) {
-                return Fail(kStreamConvert, made);
+                return Fail(made);
             }
             if (made > 0) {
                 producedAny = true;
                 if (!destination->Append(buffer.data(),
                                          static_cast<size_t>(made) * bytesPerFrame)) {
-                    failedStep = nullptr;
+                    writeFailed = true;
                     return false;
                 }
             }
@@ -681,8 +658,15 @@ int WavToPcmConverter::ReadChunks(FILE* file, uint32_t riffSize) {
 }
 
 int WavToPcmConverter::ConvertWithFfmpeg(bool mp3, bool stereoToMono) {
-    auto report = [this](const char* step, AcmResult code) {
-        Show(std::string(step) + AcmResultText(code));
+    auto report = [this, mp3](int averror) {
+        std::string text = WithPath(SoundFaultText(averror), sourcePath);
+        if (!mp3 && averror == AVERROR_DECODER_NOT_FOUND) {
+            char tag[32];
+            std::snprintf(tag, sizeof tag, " (WAV format tag 0x%04X)",
+                          ParseFormat(sourceFormat).formatTag);
+            text += tag;
+        }
+        Show(text);
         Show(kUnableText);
         return 0;
     };
@@ -718,19 +702,19 @@ int WavToPcmConverter::ConvertWithFfmpeg(bool mp3, bool stereoToMono) {
         }
         opened = io ? avformat_alloc_context() : nullptr;
         if (!opened) {
-            return report(kStreamOpen, kNoMem);
+            return report(AVERROR(ENOMEM));
         }
         opened->pb = io.get();
         err = avformat_open_input(&opened, nullptr, av_find_input_format("wav"), nullptr);
     }
     if (err < 0) {
-        return report(kStreamOpen, AcmResultFor(err));
+        return report(err);
     }
     input.reset(opened);
 
     AudioDecoder decoder;
     if (!decoder.Open(input.get())) {
-        return report(decoder.failedStep, decoder.failure);
+        return report(decoder.failure);
     }
     SetTargetFormat(static_cast<uint16_t>(std::min(decoder.Channels(), 0xFFFF)),
                     static_cast<uint32_t>(decoder.Rate()), stereoToMono);
@@ -755,8 +739,8 @@ int WavToPcmConverter::ConvertWithFfmpeg(bool mp3, bool stereoToMono) {
         tooLarge = true;
         return 0;
     }
-    if (!decoded && decoder.failedStep) {
-        return report(decoder.failedStep, decoder.failure);
+    if (!decoded && !decoder.writeFailed) {
+        return report(decoder.failure);
     }
     if (!decoded || !destination.Finish()) {
         Show(WithPath(kCreationText, destinationPath));
