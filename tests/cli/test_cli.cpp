@@ -450,6 +450,22 @@ TEST_F(CliProgram, BrokenEntriesAreReportedAndTheOthersStillConvert) {
     }
 }
 
+// A file-size limit fails the entry like a full disk: no partial movie, no temporary folder.
+TEST_F(CliProgram, AFileSizeLimitFailsTheEntryAndLeavesNothingBehind) {
+    std::string noise = dir.File("noise.bmp");
+    ASSERT_TRUE(Sh("convert -size 200x200 xc: +noise Random " + ShellQuote(noise)));
+    CommandResult run = RunCommand("ulimit -f 16; " + ShellQuote(kCliProgram) + " -q --options " +
+                                   ShellQuote(dir.File("none.ini")) +
+                                   " --set tempDirectory=" + ShellQuote(dir.Path() + "/") + " " +
+                                   ShellQuote(noise) + " 2>" + ShellQuote(dir.File("err.txt")));
+    std::vector<uint8_t> err = ReadFileBytes(dir.File("err.txt"));
+    EXPECT_EQ(run.exitCode, 1) << std::string(err.begin(), err.end());
+    for (const auto& file : std::filesystem::directory_iterator(dir.Path())) {
+        const std::string name = file.path().filename().string();
+        EXPECT_TRUE(name.find("kestrova") == std::string::npos && name != "noise.swf") << name;
+    }
+}
+
 TEST_F(CliProgram, SingleMovieHoldsEveryPictureInTurn) {
     MakePattern(false);
     std::string ppm = ShellQuote(dir.File("sharp.ppm"));
