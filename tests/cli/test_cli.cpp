@@ -192,7 +192,7 @@ TEST_F(CliUsage, HostileInputsAreRefusedClearlyAndLoseNoFile) {
     std::filesystem::create_directories(dir.File("my.dir"));
     std::filesystem::create_directories(dir.File("out.d"));
     std::filesystem::create_directories(dir.File("d.bmp"));
-    WritePicture("my.dir/pic.tga", 4, 4);
+    WritePicture("my.dir/picture", 4, 4);
     WritePicture("keep.swf", 4, 4);
     WritePicture("a.tga", 4, 4);
     WritePicture("a.bmp", 4, 4);
@@ -217,7 +217,11 @@ TEST_F(CliUsage, HostileInputsAreRefusedClearlyAndLoseNoFile) {
     const Case cases[] = {
         {{"@/x.tga"}, 1, "Error During Conversion of file: @/x.tga", {{"x.swf", "old"}}},
         {{"@/keep.swf"}, 1, "which is the file itself", {{"keep.swf", keepText}}},
-        {{"@/my.dir/pic.tga"}, 0, "", {{"my.dir/pic.swf", "*"}, {"my.swf", ""}}},
+        // Without an extension the format is unknown; nothing is written beside the folder.
+        {{"@/my.dir/picture"},
+         1,
+         "Unknown/supported File Format @/my.dir/picture",
+         {{"my.swf", ""}}},
         {{"-o", "@/out.d/m", "@/m.tga"}, 0, "", {{"out.d/m.swf", "*"}, {"out.swf", ""}}},
         {{"@/a.tga", "@/a.bmp"},
          1,
