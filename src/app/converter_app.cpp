@@ -130,6 +130,16 @@ int RunScreenshots(const QStringList& arguments) {
             status = 1;
         }
 
+        // The first entry in the player window, once Ruffle has had time to start.
+        window.OnPlayMovie();
+        if (auto* player = window.findChild<QWidget*>("playerWindow")) {
+            SpinUntil([] { return false; }, 5000);
+            if (!Grab(player, outDir + "/player.png")) {
+                status = 1;
+            }
+            delete player;
+        }
+
         COptionsDialog dialog(&window, &window.Options());
         dialog.show();
         dialog.Tabs()->SelectTab(1);

@@ -4,6 +4,7 @@
 #include "app/bitmap_viewer.h"
 #include "app/list_drop_target.h"
 #include "app/options_dialog.h"
+#include "app/player_window.h"
 #include "app/shell_open.h"
 #include "app/small_controls.h"
 
@@ -683,7 +684,10 @@ void MainWindow::OnPlayMovie() {
     }
     ConvertObject* entry = FindObject(SelectedId());
     if (entry != nullptr && entry->result != 0) {
-        ShellOpen(entry->outputPath);
+        QString error;
+        if (OpenPlayerWindow(QString::fromStdString(entry->outputPath), this, &error) == nullptr) {
+            ShowAppMessage(this, error);
+        }
     }
 }
 

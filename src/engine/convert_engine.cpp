@@ -1,6 +1,7 @@
 #include "engine/convert_engine.h"
 
 #include "engine/engine_tags.h"
+#include "engine/html_page.h"
 #include "engine/option_fields.h"
 #include "media/temp_files.h"
 #include "swf/swf_actions.h"
@@ -236,6 +237,12 @@ bool CConvertEngine::FinishMovie(IConvertObserver* window, const ConvertOptions&
         std::string failure = movie.FailureText(); // empty when the disk was the problem
         ShowMessage("Error, unable to write the movie file:\n" + outputPath +
                     (failure.empty() ? "" : "\n\n" + failure));
+    } else if (opts.writeHtmlPage) {
+        std::string error = PublishHtmlPage(outputPath, width, height, opts.backgroundColor,
+                                            opts.ruffleUrl, FindRuffleDirectory());
+        if (!error.empty()) {
+            ShowMessage(error);
+        }
     }
     imageStore.Clear();
     movie.DeleteTags();

@@ -21,6 +21,9 @@
 class CConvertEngine;
 class RgbImage;
 
+// The most bytes a sound may have as a 16-bit PCM WAV file, and an MP3 file as it is.
+constexpr long kSoundSizeLimit = 30000000;
+
 struct ConvertJob {
     IConvertObserver* window = nullptr;
     ConvertObject* first = nullptr;

@@ -163,6 +163,10 @@ public:
     int32_t presetHeight;
     int32_t presetWidth;
     int32_t outputMode;
+    // The publish page: an HTML file beside each movie, playing it with Ruffle from the
+    // `ruffle/` folder copied beside it, or from ruffleUrl when that is not empty.
+    int32_t writeHtmlPage = 0;
+    std::string ruffleUrl;
 };
 
 // Index 0..15 of the format entry for a file name: the text from the path's last "." (the

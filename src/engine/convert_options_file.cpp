@@ -20,6 +20,9 @@ constexpr std::string_view kAniOps = "[ani-ops]";
 constexpr std::string_view kLensOps = "[lens_ops]";
 constexpr std::string_view kSysOps = "[sys_ops]";
 constexpr std::string_view kFormatOps = "[format_ops]";
+// Written last and only when the publish page is asked for, so files without it read as
+// before and readers that do not know it skip its values as stray tokens.
+constexpr std::string_view kHtmlOps = "[html_ops]";
 
 bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -39,7 +42,7 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 bool IsSectionHeader(std::string_view token) {
-    for (std::string_view name : {kMovieOps, kAniOps, kLensOps, kSysOps, kFormatOps}) {
+    for (std::string_view name : {kMovieOps, kAniOps, kLensOps, kSysOps, kFormatOps, kHtmlOps}) {
         if (EqualsIgnoringCase(token, name)) {
             return true;
         }
@@ -273,6 +276,14 @@ void ReadFormatOps(OptionsReader& in, ConvertOptions& o) {
         in.Number(f.swfFramesPerImage) && in.ExactlyOne(f.soundFlag);
 }
 
+// The page flag, then the Ruffle address ("<*>" when none).
+void ReadHtmlOps(OptionsReader& in, ConvertOptions& o) {
+    std::string url;
+    if (in.ExactlyOne(o.writeHtmlPage) && in.Text(url)) {
+        o.ruffleUrl = url.find_first_not_of(' ') == std::string::npos ? std::string() : url;
+    }
+}
+
 } // namespace
 
 std::string ConvertOptions::OptionsFileText() const {
@@ -312,6 +323,12 @@ std::string ConvertOptions::OptionsFileText() const {
         }
         out.OneOrZero(f.soundFlag);
     }
+
+    if (writeHtmlPage != 0 || !ruffleUrl.empty()) {
+        out.Header(kHtmlOps);
+        out.OneOrZero(writeHtmlPage);
+        out.Text(ruffleUrl.empty() ? std::string_view(" ") : std::string_view(ruffleUrl));
+    }
     return out.Take();
 }
 
@@ -328,6 +345,8 @@ void ConvertOptions::ReadOptionsText(std::string_view text) {
             ReadSysOps(in, *this);
         } else if (EqualsIgnoringCase(token, kFormatOps)) {
             ReadFormatOps(in, *this);
+        } else if (EqualsIgnoringCase(token, kHtmlOps)) {
+            ReadHtmlOps(in, *this);
         }
     }
 }

@@ -101,6 +101,7 @@ int CConvertEngine::AddMovie(ConvertObject& entry, const ConvertOptions& opts,
         settings.lossless = format.compression == EncodeLossless;
         settings.maxRam = opts.performanceMode == PerformanceMaxRam;
         settings.optimizePlayback = opts.optimizePlayback != 0;
+        settings.maxSoundBytes = kSoundSizeLimit;
     }
     int result = decomposer.Decompose(&link, index >= 0 ? &settings : nullptr) == 1 ? 1 : 0;
     if (link.TooManyFrames()) {

@@ -1,6 +1,7 @@
 #include "media/avi_decomposer.h"
 
 #include "media/ffmpeg_handles.h"
+#include "media/image_codec.h"
 #include "media/temp_files.h"
 
 #include <algorithm>
@@ -45,6 +46,8 @@ const char* const kSoundFileFailedText = "Error, out put file could not be opene
 const char* const kTempWriteFailedText =
     "Error, unable to write the temporary file %s\nThe disk could be full or write protected, "
     "Unable to decompose this .avi file";
+const char* const kSoundTooLongText =
+    "The sound of %s is too long to convert, the movie is made without it";
 const char* const kContinueQuestion = "Error converting frame in AVI Movie, Continue Conversion?";
 const char* const kSoundFileName = "Audio3.wav";
 
@@ -81,6 +84,8 @@ CodecPtr OpenDecoder(const AVStream* stream, bool frameThreads) {
         return nullptr;
     }
     context->pkt_timebase = stream->time_base;
+    // Frames larger than a decoded picture may be are refused by the decoder itself.
+    context->max_pixels = kMaxImagePixels;
     if (frameThreads) {
         context->thread_count = 0;
         context->thread_type = FF_THREAD_FRAME;
@@ -122,7 +127,9 @@ void MakeWavHeader(uint8_t* h, int channels, int rate, uint32_t dataBytes) {
 // samples at the first frame's rate, mono or stereo, and appends them to a file.
 class SoundWriter {
 public:
-    explicit SoundWriter(FILE* file) : file(file) {}
+    // maxConvertedBytes: the most a PCM copy of the sound at an SWF rate may have (0: any).
+    SoundWriter(FILE* file, uint64_t maxConvertedBytes)
+        : file(file), maxConvertedBytes(maxConvertedBytes) {}
 
     bool Write(const AVFrame* frame) {
         if (!resampler && !Start(frame)) {
@@ -138,6 +145,7 @@ public:
     long long samples = 0; // per channel
     long long bytes = 0;
     bool writeFailed = false; // the file did not take every byte
+    bool tooLong = false;     // the sound went past what can be converted
 
 private:
     bool Start(const AVFrame* frame) {
@@ -156,6 +164,14 @@ private:
         resampler.reset(swr);
         av_channel_layout_uninit(&in);
         av_channel_layout_uninit(&out);
+        // Converted to an SWF rate (never below this one up to 44100 Hz, 44100 above) and
+        // perhaps to mono, the sound shrinks at most by half and by 44100 / rate: past that it
+        // cannot fit, and it must fit the 32-bit sizes of a WAV file in any case.
+        limit = 0xFFFFFFFFu - (kWavHeaderBytes - 8);
+        if (maxConvertedBytes != 0 && rate > 0) {
+            limit = std::min(limit, static_cast<uint64_t>(2.0 * maxConvertedBytes *
+                                                          std::max(1.0, rate / 44100.0)));
+        }
         return err >= 0 && rate > 0 && swr_init(resampler.get()) >= 0;
     }
 
@@ -168,6 +184,10 @@ private:
             return false;
         }
         const size_t length = static_cast<size_t>(made) * channels * 2;
+        if (static_cast<uint64_t>(bytes) + length > limit) {
+            tooLong = true;
+            return false;
+        }
         samples += made;
         bytes += static_cast<long long>(length);
         writeFailed = std::fwrite(buffer.data(), 1, length, file) != length;
@@ -175,6 +195,8 @@ private:
     }
 
     FILE* file;
+    uint64_t maxConvertedBytes;
+    uint64_t limit = 0;
     ResamplerPtr resampler;
     std::vector<uint8_t> buffer;
 };
@@ -368,7 +390,7 @@ AviDecomposer::Outcome AviDecomposer::ExtractSound(int streamIndex, const std::s
         window->ShowMessage(kSoundFileFailedText);
         return Outcome::Stop;
     }
-    SoundWriter writer(file.get());
+    SoundWriter writer(file.get(), settings.maxSoundBytes);
     bool ok = std::fseek(file.get(), kWavHeaderBytes, SEEK_SET) == 0;
     auto drain = [&] {
         while (ok && avcodec_receive_frame(decoder.get(), frame.get()) == 0) {
@@ -408,6 +430,11 @@ AviDecomposer::Outcome AviDecomposer::ExtractSound(int streamIndex, const std::s
     written = CloseWrittenFile(std::move(file)) && written;
     if (cancelled || !ok || !written || writer.channels == 0) {
         std::remove(soundPath.c_str());
+        if (writer.tooLong) {
+            // As a converted sound over the limit would be: the movie goes on without it.
+            window->ShowMessage(WithPath(kSoundTooLongText, sourcePath));
+            return Outcome::Failed;
+        }
         if (!cancelled && !written) {
             // A sound track that could not be written (a full disk) fails the whole movie.
             window->ShowMessage(WithPath(kTempWriteFailedText, soundPath));

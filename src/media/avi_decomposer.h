@@ -67,6 +67,8 @@ struct DecomposeSettings {
     bool lossless = false;         // frames become lossless pixels instead of JPEG
     bool maxRam = false;           // frames stay in memory instead of temporary JPEG files
     bool optimizePlayback = false; // free each frame's characters after its removal
+    uint64_t maxSoundBytes = 0;    // the most a converted sound may have (0: no limit); a
+                                   // sound track that cannot fit is not extracted in full
 };
 
 // The texts shown when a movie file cannot be opened.

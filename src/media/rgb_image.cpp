@@ -221,7 +221,7 @@ std::string ImageErrorText(int code) {
         "error on file read",                                                                 // 3
         "error on file write",                                                                // 4
         "bad user param",                                                                     // 5
-        "bad BMP file",                                                                       // 6
+        "the file is not a BMP picture or is damaged",                                        // 6
         "some RLE variations are not supported",                                              // 7
         nullptr,                                                                              // 8
         "bad JPG file",                                                                       // 9
@@ -247,7 +247,7 @@ std::string ImageErrorText(int code) {
         "a call to BitBlt failed.",                                                           // 29
         "output buffer is too small for this operation",                                      // 30
         "not enough room in the output palette to store the colors from this image",          // 31
-        "bad TGA File",                                                                       // 32
+        "the file is not a TGA picture or is damaged",                                        // 32
         nullptr,                                                                              // 33
         nullptr,                                                                              // 34
         "a call to the fn CreateDIBitmap failed",                                             // 35

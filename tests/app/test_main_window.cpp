@@ -3,6 +3,7 @@
 #include "app/app_test_support.h"
 #include "app/bitmap_viewer.h"
 #include "app/main_window.h"
+#include "app/player_window.h"
 #include "app/shell_open.h"
 
 #include <QAction>
@@ -170,7 +171,7 @@ TEST_F(MainWindowTest, SelectionOffersPlayOnlyForConvertedEntriesAndShowsThePrev
     EXPECT_FALSE(window->OpenButton()->isEnabled());
 }
 
-TEST_F(MainWindowTest, OpenAndPlayGoThroughTheShell) {
+TEST_F(MainWindowTest, OpenGoesThroughTheShellAndPlayAsksThePlayer) {
     std::vector<std::string> opened;
     int result = 2;
     SetShellOpenHook([&](const std::string& target) {
@@ -186,10 +187,15 @@ TEST_F(MainWindowTest, OpenAndPlayGoThroughTheShell) {
                                                       "associated with this file type"}));
     result = kShellOpened;
     window->List()->result = 1;
-    window->List()->outputPath = dir.File("a.swf");
+    window->List()->outputPath = source; // not a movie: the player says why it cannot play it
     window->OnPlayMovie();
-    EXPECT_EQ(opened, (std::vector<std::string>{source, dir.File("a.swf")}));
-    EXPECT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(opened, (std::vector<std::string>{source}));
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[1], PlayerUnavailableReason().isEmpty()
+                                       ? QString::fromStdString("Unable to play the file, it is "
+                                                                "not an SWF movie:\n" +
+                                                                source)
+                                       : PlayerUnavailableReason());
     SetShellOpenHook(nullptr);
 }
 

@@ -3,7 +3,6 @@
 // and damaged files. How each codec and container is taken apart is checked with the
 // decomposer's own tests in tests/media.
 #include "media/avi_decomposer.h"
-#include "media/rgb_image.h"
 
 #include "engine_fixtures.h"
 
@@ -64,40 +63,6 @@ std::vector<uint16_t> FrameTags(uint16_t bitmap, int frames, int showFrames) {
 
 } // namespace
 
-// 11 pictures, the first not taken, 2 SWF frames each: 20 ShowFrames and 10 removals, each
-// frame's bitmap, shape, sprite and placement before its ShowFrames.
-TEST_F(MovieConverterTest, ElevenFramesAtTwoSwfFramesEach) {
-    const std::string path = MakeMovie("-c:v mpeg4", false);
-    ASSERT_EQ(Convert(path), 1);
-    EXPECT_TRUE(rec.messages.empty());
-    swfread::Swf swf = Parse(dir / "clip.swf");
-    EXPECT_EQ(Codes(swf), FrameTags(DefineBitsJPEG2, 10, 2));
-    EXPECT_EQ(swf.header.frameCount, 20);
-    EXPECT_EQ(swfread::CountTags(swf.tags, RemoveObject2), 10u);
-
-    // Every bitmap is a JPEG of the movie's size, and the testsrc pictures differ.
-    std::vector<swfread::Bytes> images;
-    for (const swfread::Tag* tag : swfread::TagsWithCode(swf.tags, DefineBitsJPEG2)) {
-        swfread::JpegBitmap bitmap;
-        ASSERT_TRUE(swfread::ParseDefineBitsJPEG2(*tag, bitmap));
-        swfread::Bytes& data = bitmap.imageData;
-        // The writer frames the JPEG with an end-of-image + start-of-image pair in front and
-        // one more end-of-image behind.
-        ASSERT_GT(data.size(), 8u);
-        ASSERT_EQ(swfread::Bytes(data.begin(), data.begin() + 6),
-                  (swfread::Bytes{0xFF, 0xD9, 0xFF, 0xD8, 0xFF, 0xD8}));
-        data = swfread::Bytes(data.begin() + 4, data.end() - 2);
-        RgbImage image;
-        ASSERT_EQ(image.LoadMemory(data.data(), data.size()), 0);
-        EXPECT_EQ(image.Width(), 64u);
-        EXPECT_EQ(image.Height(), 48u);
-        images.push_back(data);
-    }
-    ASSERT_EQ(images.size(), 10u);
-    EXPECT_NE(images.front(), images.back());
-    EXPECT_TRUE(TempFolderEmpty()) << "frame files are deleted once the movie is written";
-}
-
 // The frame files exist only while a least-RAM movie is built; both modes write the same movie.
 TEST_F(MovieConverterTest, LeastRamAndMaxRamWriteTheSameMovie) {
     const std::string path = MakeMovie("-c:v libx264 -pix_fmt yuv420p", false);
@@ -109,8 +74,11 @@ TEST_F(MovieConverterTest, LeastRamAndMaxRamWriteTheSameMovie) {
         }
     };
     ASSERT_EQ(Convert(path), 1);
+    EXPECT_TRUE(rec.messages.empty());
     EXPECT_EQ(filesDuringConversion, 10u);
+    EXPECT_EQ(TempFileCount(), 0u) << "frame files are deleted once the movie is written";
     const std::vector<uint8_t> leastRam = testutil::ReadFileBytes(dir / "clip.swf");
+    EXPECT_EQ(Codes(Parse(dir / "clip.swf")), FrameTags(DefineBitsJPEG2, 10, 2));
 
     opts.performanceMode = PerformanceMaxRam;
     ASSERT_EQ(Convert(path), 1);
@@ -148,16 +116,6 @@ TEST_F(MovieConverterTest, SoundTrackComesBeforeThePictures) {
     EXPECT_LT(firstOf(StartSound), firstOf(DefineBitsJPEG2));
     EXPECT_EQ(swfread::CountTags(swf.tags, DefineBitsJPEG2), 10u);
     EXPECT_TRUE(TempFolderEmpty()) << "Audio3.wav is deleted after its conversion";
-
-    // The sound's own header: mono, 16-bit, about 1.1 s at its rate.
-    const swfread::Tag& sound = *swfread::TagsWithCode(swf.tags, DefineSound).front();
-    ASSERT_GE(sound.body.size(), 7u);
-    const uint8_t flags = sound.body[2];
-    const double rates[] = {5512.5, 11025, 22050, 44100};
-    const uint32_t samples = sound.body[3] | sound.body[4] << 8 | sound.body[5] << 16 |
-                             static_cast<uint32_t>(sound.body[6]) << 24;
-    EXPECT_EQ(flags & 3, 2) << "16-bit mono";
-    EXPECT_NEAR(samples / rates[(flags >> 2) & 3], 1.1, 0.1);
 
     avi().soundFlag = 0;
     ASSERT_EQ(Convert(path), 1);

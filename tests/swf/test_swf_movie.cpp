@@ -19,17 +19,6 @@ using Bytes = std::vector<uint8_t>;
 using testutil::ReadFileBytes;
 using testutil::TempDir;
 
-TEST(SwfIds, CountUpFromOneAndRestartPerMovie) {
-    CSwfMovie movie;
-    CSwfDefineSprite a, b, c;
-    EXPECT_EQ(a.GetId(), 1);
-    EXPECT_EQ(b.GetId(), 2);
-    EXPECT_EQ(c.GetId(), 3);
-    CSwfMovie next; // a new movie clears the registry
-    CSwfDefineSprite d;
-    EXPECT_EQ(d.GetId(), 1);
-}
-
 TEST(SwfIds, ReleasedNewestIdIsReusedOthersOnlyBySearch) {
     ClearIds();
     for (int i = 0; i < 5; ++i) {
