@@ -33,6 +33,10 @@ const char* const kShortFormatText =
     "The WAV file %s has a format chunk too short to describe its sound";
 const char* const kNoChannelsText = "The WAV file %s declares 0 channels";
 const char* const kNoRateText = "The WAV file %s declares a sample rate of 0 Hz";
+const char* const kHighRateText = "The WAV file %s declares a sample rate above 768000 Hz";
+// No recording is made faster; resampling from absurd rates costs the resampler seconds for a
+// few bytes of sound.
+constexpr uint32_t kMaxSourceRate = 768000;
 const char* const kOpenDestinationText =
     "Error, Unable to Open Destination file for writing %s\n Make sure the disk is not write "
     "protected and the file is not in use\nUnable to continue with wave audio conversion...";
@@ -692,10 +696,11 @@ int WavToPcmConverter::ConvertWithFfmpeg(bool mp3, bool stereoToMono) {
         err = avformat_open_input(&opened, FfmpegFileUrl(sourcePath).c_str(), nullptr, nullptr);
     } else {
         const WaveFormat source = ParseFormat(sourceFormat);
-        const char* fault = sourceFormat.size() < 14    ? kShortFormatText
-                            : source.channels == 0      ? kNoChannelsText
-                            : source.samplesPerSec == 0 ? kNoRateText
-                                                        : nullptr;
+        const char* fault = sourceFormat.size() < 14                ? kShortFormatText
+                            : source.channels == 0                  ? kNoChannelsText
+                            : source.samplesPerSec == 0             ? kNoRateText
+                            : source.samplesPerSec > kMaxSourceRate ? kHighRateText
+                                                                    : nullptr;
         if (fault != nullptr) {
             Show(WithPath(fault, sourcePath));
             Show(kUnableText);

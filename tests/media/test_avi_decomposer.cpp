@@ -175,6 +175,13 @@ protected:
         }
         return decomposer.Decompose(&engine, &settings);
     }
+    std::vector<std::string> TempFiles() const {
+        std::vector<std::string> names;
+        for (auto& entry : std::filesystem::directory_iterator(temp.Path())) {
+            names.push_back(entry.path().filename().string());
+        }
+        return names;
+    }
 
     TempDir temp;
     RecordingEngine engine;

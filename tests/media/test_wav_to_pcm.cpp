@@ -352,6 +352,8 @@ TEST_F(WavToPcmBrokenTest, EachDamageGivesItsMessages) {
         {"no fmt chunk", [](B b) { b[12] = 'x'; }, {}},
         {"no channels", [](B b) { b[22] = b[23] = 0; }, declares(" declares 0 channels")},
         {"no rate", [](B b) { SetU32(b, 24, 0); }, declares(" declares a sample rate of 0 Hz")},
+        {"rate past 768 kHz", [](B b) { SetU32(b, 24, 768001); },
+         declares(" declares a sample rate above 768000 Hz")},
         {"empty fmt chunk", shortFormat(0),
          declares(" has a format chunk too short to describe its sound")},
         {"short fmt chunk", shortFormat(6),
