@@ -30,15 +30,37 @@ int ConverterApp::Run(const QStringList& arguments) {
         return RunScreenshots(arguments);
     }
     CommandWords words = ReadCommandWords(arguments);
-    MainWindow window;
-    if (words.file != "none") {
-        window.AddObject(words.file, true);
-        // Without a file the switch has no effect.
-        window.SetAutoMode(words.option == "/a");
+    // Without a file the switch has no effect.
+    const bool automatic = words.file != "none" && words.option == "/a";
+    // In automatic mode nobody is there to answer: messages go to standard error, questions
+    // are answered No and dialogs cancelled, so nothing waits for a person.
+    DialogHooks unattended;
+    if (automatic) {
+        unattended.message = [](const QString& text, const QString&, bool question) {
+            QString line = QString(text).replace('\n', ' ');
+            std::fprintf(stderr, "kestrova: %s%s\n", qPrintable(line), question ? " No" : "");
+            return false;
+        };
+        unattended.file = [](const QString&, bool, bool) { return QStringList(); };
+        unattended.color = [](const QColor&) { return QColor(); };
+        SetDialogHooks(&unattended);
     }
-    window.Initialize();
-    window.show();
-    return QApplication::exec();
+    int status = 0;
+    bool allConverted = true;
+    {
+        MainWindow window;
+        if (words.file != "none") {
+            window.AddObject(words.file, true);
+            window.SetAutoMode(automatic);
+        }
+        window.Initialize();
+        window.show();
+        status = QApplication::exec();
+        allConverted = window.AllConverted();
+    }
+    SetDialogHooks(nullptr);
+    // An automatic run ends non-zero when any entry's movie was not written.
+    return automatic && status == 0 && !allConverted ? 1 : status;
 }
 
 namespace {

@@ -31,9 +31,11 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 
 #ifndef KESTROVA_VERSION
 #define KESTROVA_VERSION "0.1"
@@ -242,8 +244,16 @@ void MainWindow::BuildMenus() {
 
 void MainWindow::Initialize() {
     statusText = "Ready...";
-    if (!options.LoadOptionsFile(optionsPath)) {
+    // No options file yet is the normal first start: the defaults are used without a word
+    // and the file is written at exit. Only a file that is there but unreadable is reported.
+    std::vector<std::string> warnings;
+    bool present = access(optionsPath.c_str(), F_OK) == 0;
+    if (!options.LoadOptionsFile(optionsPath, &warnings) && present) {
         ShowAppMessage(this, "Options couldn't be loaded successfully, useing defaults");
+    }
+    for (const std::string& warning : warnings) {
+        std::fprintf(stderr, "kestrova: options file %s: %s\n", optionsPath.c_str(),
+                     warning.c_str());
     }
     if (options.tempDirectory.empty()) {
         options.tempDirectory = SystemTempDirectory();
@@ -626,6 +636,15 @@ void MainWindow::OnFinishedConvert() {
     if (autoMode) {
         QTimer::singleShot(500, this, &QWidget::close);
     }
+}
+
+bool MainWindow::AllConverted() const {
+    for (const ConvertObject* entry = list; entry != nullptr; entry = entry->next) {
+        if (entry->result != 1) {
+            return false;
+        }
+    }
+    return true;
 }
 
 void MainWindow::OnShowState(const char* text) {

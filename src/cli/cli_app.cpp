@@ -258,13 +258,17 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
 
     ConvertOptions options;
     std::string optionsPath = optionsFile.empty() ? OptionsFilePath() : optionsFile;
+    std::vector<std::string> warnings;
     if (!optionsFile.empty() && access(optionsFile.c_str(), F_OK) == 0 &&
-        !options.LoadOptionsFile(optionsFile)) {
+        !options.LoadOptionsFile(optionsFile, &warnings)) {
         err << "kestrova-cli: cannot read options file " << optionsFile << "\n";
         return 2;
     }
     if (optionsFile.empty()) {
-        options.LoadOptionsFile(optionsPath); // a missing file keeps the defaults
+        options.LoadOptionsFile(optionsPath, &warnings); // a missing file keeps the defaults
+    }
+    for (const std::string& warning : warnings) {
+        err << "kestrova-cli: warning: options file " << optionsPath << ": " << warning << "\n";
     }
     for (const std::string& setting : settings) {
         size_t eq = setting.find('=');
@@ -298,6 +302,10 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
         }
         err << "kestrova-cli: no files given (see --help)\n";
         return 2;
+    }
+    // An empty temporary directory stands for the system's, as in the window.
+    if (options.tempDirectory.empty()) {
+        options.tempDirectory = SystemTempDirectory();
     }
     // -o decides the output mode of this run only; the saved and printed options keep the
     // mode the window last used.

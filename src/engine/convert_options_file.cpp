@@ -1,6 +1,7 @@
 // The options file: writing in the fixed layout, and reading driven by section names so
 // that reordered, repeated, missing or damaged sections never stop the program.
 #include "engine/convert_options.h"
+#include "engine/option_fields.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -71,8 +72,11 @@ public:
         Number((value >> 8) & 0xFF);
         Number(value >> 16);
     }
+    // Spaces are marked; an empty value is an empty line. A value that reads as a section
+    // header is written as the same relative path behind "./", so that it is not taken for
+    // one when read.
     void Text(std::string_view value) {
-        std::string line;
+        std::string line = IsSectionHeader(value) ? "./" : "";
         for (char c : value) {
             if (c == ' ') {
                 line += kSpaceMark;
@@ -138,6 +142,10 @@ public:
     // characters. A section header is not taken as a value: the section it interrupts has
     // ended early, and the header is left for the section loop.
     bool Text(std::string& value) {
+        if (EmptyLineFollows()) {
+            value.clear();
+            return true;
+        }
         size_t before = pos;
         std::string_view token = Token();
         if (token.empty() || IsSectionHeader(token)) {
@@ -182,6 +190,28 @@ public:
     }
 
 private:
+    // Whether the rest of the current line is blank and the next line empty: the writer puts
+    // every value on a line of its own, so that is an empty text value. Consumes both lines
+    // when so.
+    bool EmptyLineFollows() {
+        auto lineEnd = [this](size_t p) {
+            while (p < text.size() && (text[p] == ' ' || text[p] == '\t' || text[p] == '\r')) {
+                ++p;
+            }
+            return p < text.size() && text[p] == '\n' ? p : std::string_view::npos;
+        };
+        size_t end = lineEnd(pos);
+        if (end == std::string_view::npos) {
+            return false;
+        }
+        end = lineEnd(end + 1);
+        if (end == std::string_view::npos) {
+            return false;
+        }
+        pos = end + 1;
+        return true;
+    }
+
     void SkipSpace() {
         while (pos < text.size() && IsSpace(text[pos])) {
             ++pos;
@@ -217,9 +247,11 @@ void ReadSysOps(OptionsReader& in, ConvertOptions& o) {
     if (!in.Text(dir)) {
         return;
     }
-    // A value without any separator (an empty directory was written as "<*>") cannot be a
-    // directory prefix: fall back to the system's.
-    o.tempDirectory = dir.find_first_of("\\/") == std::string::npos ? SystemTempDirectory() : dir;
+    // A value without any separator (older files wrote an empty directory as "<*>") cannot
+    // be a directory prefix: fall back to the system's. An empty line stays empty, which
+    // means the system's directory wherever it is used.
+    o.tempDirectory =
+        !dir.empty() && dir.find_first_of("\\/") == std::string::npos ? SystemTempDirectory() : dir;
     int32_t mode = 0;
     if (in.Number(mode)) {
         o.performanceMode =
@@ -280,7 +312,7 @@ std::string ConvertOptions::OptionsFileText() const {
     out.Number(lensAlpha);
 
     out.Header(kSysOps);
-    out.Text(tempDirectory.empty() ? std::string_view(" ") : std::string_view(tempDirectory));
+    out.Text(tempDirectory);
     out.Number(performanceMode);
 
     for (const FormatOptions& f : formats) {
@@ -319,7 +351,7 @@ void ConvertOptions::ReadOptionsText(std::string_view text) {
     }
 }
 
-int ConvertOptions::LoadOptionsFile(const std::string& path) {
+int ConvertOptions::LoadOptionsFile(const std::string& path, std::vector<std::string>* warnings) {
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
     if (!file) {
         return 0;
@@ -336,6 +368,10 @@ int ConvertOptions::LoadOptionsFile(const std::string& path) {
         return 0;
     }
     ReadOptionsText(text);
+    std::vector<std::string> reset = ResetOutOfRangeFields(*this);
+    if (warnings != nullptr) {
+        warnings->insert(warnings->end(), reset.begin(), reset.end());
+    }
     return 1;
 }
 

@@ -161,17 +161,14 @@ Cxform ReadCxform(BitReader& r, bool withAlpha) {
     return c;
 }
 
-Rgba ReadRgb(BitReader& r) {
+Rgba ReadColour(BitReader& r, bool alpha) {
     Rgba c;
     c.r = r.U8();
     c.g = r.U8();
     c.b = r.U8();
-    return c;
-}
-
-Rgba ReadRgba(BitReader& r) {
-    Rgba c = ReadRgb(r);
-    c.a = r.U8();
+    if (alpha) {
+        c.a = r.U8();
+    }
     return c;
 }
 
@@ -348,14 +345,14 @@ bool ReadFillStyles(BitReader& r, bool rgba, std::vector<FillStyle>& out, bool* 
         FillStyle style;
         style.type = r.U8();
         if (style.type == 0x00) {
-            style.colour = rgba ? ReadRgba(r) : ReadRgb(r);
+            style.colour = ReadColour(r, rgba);
         } else if (style.type == 0x10 || style.type == 0x12) {
             style.matrix = ReadMatrix(r);
             uint32_t records = r.U8();
             for (uint32_t j = 0; j < records; ++j) {
                 GradientRecord record;
                 record.ratio = r.U8();
-                record.colour = rgba ? ReadRgba(r) : ReadRgb(r);
+                record.colour = ReadColour(r, rgba);
                 style.gradient.push_back(record);
             }
         } else if (style.type >= 0x40 && style.type <= 0x43) {
@@ -374,7 +371,7 @@ void ReadLineStyles(BitReader& r, bool rgba, std::vector<LineStyle>& out, bool* 
     for (uint32_t i = 0; i < count && !r.Overrun(); ++i) {
         LineStyle style;
         style.width = r.U16();
-        style.colour = rgba ? ReadRgba(r) : ReadRgb(r);
+        style.colour = ReadColour(r, rgba);
         out.push_back(style);
     }
 }
@@ -480,17 +477,6 @@ bool ParseDefineShape(const Tag& tag, Shape& out, std::string* error) {
 }
 
 // ---- Bitmaps ---------------------------------------------------------------------------------
-
-bool ParseDefineBitsJPEG2(const Tag& tag, JpegBitmap& out, std::string* error) {
-    if (tag.code != 21) {
-        return Fail(error, "not a DefineBitsJPEG2 tag");
-    }
-    out = JpegBitmap();
-    BitReader r(tag.body);
-    out.id = r.U16();
-    out.imageData = r.Take(r.Remaining());
-    return Finish(r, "DefineBitsJPEG2", error);
-}
 
 bool ParseDefineBitsLossless(const Tag& tag, LosslessBitmap& out, std::string* error) {
     if (tag.code != 20 && tag.code != 36) {

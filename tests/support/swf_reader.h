@@ -1,16 +1,6 @@
 // A small SWF reader for tests, written independently of the writer in src/swf: it parses a
 // file (or bytes) into the header and the tag list, and decodes the records that tests assert
-// on: RECT, MATRIX, CXFORM(WITHALPHA), PlaceObject2, DefineShape 1/2/3 (styles and shape
-// records), DefineSprite, DoAction, DefineBitsJPEG2 and DefineBitsLossless(2).
-//
-//   swfread::Swf swf;
-//   std::string error;
-//   ASSERT_TRUE(swfread::ParseSwfFile(path, swf, &error)) << error;
-//   for (const swfread::Tag& tag : swf.tags) { ... tag.code, tag.body ... }
-//   swfread::Shape shape;
-//   ASSERT_TRUE(swfread::ParseDefineShape(swf.tags[1], shape, &error)) << error;
-//
-// Every Parse function returns false (with a reason in *error when given) on truncated data
+// on. Every Parse function returns false (with a reason in *error when given) on truncated data
 // or bytes left over, so a test also catches length fields that disagree with the content.
 #pragma once
 
@@ -92,8 +82,8 @@ struct Rgba {
 Rect ReadRect(BitReader& r);
 Matrix ReadMatrix(BitReader& r);
 Cxform ReadCxform(BitReader& r, bool withAlpha);
-Rgba ReadRgb(BitReader& r);
-Rgba ReadRgba(BitReader& r);
+// RGB, or RGBA when `alpha` (alpha 255 otherwise).
+Rgba ReadColour(BitReader& r, bool alpha);
 
 // ---- File and tags -------------------------------------------------------------------------
 
@@ -220,12 +210,6 @@ struct Shape {
 bool ParseDefineShape(const Tag& tag, Shape& out, std::string* error = nullptr);
 
 // ---- Bitmaps ---------------------------------------------------------------------------------
-
-struct JpegBitmap {
-    uint16_t id = 0;
-    Bytes imageData; // everything after the id (markers included)
-};
-bool ParseDefineBitsJPEG2(const Tag& tag, JpegBitmap& out, std::string* error = nullptr);
 
 struct LosslessBitmap {
     bool hasAlpha = false; // DefineBitsLossless2

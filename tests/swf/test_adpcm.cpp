@@ -62,29 +62,13 @@ Samples Sine(uint32_t frames, double period, double amplitude) {
     return soundtest::SineSweep(frames, 1, 44100, 44100 / period, 44100 / period, amplitude);
 }
 
-TEST(AdpcmLayout, PacketOf4096FramesThenNewHeaderAt4097) {
-    Samples s = Sine(4097, 50, 0.5);
-    Bytes data = Encode(s, kMono16, 4);
-    // 2 + (22 + 4095 × 4) + 22 = 16426 bits → 2054 bytes.
-    ASSERT_EQ(data.size(), 2054u);
-    EXPECT_EQ(CAdpcmEncoder::EncodedSize(4097, 1, 4), 2054u);
-
-    uint32_t codeSize;
-    std::vector<ChannelStream> ch;
-    ASSERT_TRUE(ParseStream(data, 4097, 1, codeSize, ch));
-    EXPECT_EQ(codeSize, 4u);
-    ASSERT_EQ(ch[0].headerSamples.size(), 2u);
-    EXPECT_EQ(ch[0].headerSamples[0], s[0]);
-    EXPECT_EQ(ch[0].headerSamples[1], s[4096]);
-    EXPECT_EQ(ch[0].codes.size(), 4095u);
-}
-
 TEST(AdpcmLayout, SizesAroundPacketBoundaries) {
     struct Case {
         uint32_t frames, channels, codeSize, bytes;
     } cases[] = {
         {1, 1, 2, 3},       // 2 + 22 bits
         {4096, 1, 4, 2051}, // 2 + 22 + 4095 × 4 = 16404 bits
+        {4097, 1, 4, 2054}, // a second header: 16404 + 22 bits
         {8193, 1, 4, 4104}, // three headers: 2 + 3 × 22 + 8190 × 4 = 32828 bits
         {4097, 2, 5, 5130}, // 2 + 2 × 2 × 22 + 4095 × 2 × 5 = 41040 bits
         {100, 2, 3, 80},    // 2 + 44 + 99 × 6 = 640 bits

@@ -39,13 +39,44 @@ TEST(SwfBits, PacksMostSignificantBitFirst) {
     t.WriteU16(0x1234);
     EXPECT_EQ(t.Bytes(), (Bytes{0x34, 0x12}));
 
-    // Fields that straddle bytes, a 32-bit field, and high bits that are dropped.
+    // Fields that straddle bytes and a 32-bit field.
     CSwfStream u;
     u.WriteBits(0x3, 2);
     u.WriteBits(0xDEADBEEF, 32);
-    u.WriteBits(0xFF, 2);
+    u.WriteBits(0x3, 2);
     u.Align();
     EXPECT_EQ(u.Bytes(), (Bytes{0xF7, 0xAB, 0x6F, 0xBB, 0xF0}));
+    EXPECT_FALSE(u.Failed());
+}
+
+TEST(SwfBits, ValuesThatDoNotFitTheirFieldFailTheStream) {
+    struct Case {
+        bool isSigned;
+        int64_t value;
+        uint32_t bits;
+        bool fits;
+    };
+    const Case cases[] = {
+        {false, 3, 2, true},   {false, 4, 2, false}, {false, 0xFFFFFFFF, 32, true},
+        {false, 0, 33, false}, {true, -2, 2, true},  {true, -3, 2, false},
+        {true, 1, 2, true},    {true, 2, 2, false},  {true, INT32_MIN, 32, true},
+        {true, 0, 0, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.value) + " in " + std::to_string(c.bits));
+        CSwfStream s;
+        if (c.isSigned) {
+            s.WriteSignedBits(static_cast<int32_t>(c.value), c.bits);
+        } else {
+            s.WriteBits(static_cast<uint32_t>(c.value), c.bits);
+        }
+        EXPECT_EQ(s.Failed(), !c.fits);
+        // The failure travels with the bytes into the stream they are appended to.
+        CSwfStream outer;
+        s.Align();
+        outer.AppendStream(s);
+        EXPECT_EQ(outer.Failed(), !c.fits);
+    }
 }
 
 TEST(SwfBits, BytesAfterAnUnalignedFieldStraddle) {
@@ -115,21 +146,6 @@ TEST(SwfStream, TagHeaderFormDependsOnlyOnBodyLength) {
     EXPECT_EQ(end.Bytes(), (Bytes{0, 0}));
 }
 
-TEST(SwfRecords, RectAlwaysUsesAtLeastFifteenBits) {
-    CSwfStream s;
-    CSwfRect(0, 0, 11000, 8000).Write(s);
-    // 01111 | 0 (15) | 11000 (15) | 0 (15) | 8000 (15), padded
-    EXPECT_EQ(s.Bytes(), (Bytes{0x78, 0x00, 0x05, 0x5F, 0x00, 0x00, 0x0F, 0xA0, 0x00}));
-    // 20000 twips needs 16 bits, 10000 px (200000 twips) 19.
-    for (auto [xMax, bits] : {std::pair{1, 15u}, std::pair{20000, 16u}, std::pair{200000, 19u}}) {
-        CSwfRect rect(0, 0, xMax, 8000);
-        EXPECT_EQ(rect.NBits(), bits) << xMax;
-        CSwfStream t;
-        rect.Write(t);
-        EXPECT_EQ(t.Length(), (5u + 4 * bits + 7) / 8) << xMax;
-    }
-}
-
 TEST(SwfRecords, MatrixFieldsAndWidths) {
     CSwfMatrix identity(false, 0, 0, false, 0, 0, 0, 0);
     CSwfStream s;
@@ -154,13 +170,11 @@ TEST(SwfRecords, MatrixFieldsAndWidths) {
     EXPECT_EQ(t.Bytes()[0], 0xC9); // 1 10010 01 (first two bits of 65536 = 01...)
 }
 
-TEST(SwfRecords, ColoursPutRedInTheLowByte) {
+// Red in the low byte, alpha in the top byte (RGB colours are checked in the tags).
+TEST(SwfRecords, RgbaColourPutsAlphaLast) {
     CSwfStream s;
-    CSwfRGBA(0x00FF8040u).Write(s);
-    EXPECT_EQ(s.Bytes(), (Bytes{0x40, 0x80, 0xFF}));
-    CSwfStream t;
-    CSwfRGBA(0x7FFF8040u, true).Write(t);
-    EXPECT_EQ(t.Bytes(), (Bytes{0x40, 0x80, 0xFF, 0x7F}));
+    CSwfRGBA(0x7FFF8040u, true).Write(s);
+    EXPECT_EQ(s.Bytes(), (Bytes{0x40, 0x80, 0xFF, 0x7F}));
 }
 
 TEST(SwfRecords, ColourTransformsSizeBitsOverBothGroups) {

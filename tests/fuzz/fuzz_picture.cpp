@@ -1,0 +1,59 @@
+// Picture sniffing and decoding from memory. The first byte chooses the way in: by content
+// (as for a file whose extension is not trusted) or straight into one reader, so formats
+// without a signature (TGA) are reached too. A decoded picture is then resized and written
+// as JPEG, as the converter does.
+#include <cstdlib>
+#include <vector>
+
+#include "media/image_codec.h"
+#include "media/rgb_image.h"
+
+namespace {
+
+const ISReader kReaders[] = {ISReadJPG, ISReadPNG, ISReadTIFF, ISReadBMP,
+                             ISReadPCX, ISReadTGA, ISReadPSD};
+
+void Exercise(RgbImage& image) {
+    if (image.IsEmpty()) {
+        return;
+    }
+    const uint32_t width = image.Width() / 3 + 1, height = image.Height() / 3 + 1;
+    if (image.Resize(width, height) != kImageOk) {
+        return;
+    }
+    std::vector<uint8_t> jpeg(ISJpegBufferSize(width, height));
+    if (image.WriteJpegToMemory(jpeg.data(), static_cast<uint32_t>(jpeg.size()), 70) <= 0) {
+        std::abort(); // a buffer of the codec's bound is always large enough
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size < 1) {
+        return 0;
+    }
+    const size_t way = data[0] % (std::size(kReaders) + 1);
+    ++data;
+    --size;
+    RgbImage image;
+    if (way == 0) {
+        image.LoadMemory(data, size);
+        Exercise(image);
+        return 0;
+    }
+    ISSource* source = ISOpenMemorySource(data, size);
+    if (source == nullptr) {
+        return 0;
+    }
+    uint32_t width = 0, height = 0;
+    uint8_t* pixels = kReaders[way - 1](source, &width, &height);
+    ISCloseSource(source);
+    if (pixels != nullptr) {
+        if (width == 0 || height == 0) {
+            std::abort();
+        }
+        ISFree(pixels);
+    }
+    return 0;
+}
