@@ -5,6 +5,8 @@
 
 #include "media/avi_decomposer.h"
 
+#include <string_view>
+
 namespace {
 
 class CMovieLink final : public IMovieWindow, public IMovieEngine {
@@ -17,9 +19,14 @@ public:
 
     void ShowState(const char* text) override { window->ShowState(text); }
     // The decomposer reports only failures (a frame, the sound, the decoder): the movie is
-    // then incomplete and the entry fails. A question answered yes is the user's choice.
+    // then incomplete and the entry fails, except for a sound track too long to convert,
+    // which the movie is made without. A question answered yes is the user's choice.
     void ShowMessage(const std::string& text) override {
-        incomplete = true;
+        std::string_view tooLong = kSoundTooLongText;
+        size_t path = tooLong.find("%s");
+        bool soundLeftOut =
+            text.starts_with(tooLong.substr(0, path)) && text.ends_with(tooLong.substr(path + 2));
+        incomplete = incomplete || !soundLeftOut;
         if (engine.Prompt() != nullptr) {
             engine.Prompt()->ShowMessage(text, "");
         }

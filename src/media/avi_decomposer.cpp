@@ -46,8 +46,6 @@ const char* const kSoundFileFailedText = "Error, out put file could not be opene
 const char* const kTempWriteFailedText =
     "Error, unable to write the temporary file %s\nThe disk could be full or write protected, "
     "Unable to decompose this .avi file";
-const char* const kSoundTooLongText =
-    "The sound of %s is too long to convert, the movie is made without it";
 const char* const kContinueQuestion = "Error converting frame in AVI Movie, Continue Conversion?";
 const char* const kSoundFileName = "Audio3.wav";
 
@@ -214,6 +212,9 @@ int JpegSubsampling(AVPixelFormat format) {
 }
 
 } // namespace
+
+const char* const kSoundTooLongText =
+    "The sound of %s is too long to convert, the movie is made without it";
 
 const char* MovieOpenErrorText(int averror) {
     switch (averror) {

@@ -78,6 +78,9 @@ extern const char* const kAviErrFileReadText;
 extern const char* const kAviErrFileOpenText;
 extern const char* const kAviErrNoCodecText;
 extern const char* const kAviErrUnknownText;
+// The text ("%s" for the movie's path) of a sound track too long to convert: the movie is
+// made without it, as the only failure that does not make the movie incomplete.
+extern const char* const kSoundTooLongText;
 // The open-error text for an FFmpeg error code (AVERROR_...).
 const char* MovieOpenErrorText(int averror);
 

@@ -18,7 +18,7 @@ import tempfile
 import threading
 import time
 
-CLI = sys.argv[1]
+CLI = os.path.abspath(sys.argv[1])
 WIDTH, HEIGHT = 400, 300
 # A 120x80 picture of six 40x40 blocks, row by row.
 BLOCKS = [(192, 48, 32), (32, 160, 64), (40, 80, 200), (230, 220, 40), (250, 250, 250), (90, 20, 120)]
@@ -162,8 +162,11 @@ def main():
             browser.open(base + "single/both.html")
             red = wait_for(browser, "first picture", dict.fromkeys(centre, (0xC0, 0x30, 0x20)))
             blue = wait_for(browser, "second picture", dict.fromkeys(centre, (0x20, 0x40, 0xC0)))
-            if red is not None and blue is not None and not 1.4 <= blue - red <= 3.0:
-                failures.append(f"second picture after {blue - red:.2f} s, expected 2 s")
+            # Both moments are seen between screenshots, so they are known to a few tenths.
+            if red is not None and blue is not None:
+                print(f"second picture after {blue - red:.2f} s")
+                if not 1.2 <= blue - red <= 3.2:
+                    failures.append(f"second picture after {blue - red:.2f} s, expected 2 s")
         finally:
             browser.close()
             server.shutdown()

@@ -129,14 +129,17 @@ TEST_F(CliUsage, BadUsageExitsWithTwoNamingTheOptionOrField) {
 
 TEST_F(CliUsage, SaveOptionsWritesTheFileLaterRunsReadAndPrintOptionsOnlyPrints) {
     // -o sets the mode of this run only; the saved file keeps the window's choice.
-    CliRun saved = Run({"--set", "frameRate=30", "--set", "format.png.compression=jpeg",
-                        "--save-options", "-o", dir.File("unused.swf")});
+    CliRun saved = Run({"--set", "frameRate=30", "--set", "format.png.compression=jpeg", "--html",
+                        "--ruffle-url", "https://cdn.example/ruffle", "--save-options", "-o",
+                        dir.File("unused.swf")});
     EXPECT_EQ(saved.code, 0) << saved.err;
     ConvertOptions fromFile;
     ASSERT_EQ(fromFile.LoadOptionsFile(optionsPath), 1);
     EXPECT_EQ(fromFile.frameRate, 30);
     EXPECT_EQ(fromFile.outputMode, OutputIndividual);
     EXPECT_EQ(fromFile.formats[fromFile.FindFormat(FormatPng)].compression, EncodeJpeg);
+    EXPECT_EQ(fromFile.writeHtmlPage, 1);
+    EXPECT_EQ(fromFile.ruffleUrl, "https://cdn.example/ruffle");
 
     // A later run starts from the saved file; printing converts nothing and saves nothing.
     std::string picture = WritePicture("a.tga", 4, 4);
@@ -155,6 +158,13 @@ TEST_F(CliUsage, SaveOptionsWritesTheFileLaterRunsReadAndPrintOptionsOnlyPrints)
     EXPECT_FALSE(exists(dir.File("a.swf")));
     ASSERT_EQ(fromFile.LoadOptionsFile(optionsPath), 1);
     EXPECT_EQ(fromFile.framesPerImage, 1);
+
+    // The saved page settings apply: a page loading Ruffle from the address, no copy.
+    EXPECT_EQ(Run({"-q", picture}).code, 0);
+    std::vector<uint8_t> page = testutil::ReadFileBytes(dir.File("a.html"));
+    EXPECT_TRUE(Contains(std::string(page.begin(), page.end()),
+                         "<script src=\"https://cdn.example/ruffle/ruffle.js\">"));
+    EXPECT_FALSE(exists(dir.File("ruffle")));
 }
 
 TEST_F(CliUsage, PlainProgressLinesAndOneSummaryLinePerEntry) {
@@ -193,7 +203,7 @@ TEST_F(CliUsage, HostileInputsAreRefusedClearlyAndLoseNoFile) {
     std::filesystem::create_directories(dir.File("my.dir"));
     std::filesystem::create_directories(dir.File("out.d"));
     std::filesystem::create_directories(dir.File("d.bmp"));
-    WritePicture("my.dir/pic.tga", 4, 4);
+    WritePicture("my.dir/picture", 4, 4);
     WritePicture("keep.swf", 4, 4);
     WritePicture("a.tga", 4, 4);
     WritePicture("a.bmp", 4, 4);
@@ -219,7 +229,11 @@ TEST_F(CliUsage, HostileInputsAreRefusedClearlyAndLoseNoFile) {
     const Case cases[] = {
         {{"@/x.tga"}, 1, "Error During Conversion of file: @/x.tga", {{"x.swf", "old"}}},
         {{"@/keep.swf"}, 1, "which is the file itself", {{"keep.swf", keepText}}},
-        {{"@/my.dir/pic.tga"}, 0, "", {{"my.dir/pic.swf", "*"}, {"my.swf", ""}}},
+        // Without an extension the format is unknown; nothing is written beside the folder.
+        {{"@/my.dir/picture"},
+         1,
+         "Unknown/supported File Format @/my.dir/picture",
+         {{"my.swf", ""}}},
         {{"-o", "@/out.d/m", "@/m.tga"}, 0, "", {{"out.d/m.swf", "*"}, {"out.swf", ""}}},
         {{"@/a.tga", "@/a.bmp"},
          1,

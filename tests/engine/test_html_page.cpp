@@ -2,6 +2,8 @@
 // settings in the options file.
 #include "engine/convert_options.h"
 #include "engine/html_page.h"
+#include "swf/swf_shapes.h"
+#include "swf/swf_tag.h"
 
 #include "support/test_util.h"
 
@@ -79,6 +81,31 @@ TEST(HtmlPage, RuffleFolderIsCopiedOnceWithoutSourceMaps) {
     EXPECT_FALSE(fs::exists(dir.File("web/ruffle")));
     EXPECT_TRUE(Contains(PublishHtmlPage(dir.File("gone/a.swf"), 10, 10, 0, "", source),
                          "unable to write the HTML page"));
+}
+
+TEST(HtmlPage, MovieFrameComesFromTheHeaderAndTheBackgroundTag) {
+    testutil::TempDir dir;
+    struct Case {
+        int width, height;
+        bool background;
+    } cases[] = {{120, 80, true}, {4000, 3, true}, {1, 1, false}};
+    for (const Case& c : cases) {
+        CSwfMovie movie;
+        if (c.background) {
+            movie.AddTag(new CSwfShowFrame); // a tag to skip first
+            movie.AddTag(new CSwfSetBackgroundColor(new CSwfRGBA(0x00332211)));
+        }
+        ASSERT_TRUE(movie.WriteFile(dir.File("m.swf").c_str(), c.width * 20, c.height * 20, 12));
+        MovieFrame frame;
+        ASSERT_TRUE(ReadMovieFrame(dir.File("m.swf"), frame));
+        EXPECT_EQ(frame.width, c.width);
+        EXPECT_EQ(frame.height, c.height);
+        EXPECT_EQ(frame.backgroundBgr, c.background ? 0x00332211u : 0x00FFFFFFu);
+    }
+    MovieFrame frame;
+    ASSERT_TRUE(testutil::WriteFileBytes(dir.File("x.swf"), {'C', 'W', 'S', 5, 0, 0, 0, 0, 0}));
+    EXPECT_FALSE(ReadMovieFrame(dir.File("x.swf"), frame));
+    EXPECT_FALSE(ReadMovieFrame(dir.File("missing.swf"), frame));
 }
 
 TEST(HtmlPage, OptionsFileKeepsThePageSettingsAtTheEnd) {

@@ -185,3 +185,21 @@ TEST_F(MovieConverterTest, EmptyOrOverlongMoviesFailWithAMessageAndWriteNothing)
         EXPECT_EQ(TempFileCount(), 0u);
     }
 }
+
+// A sound track too long to convert is the one failure the movie is made without.
+TEST_F(MovieConverterTest, SoundTrackTooLongIsLeftOutAndTheMovieWritten) {
+    const std::string path = dir / "long.avi";
+    // Four pictures over 400 s of stereo sound: more than 30 MB once converted.
+    ASSERT_EQ(testutil::RunCommand("ffmpeg -nostdin -v error -y -f lavfi -i "
+                                   "testsrc=s=32x24:r=1/100:d=400 -f lavfi -i "
+                                   "sine=frequency=440:sample_rate=44100:duration=400 -ac 2 "
+                                   "-c:v mjpeg -c:a libmp3lame -b:a 32k " +
+                                   ShellQuote(path))
+                  .exitCode,
+              0);
+    avi().soundFlag = 1;
+    EXPECT_EQ(Convert(path), 1);
+    ASSERT_EQ(rec.messages.size(), 1u);
+    EXPECT_NE(rec.messages[0].find("too long to convert"), std::string::npos) << rec.messages[0];
+    EXPECT_EQ(swfread::CountTags(Parse(dir / "long.swf").tags, DefineSound), 0u);
+}

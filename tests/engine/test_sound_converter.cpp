@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 
 namespace {
 
@@ -20,6 +21,26 @@ void MakeTone(const std::string& path, uint32_t rate, uint16_t channels, double 
                              testutil::ShellQuote(path))
             .exitCode,
         0);
+}
+
+// A silent 16-bit mono PCM WAV of any declared rate, written byte by byte (ffmpeg refuses
+// absurd rates such as 1 Hz).
+void MakeSilentWav(const std::string& path, uint32_t rate, uint32_t frames) {
+    std::vector<uint8_t> b;
+    auto put = [&b](uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i) {
+            b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+        }
+    };
+    b.insert(b.end(), {'R', 'I', 'F', 'F'});
+    put(36 + 2 * frames, 4);
+    b.insert(b.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+    put(16, 4), put(1, 2), put(1, 2), put(rate, 4), put(2 * rate, 4), put(2, 2), put(16, 2);
+    b.insert(b.end(), {'d', 'a', 't', 'a'});
+    put(2 * frames, 4);
+    b.resize(b.size() + 2 * size_t{frames});
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
 }
 
 class SoundTest : public TempFolderTest {
@@ -93,8 +114,8 @@ TEST_F(SoundTest, TooLargeSourceAsksAndSkipsOnNo) {
 // Sizes are bounded before anything is written: a small WAV declared at 1 Hz would resample
 // to hundreds of megabytes, an MP3 over 30 MB is not read at all.
 TEST_F(SoundTest, OversizedSoundsAreRefusedBeforeWriting) {
-    MakeWav(dir / "slow.wav", 1, 1, 20000); // 20000 s: 220 MB at 5512 Hz
-    MakeWav(dir / "big.mp3", 22050, 1, 10);
+    MakeSilentWav(dir / "slow.wav", 1, 20000); // 20000 s: 220 MB at 5512 Hz
+    MakeSilentWav(dir / "big.mp3", 22050, 10);
     std::filesystem::resize_file(dir / "big.mp3", 30000001);
     const std::pair<std::string, std::string> cases[] = {
         {"slow.wav", "WAVE File Still To Large (> 30 MB), Skipping file " + dir / "slow.wav"},
