@@ -6,7 +6,12 @@
 
 #include <QApplication>
 
+#include <csignal>
+
 int main(int argc, char** argv) {
+    // Past a file-size limit a write fails like a full disk and the entry is reported, instead
+    // of the process being killed with a partial movie and its temporary folder left behind.
+    std::signal(SIGXFSZ, SIG_IGN);
     TuneAllocatorForPictures();
     QuietMediaLibraryLogs();
     PreparePlayer();
