@@ -118,6 +118,14 @@ uint32_t CSwfStream::Length() const {
     return length;
 }
 
+uint64_t CSwfStream::TotalLength() const {
+    uint64_t length = ByteCount();
+    for (const Block& block : blocks) {
+        length += block.length;
+    }
+    return length;
+}
+
 int CSwfStream::WriteBlock(FILE* file, const Block& block) {
     if (block.path.empty()) {
         return block.length == 0 || fwrite(block.data, 1, block.length, file) == block.length;

@@ -47,6 +47,8 @@ public:
 
     // Complete bytes plus the lengths of all referenced blocks still listed.
     uint32_t Length() const;
+    // The same without wrapping past 4 GB, to tell whether the stream fits a 32-bit length.
+    uint64_t TotalLength() const;
     // Writes the stream to an open file, consuming the referenced blocks. Returns 1 when
     // every byte reached the file, 0 on any read or write error.
     int WriteTo(FILE* file);

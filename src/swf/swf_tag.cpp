@@ -166,6 +166,9 @@ const char* const kSwfTooManyFramesText =
 const char* const kSwfFrameTooLargeText = "The movie's frame size does not fit the movie header.";
 const char* const kSwfValueTooLargeText =
     "A position or size in the movie is too large to be stored.";
+const char* const kSwfFileTooLargeText =
+    "The movie would be larger than 4 GB, the most a movie file can be (its header holds the "
+    "file length in 32 bits).";
 
 int CSwfMovie::WriteFile(const char* path, int32_t widthTwips, int32_t heightTwips,
                          uint8_t frameRate) {
@@ -195,6 +198,10 @@ int CSwfMovie::WriteFile(const char* path, int32_t widthTwips, int32_t heightTwi
     ClearIds();
     if (s.Failed()) {
         writeFailure = kSwfValueTooLargeText;
+        return 0;
+    }
+    if (s.TotalLength() > 0xFFFFFFFFu) {
+        writeFailure = kSwfFileTooLargeText;
         return 0;
     }
 

@@ -69,10 +69,11 @@ public:
 constexpr uint32_t kSwfMaxFrames = 65535;
 constexpr uint32_t kSwfPlayerFrameLimit = 16000;
 // Texts of a movie that cannot be written: too many frames, a frame size the header cannot
-// hold, a value of some tag that does not fit its bit field.
+// hold, a value of some tag that does not fit its bit field, a file past 4 GB.
 extern const char* const kSwfTooManyFramesText;
 extern const char* const kSwfFrameTooLargeText;
 extern const char* const kSwfValueTooLargeText;
+extern const char* const kSwfFileTooLargeText;
 
 // Text reported when a movie needs more character ids than SWF can number.
 extern const char* const kSwfIdsExhaustedText;

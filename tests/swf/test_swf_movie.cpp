@@ -157,19 +157,30 @@ TEST(SwfMovie, FailedWriteLeavesEarlierFileUntouched) {
     EXPECT_EQ(std::distance(begin(files), end(files)), 1);
 }
 
+// A tag whose body is a 2 GB block of a file that is never read: the movie is refused first.
+struct TwoGigabyteTag : CSwfTag {
+    void Write(CSwfStream& s) override {
+        CSwfStream body;
+        body.AppendFileBlock("/nonexistent/block", 0x80000000u);
+        Emit(s, 77, body);
+    }
+};
+
 TEST(SwfMovie, WhatTheHeaderCannotHoldIsRefusedAndNothingWritten) {
     TempDir dir;
     struct Case {
         uint32_t frames;
         int32_t widthTwips;
         int32_t moveTwips; // a shape position
+        int hugeTags;      // 2 GB each
         const char* failure;
     };
     const Case cases[] = {
-        {65535, 4000, 0, ""},
-        {65536, 4000, 0, kSwfTooManyFramesText},
-        {1, INT32_MAX, 0, kSwfFrameTooLargeText},
-        {1, 4000, INT32_MIN, kSwfValueTooLargeText},
+        {65535, 4000, 0, 0, ""},
+        {65536, 4000, 0, 0, kSwfTooManyFramesText},
+        {1, INT32_MAX, 0, 0, kSwfFrameTooLargeText},
+        {1, 4000, INT32_MIN, 0, kSwfValueTooLargeText},
+        {1, 4000, 0, 2, kSwfFileTooLargeText},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.frames);
@@ -185,6 +196,9 @@ TEST(SwfMovie, WhatTheHeaderCannotHoldIsRefusedAndNothingWritten) {
                                                    0, 0, 0, nullptr, nullptr));
         shape->AddRecord(new CSwfEndShapeRecord);
         movie.AddTag(shape);
+        for (int i = 0; i < c.hugeTags; ++i) {
+            movie.AddTag(new TwoGigabyteTag);
+        }
         bool fits = c.failure[0] == '\0';
         EXPECT_EQ(movie.WriteFile(path.c_str(), c.widthTwips, 4000, 12), fits ? 1 : 0);
         EXPECT_EQ(movie.FailureText(), c.failure);
