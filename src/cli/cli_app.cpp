@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <iterator>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -336,11 +337,19 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     prompt.SetObserver(&observer);
     CConvertEngine engine(&prompt);
 
+    // Ctrl+C, a kill and a closed terminal all cancel the conversion, so its temporary folder
+    // and any partial movie are removed before the program ends.
     runningEngine = &engine;
-    auto previous = std::signal(SIGINT, OnInterrupt);
+    constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+    void (*previous[std::size(kStopSignals)])(int) = {};
+    for (size_t i = 0; i < std::size(kStopSignals); ++i) {
+        previous[i] = std::signal(kStopSignals[i], OnInterrupt);
+    }
     engine.StartConversion(&observer, list.front().get(), &options);
     engine.Wait();
-    std::signal(SIGINT, previous);
+    for (size_t i = 0; i < std::size(kStopSignals); ++i) {
+        std::signal(kStopSignals[i], previous[i]);
+    }
     runningEngine = nullptr;
     observer.Interrupt();
 

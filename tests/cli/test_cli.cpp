@@ -17,7 +17,11 @@
 #include <string>
 #include <vector>
 
+#include <sched.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -477,6 +481,47 @@ TEST_F(CliProgram, AFileSizeLimitFailsTheEntryAndLeavesNothingBehind) {
     for (const auto& file : std::filesystem::directory_iterator(dir.Path())) {
         const std::string name = file.path().filename().string();
         EXPECT_TRUE(name.find("kestrova") == std::string::npos && name != "noise.swf") << name;
+    }
+}
+
+// Ctrl+C, kill and a closed terminal cancel a running conversion: exit 1, and neither the
+// private temporary folder nor a partial movie is left. The signal is sent once the temporary
+// folder exists, while the first of the movie's thousand frames are being taken out.
+TEST_F(CliProgram, StopSignalsCancelAndLeaveNothingBehind) {
+    std::string movie = dir.File("long.avi");
+    ASSERT_TRUE(Sh("ffmpeg -v error -nostdin -y -f lavfi -i testsrc=size=320x240:rate=25 -t 40 "
+                   "-c:v mjpeg " +
+                   ShellQuote(movie)));
+    auto leftovers = [&] {
+        std::vector<std::string> names;
+        for (const auto& file : std::filesystem::directory_iterator(dir.Path())) {
+            const std::string name = file.path().filename().string();
+            if (name.find("kestrova-") != std::string::npos || name == "long.swf") {
+                names.push_back(name);
+            }
+        }
+        return names;
+    };
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        const std::string command = "exec " + ShellQuote(kCliProgram) + " -q --options " +
+                                    ShellQuote(dir.File("none.ini")) +
+                                    " --set tempDirectory=" + ShellQuote(dir.Path() + "/") + " " +
+                                    ShellQuote(movie) + " 2>/dev/null";
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        while (leftovers().empty() && waitpid(child, nullptr, WNOHANG) == 0) {
+            sched_yield();
+        }
+        kill(child, signal);
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
+        EXPECT_EQ(leftovers(), std::vector<std::string>{});
     }
 }
 
