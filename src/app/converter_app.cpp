@@ -30,15 +30,37 @@ int ConverterApp::Run(const QStringList& arguments) {
         return RunScreenshots(arguments);
     }
     CommandWords words = ReadCommandWords(arguments);
-    MainWindow window;
-    if (words.file != "none") {
-        window.AddObject(words.file, true);
-        // Without a file the switch has no effect.
-        window.SetAutoMode(words.option == "/a");
+    // Without a file the switch has no effect.
+    const bool automatic = words.file != "none" && words.option == "/a";
+    // In automatic mode nobody is there to answer: messages go to standard error, questions
+    // are answered No and dialogs cancelled, so nothing waits for a person.
+    DialogHooks unattended;
+    if (automatic) {
+        unattended.message = [](const QString& text, const QString&, bool question) {
+            QString line = QString(text).replace('\n', ' ');
+            std::fprintf(stderr, "kestrova: %s%s\n", qPrintable(line), question ? " No" : "");
+            return false;
+        };
+        unattended.file = [](const QString&, bool, bool) { return QStringList(); };
+        unattended.color = [](const QColor&) { return QColor(); };
+        SetDialogHooks(&unattended);
     }
-    window.Initialize();
-    window.show();
-    return QApplication::exec();
+    int status = 0;
+    bool allConverted = true;
+    {
+        MainWindow window;
+        if (words.file != "none") {
+            window.AddObject(words.file, true);
+            window.SetAutoMode(automatic);
+        }
+        window.Initialize();
+        window.show();
+        status = QApplication::exec();
+        allConverted = window.AllConverted();
+    }
+    SetDialogHooks(nullptr);
+    // An automatic run ends non-zero when any entry's movie was not written.
+    return automatic && status == 0 && !allConverted ? 1 : status;
 }
 
 namespace {
@@ -106,6 +128,16 @@ int RunScreenshots(const QStringList& arguments) {
         SpinUntil([] { return false; }, 300);
         if (!Grab(&window, outDir + "/window.png")) {
             status = 1;
+        }
+
+        // The first entry in the player window, once Ruffle has had time to start.
+        window.OnPlayMovie();
+        if (auto* player = window.findChild<QWidget*>("playerWindow")) {
+            SpinUntil([] { return false; }, 5000);
+            if (!Grab(player, outDir + "/player.png")) {
+                status = 1;
+            }
+            delete player;
         }
 
         COptionsDialog dialog(&window, &window.Options());

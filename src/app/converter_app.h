@@ -20,6 +20,7 @@ public:
 };
 
 // A hidden switch for the documentation: "--screenshot DIR FILE...". Shows the window with
-// the files converted and one selected, and the options dialog, and writes them as
-// DIR/window.png and DIR/options.png. Returns the exit status.
+// the files converted and one selected, the first one playing in the player window, and the
+// options dialog, and writes them as DIR/window.png, DIR/player.png (when the player can
+// run) and DIR/options.png. Returns the exit status.
 int RunScreenshots(const QStringList& arguments);

@@ -4,6 +4,7 @@
 #include "app/bitmap_viewer.h"
 #include "app/list_drop_target.h"
 #include "app/options_dialog.h"
+#include "app/player_window.h"
 #include "app/shell_open.h"
 #include "app/small_controls.h"
 
@@ -30,9 +31,11 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <unistd.h>
 
 #ifndef KESTROVA_VERSION
 #define KESTROVA_VERSION "0.1"
@@ -241,8 +244,16 @@ void MainWindow::BuildMenus() {
 
 void MainWindow::Initialize() {
     statusText = "Ready...";
-    if (!options.LoadOptionsFile(optionsPath)) {
+    // No options file yet is the normal first start: the defaults are used without a word
+    // and the file is written at exit. Only a file that is there but unreadable is reported.
+    std::vector<std::string> warnings;
+    bool present = access(optionsPath.c_str(), F_OK) == 0;
+    if (!options.LoadOptionsFile(optionsPath, &warnings) && present) {
         ShowAppMessage(this, "Options couldn't be loaded successfully, useing defaults");
+    }
+    for (const std::string& warning : warnings) {
+        std::fprintf(stderr, "kestrova: options file %s: %s\n", optionsPath.c_str(),
+                     warning.c_str());
     }
     if (options.tempDirectory.empty()) {
         options.tempDirectory = SystemTempDirectory();
@@ -627,6 +638,15 @@ void MainWindow::OnFinishedConvert() {
     }
 }
 
+bool MainWindow::AllConverted() const {
+    for (const ConvertObject* entry = list; entry != nullptr; entry = entry->next) {
+        if (entry->result != 1) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void MainWindow::OnShowState(const char* text) {
     SetStatusLine(QString::fromUtf8(text));
 }
@@ -664,7 +684,10 @@ void MainWindow::OnPlayMovie() {
     }
     ConvertObject* entry = FindObject(SelectedId());
     if (entry != nullptr && entry->result != 0) {
-        ShellOpen(entry->outputPath);
+        QString error;
+        if (OpenPlayerWindow(QString::fromStdString(entry->outputPath), this, &error) == nullptr) {
+            ShowAppMessage(this, error);
+        }
     }
 }
 

@@ -88,6 +88,8 @@ public:
 
     // State and controls, for the program's start-up, the screenshots and the tests.
     ConvertObject* List() const { return list; }
+    // Whether every entry of the list was converted by the last run.
+    bool AllConverted() const;
     ConvertOptions& Options() { return options; }
     CConvertEngine& Engine() { return engine; }
     bool Converting() const { return converting; }

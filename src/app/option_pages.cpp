@@ -233,6 +233,10 @@ CMovieAnimationPage::CMovieAnimationPage(QWidget* parent) : COptionsPage(parent)
     single = new QRadioButton("Convert To Single SWF file", singleFrame);
     singleLayout->addWidget(individual);
     singleLayout->addWidget(single);
+    writeHtmlPage = new QCheckBox("Write an HTML page", singleFrame);
+    writeHtmlPage->setToolTip("Writes NAME.html beside each movie, with a ruffle folder that "
+                              "plays it in any browser");
+    singleLayout->addWidget(writeHtmlPage);
     singleLayout->addStretch(1);
     outer->addWidget(singleFrame, 0, 0);
 
@@ -318,6 +322,7 @@ void CMovieAnimationPage::LoadPage() {
     stopAction->setChecked(options->stopActionInFirstFrame != 0);
     blankStart->setChecked(options->blankFrameAtStart != 0);
     blankEnd->setChecked(options->blankFrameAtEnd != 0);
+    writeHtmlPage->setChecked(options->writeHtmlPage != 0);
     fraction->setText(Number(options->preloadFraction));
     // A load checks "Use internal pic" for the built-in picture but never unchecks it.
     if (options->preloaderImage == "INTERNAL") {
@@ -358,6 +363,7 @@ void CMovieAnimationPage::StorePage() {
     options->stopActionInFirstFrame = stopAction->isChecked() ? 1 : 0;
     options->blankFrameAtStart = blankStart->isChecked() ? 1 : 0;
     options->blankFrameAtEnd = blankEnd->isChecked() ? 1 : 0;
+    options->writeHtmlPage = writeHtmlPage->isChecked() ? 1 : 0;
     options->usePreloader = usePreloader->isChecked() ? 1 : 0;
     QString file = fileName->text();
     options->preloaderImage = file.size() < 5 ? "INTERNAL" : file.toStdString();

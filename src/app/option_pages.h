@@ -78,6 +78,7 @@ public:
 
     QRadioButton* individual;
     QRadioButton* single;
+    QCheckBox* writeHtmlPage;
     QLineEdit* frameRate;
     QLineEdit* framesPerImage;
     QCheckBox* loop;

@@ -188,7 +188,9 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     std::string single;
     std::string optionsFile;
     std::vector<std::string> settings;
+    std::string ruffleUrl;
     bool saveOptions = false, printOptions = false, yes = false, no = false, quiet = false;
+    bool html = false;
     app.add_option("FILE", files, "Files to convert, in list order");
     app.add_option("-o,--single", single,
                    "One movie for the whole list, written to OUT (.swf is added or put in "
@@ -206,6 +208,13 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
         ->type_name("NAME=VALUE")
         // One NAME=VALUE per --set, so that the files after it stay files.
         ->allow_extra_args(false);
+    app.add_flag("--html", html,
+                 "Also write NAME.html beside each movie: a page that plays it with Ruffle, "
+                 "from a ruffle/ folder copied beside it");
+    app.add_option("--ruffle-url", ruffleUrl,
+                   "Let the pages load Ruffle from URL (a folder holding ruffle.js, or the "
+                   "script's own address) instead of a copied ruffle/ folder")
+        ->type_name("URL");
     app.add_flag("--save-options", saveOptions, "Write the resulting options to the options file");
     app.add_flag("--print-options", printOptions,
                  "Print the options in the options file's layout and exit");
@@ -249,13 +258,17 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
 
     ConvertOptions options;
     std::string optionsPath = optionsFile.empty() ? OptionsFilePath() : optionsFile;
+    std::vector<std::string> warnings;
     if (!optionsFile.empty() && access(optionsFile.c_str(), F_OK) == 0 &&
-        !options.LoadOptionsFile(optionsFile)) {
+        !options.LoadOptionsFile(optionsFile, &warnings)) {
         err << "kestrova-cli: cannot read options file " << optionsFile << "\n";
         return 2;
     }
     if (optionsFile.empty()) {
-        options.LoadOptionsFile(optionsPath); // a missing file keeps the defaults
+        options.LoadOptionsFile(optionsPath, &warnings); // a missing file keeps the defaults
+    }
+    for (const std::string& warning : warnings) {
+        err << "kestrova-cli: warning: options file " << optionsPath << ": " << warning << "\n";
     }
     for (const std::string& setting : settings) {
         size_t eq = setting.find('=');
@@ -268,6 +281,12 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
             err << "kestrova-cli: --set " << setting << ": " << error << "\n";
             return 2;
         }
+    }
+    if (html) {
+        options.writeHtmlPage = 1;
+    }
+    if (!ruffleUrl.empty()) {
+        options.ruffleUrl = ruffleUrl;
     }
     if (saveOptions && !options.SaveOptionsFile(optionsPath)) {
         err << "kestrova-cli: cannot write options file " << optionsPath << "\n";
@@ -283,6 +302,10 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
         }
         err << "kestrova-cli: no files given (see --help)\n";
         return 2;
+    }
+    // An empty temporary directory stands for the system's, as in the window.
+    if (options.tempDirectory.empty()) {
+        options.tempDirectory = SystemTempDirectory();
     }
     // -o decides the output mode of this run only; the saved and printed options keep the
     // mode the window last used.

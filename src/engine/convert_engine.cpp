@@ -1,10 +1,19 @@
 #include "engine/convert_engine.h"
 
 #include "engine/engine_tags.h"
+#include "engine/html_page.h"
+#include "engine/option_fields.h"
+#include "media/temp_files.h"
 #include "swf/swf_actions.h"
 
 #include <algorithm>
 #include <cctype>
+#include <climits>
+#include <filesystem>
+#include <optional>
+#include <sys/stat.h>
+#include <utility>
+#include <vector>
 
 CConvertEngine::CConvertEngine(IConvertPrompt* prompt) : prompt(prompt) {}
 
@@ -46,6 +55,8 @@ void CConvertEngine::AbandonMovie() {
     imageStore.Clear();
     movie.DeleteTags();
     movie.ResetFrameCount();
+    // The next movie numbers its characters from 1 again, as after a written one.
+    ClearIds();
     pendingFreeIds.clear();
     pushStrings.clear();
     idle = true;
@@ -58,21 +69,78 @@ void CConvertEngine::ShowMessage(const std::string& text, const std::string& cap
 }
 
 std::string IndividualOutputPath(const std::string& source) {
+    // Only the file name's extension is replaced: "my.dir/picture" keeps its folder's dot.
+    size_t slash = source.rfind('/');
+    size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
     size_t dot = source.rfind('.');
-    return (dot == std::string::npos ? source : source.substr(0, dot)) + ".swf";
+    bool hasExtension = dot != std::string::npos && dot > nameStart;
+    return (hasExtension ? source.substr(0, dot) : source) + ".swf";
 }
 
 std::string FixSavePath(const std::string& path) {
     std::string ext = path.size() >= 4 ? path.substr(path.size() - 4) : path;
     std::transform(ext.begin(), ext.end(), ext.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    if (ext.empty() || ext[0] != '.') {
+    // A dot in a folder name ("out.d/m") is no extension of the file.
+    if (ext.empty() || ext[0] != '.' || ext.find('/') != std::string::npos) {
         return path + ".swf";
     }
     if (ext != ".swf") {
         return path.substr(0, path.size() - 4) + ".swf";
     }
     return path;
+}
+
+std::string TooManyFramesText(const ConvertObject& entry) {
+    return "Error, " + entry.path + " would take the movie past 65535 frames, the most a " +
+           "movie can hold; it was not converted.";
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa {};
+    struct stat sb {};
+    bool aExists = stat(a.c_str(), &sa) == 0;
+    bool bExists = stat(b.c_str(), &sb) == 0;
+    if (aExists || bExists) {
+        return aExists && bExists && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    }
+    std::error_code ignored;
+    return std::filesystem::weakly_canonical(a, ignored) ==
+           std::filesystem::weakly_canonical(b, ignored);
+}
+
+std::string SourceRefusal(const std::string& path) {
+    struct stat info {};
+    // A missing or unreadable file is left to the converter, which names what failed.
+    if (stat(path.c_str(), &info) != 0 || S_ISREG(info.st_mode)) {
+        return {};
+    }
+    const char* what = S_ISDIR(info.st_mode)                            ? "a folder"
+                       : S_ISFIFO(info.st_mode)                         ? "a pipe"
+                       : S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode) ? "a device"
+                                                                        : "not a regular file";
+    return "Error, " + path + " is " + what +
+           ", not a regular file; only regular files are converted.";
+}
+
+std::string OutputRefusal(const ConvertObject& entry, const std::string& target,
+                          const ConvertObject* first,
+                          const std::vector<std::pair<std::string, std::string>>& claimed) {
+    for (const ConvertObject* e = first; e != nullptr; e = e->next) {
+        if (SameFile(target, e->path)) {
+            return "Error, the movie of " + entry.path + " would be written to " + target +
+                   (e == &entry ? ", which is the file itself"
+                                : ", which is the source " + e->path) +
+                   "; nothing was written.";
+        }
+    }
+    for (const auto& [source, output] : claimed) {
+        if (SameFile(target, output)) {
+            return "Error, " + source + " and " + entry.path + " would both be written to " +
+                   output + "; " + entry.path + " was skipped and " + source + " keeps that name.";
+        }
+    }
+    return {};
 }
 
 bool CConvertEngine::AskSavePath(std::string& path) {
@@ -152,14 +220,29 @@ bool CConvertEngine::FinishMovie(IConvertObserver* window, const ConvertOptions&
         movie.AddTag(MakeGotoAndPlay(5));
     }
     window->ShowState("Creating Movie file...");
+    if (movie.GetFrameCount() > kSwfPlayerFrameLimit && movie.GetFrameCount() <= kSwfMaxFrames) {
+        ShowMessage("Warning, the movie " + outputPath + " has " +
+                    std::to_string(movie.GetFrameCount()) +
+                    " frames; players are documented to play 16000 frames at most.");
+    }
+    // A size too large for the header fails the write cleanly instead of wrapping around.
+    auto twips = [](int pixels) {
+        return static_cast<int32_t>(std::min<int64_t>(int64_t{pixels} * 20, INT32_MAX));
+    };
     // A movie that cannot be written is reported (nothing replaces an earlier file of that
     // name) and its entries count as not converted.
-    lastWriteFailed = !movie.WriteFile(outputPath.c_str(), width * 20, height * 20,
+    lastWriteFailed = !movie.WriteFile(outputPath.c_str(), twips(width), twips(height),
                                        static_cast<uint8_t>(opts.frameRate));
     if (lastWriteFailed) {
         std::string failure = movie.FailureText(); // empty when the disk was the problem
         ShowMessage("Error, unable to write the movie file:\n" + outputPath +
                     (failure.empty() ? "" : "\n\n" + failure));
+    } else if (opts.writeHtmlPage) {
+        std::string error = PublishHtmlPage(outputPath, width, height, opts.backgroundColor,
+                                            opts.ruffleUrl, FindRuffleDirectory());
+        if (!error.empty()) {
+            ShowMessage(error);
+        }
     }
     imageStore.Clear();
     movie.DeleteTags();
@@ -190,6 +273,24 @@ void CConvertEngine::RunJob(const ConvertJob& run) {
     const ConvertOptions& opts = *run.options;
     IConvertObserver* win = run.window;
     bool single = opts.outputMode == OutputSingle;
+    // Every temporary file of the run lives in one private folder, removed with its files
+    // however the run ends. Without it nothing is converted.
+    std::string tempError;
+    std::optional<TempFolder> folder = TempFolder::Create(opts.tempDirectory, &tempError);
+    if (!folder) {
+        ShowMessage(tempError);
+        for (ConvertObject* cur = run.first; cur != nullptr; cur = cur->next) {
+            cur->result = 0;
+            cur->outputPath = "none";
+        }
+        win->FinishedConvert();
+        return;
+    }
+    tempFolder = folder->Path();
+    struct ForgetFolder {
+        std::string& path;
+        ~ForgetFolder() { path.clear(); }
+    } forget{tempFolder};
     // A cancel abandons the movie under construction and sends nothing further.
     auto cancelled = [this] {
         if (!cancelRequested) {
@@ -199,13 +300,40 @@ void CConvertEngine::RunJob(const ConvertJob& run) {
         return true;
     };
 
+    // Ends a run that converts nothing: no entry has a movie, and the message says why.
+    auto convertNothing = [&](const std::string& message) {
+        for (ConvertObject* cur = run.first; cur != nullptr; cur = cur->next) {
+            cur->result = 0;
+            cur->outputPath = "none";
+        }
+        if (!message.empty()) {
+            ShowMessage(message);
+        }
+        if (!cancelRequested) {
+            win->FinishedConvert();
+        }
+    };
+
+    // The window's fields take any number: values no movie can hold stop the run here.
+    std::string badOption = FirstOutOfRangeField(opts);
+    if (!badOption.empty()) {
+        convertNothing("Error, nothing was converted: " + badOption + ".");
+        return;
+    }
+
     if (single) {
         std::string path;
         if (!AskSavePath(path)) {
-            if (!cancelRequested) {
-                win->FinishedConvert();
-            }
+            convertNothing("");
             return;
+        }
+        // The single movie never replaces one of its own sources.
+        for (ConvertObject* e = run.first; e != nullptr; e = e->next) {
+            if (SameFile(path, e->path)) {
+                convertNothing("Error, the movie would be written to " + path +
+                               ", which is the source " + e->path + "; nothing was written.");
+                return;
+            }
         }
         OpenMovie(path, opts, win, run.first != nullptr);
         if (cancelled()) {
@@ -213,12 +341,31 @@ void CConvertEngine::RunJob(const ConvertJob& run) {
         }
     }
 
+    // Whether any entry's output is incomplete: a single movie is then not written at all.
+    bool anyFailed = false;
+    // Sources and the movie names they took, so that no later entry writes over them.
+    std::vector<std::pair<std::string, std::string>> claimed;
     for (ConvertObject* cur = run.first; cur != nullptr; cur = cur->next) {
         cur->result = 0;
         cur->outputPath = "none";
         win->ShowFileName(cur->id);
+        std::string target = single ? outputPath : IndividualOutputPath(cur->path);
+        std::string refusal = SourceRefusal(cur->path);
+        if (refusal.empty() && !single) {
+            refusal = OutputRefusal(*cur, target, run.first, claimed);
+        }
+        if (!refusal.empty()) {
+            ShowMessage(refusal);
+            anyFailed = true;
+            if (cancelled()) {
+                return;
+            }
+            win->IncrementProgress(3);
+            continue;
+        }
         if (!single) {
-            OpenMovie(IndividualOutputPath(cur->path), opts, win, true);
+            claimed.emplace_back(cur->path, target);
+            OpenMovie(target, opts, win, true);
         }
         if (cancelled()) {
             return;
@@ -227,6 +374,7 @@ void CConvertEngine::RunJob(const ConvertJob& run) {
 
         int index = FormatIndexOf(cur->path, opts);
         ObjectKind kind = index < 0 ? KindStaticImage : FormatKind(opts.formats[index]);
+        const uint32_t framesBefore = movie.GetFrameCount();
         switch (kind) {
         case KindAudioFile:
             cur->result = opts.formats[index].formatId == FormatWav ? AddWave(*cur, opts, win)
@@ -239,8 +387,19 @@ void CConvertEngine::RunJob(const ConvertJob& run) {
             break;
         case KindMovieFile:
             cur->result = AddMovie(*cur, opts, win);
+            // A movie none of whose pictures could be taken would be an empty movie.
+            if (cur->result == 1 && movie.GetFrameCount() == framesBefore) {
+                ShowMessage("Error, the movie has no picture to convert (its first picture is "
+                            "never taken, so a one-picture movie has none):\n" +
+                            cur->path);
+                cur->result = 0;
+            }
             break;
         default:
+            if (framesBefore + static_cast<uint32_t>(opts.framesPerImage) > kSwfMaxFrames) {
+                ShowMessage(TooManyFramesText(*cur));
+                break;
+            }
             cur->result = AddImage(*cur, opts, -1, -1);
             for (int i = 0; i < opts.framesPerImage; ++i) {
                 AddShowFrame();
@@ -251,14 +410,20 @@ void CConvertEngine::RunJob(const ConvertJob& run) {
             cur->result = 0;
             return;
         }
+        anyFailed = anyFailed || cur->result != 1;
         cur->outputPath = outputPath;
         win->IncrementProgress(1);
 
         if (!single) {
-            cur->convertedSize = MovieSize();
-            FinishMovie(win, opts);
-            if (lastWriteFailed) {
-                cur->result = 0;
+            // A failed entry writes nothing: an earlier movie of that name stays as it was.
+            if (cur->result == 1) {
+                cur->convertedSize = MovieSize();
+                FinishMovie(win, opts);
+                if (lastWriteFailed) {
+                    cur->result = 0;
+                }
+            } else {
+                AbandonMovie();
             }
         } else {
             bool last = cur->next == nullptr;
@@ -277,8 +442,16 @@ void CConvertEngine::RunJob(const ConvertJob& run) {
     }
 
     if (single) {
-        FinishMovie(win, opts);
-        for (ConvertObject* cur = run.first; lastWriteFailed && cur != nullptr; cur = cur->next) {
+        if (anyFailed) {
+            // A movie missing some of its entries is not written: an earlier file stays.
+            ShowMessage("Error, the movie " + outputPath +
+                        " was not written because not every file could be converted.");
+            AbandonMovie();
+        } else {
+            FinishMovie(win, opts);
+        }
+        for (ConvertObject* cur = run.first; (anyFailed || lastWriteFailed) && cur != nullptr;
+             cur = cur->next) {
             cur->result = 0;
         }
     }

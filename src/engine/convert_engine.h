@@ -15,9 +15,14 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 class CConvertEngine;
 class RgbImage;
+
+// The most bytes a sound may have as a 16-bit PCM WAV file, and an MP3 file as it is.
+constexpr long kSoundSizeLimit = 30000000;
 
 struct ConvertJob {
     IConvertObserver* window = nullptr;
@@ -108,6 +113,9 @@ private:
     bool idle = true;
     bool lastWriteFailed = false;
     std::string outputPath;
+    // The running conversion's private temporary folder, ending with "/"; the converters put
+    // it in front of their temporary file names in place of the options' directory.
+    std::string tempFolder;
     ConvertJob job;
 
     IConvertPrompt* prompt;
@@ -115,8 +123,23 @@ private:
     std::atomic<bool> running{false};
 };
 
-// Output path of an individual movie: the source cut before its last "." plus ".swf".
+// Output path of an individual movie: the source with its file name's extension, if any,
+// replaced by ".swf" ("my.dir/picture" gives "my.dir/picture.swf").
 std::string IndividualOutputPath(const std::string& source);
 // The save dialog's fix-up: a path not ending in ".swf" (any case) gets it, replacing a
-// 4-character extension such as ".jpg".
+// 4-character extension of the file name such as ".jpg" ("out.d/m" gives "out.d/m.swf").
 std::string FixSavePath(const std::string& path);
+// The message of an entry refused because the movie would have more than 65535 frames.
+std::string TooManyFramesText(const ConvertObject& entry);
+// Whether two paths name the same file: the same inode when either exists, else the same
+// normalised path.
+bool SameFile(const std::string& a, const std::string& b);
+// Why a source cannot be converted because it is not a regular file (after following
+// symbolic links): a folder, pipe or device would be read without end. Empty for a regular
+// file and for one that does not exist (the converter reports that).
+std::string SourceRefusal(const std::string& path);
+// Why an individual entry's movie may not be written to target: it would replace a source
+// of the list, or a movie an earlier entry (claimed: source, movie) writes. Empty when free.
+std::string OutputRefusal(const ConvertObject& entry, const std::string& target,
+                          const ConvertObject* first,
+                          const std::vector<std::pair<std::string, std::string>>& claimed);

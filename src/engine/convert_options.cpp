@@ -124,6 +124,7 @@ void ConvertOptions::SetDefaults() {
     presetHeight = 200;
     presetWidth = 200;
     outputMode = OutputIndividual;
+    writeHtmlPage = 0;
 
     for (int i = 0; i < kFormatCount; ++i) {
         const FormatDefaults& d = kFormatDefaults[i];

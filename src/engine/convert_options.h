@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Input formats. The ids jump from 0x109 to 0x110: there are no ids 0x10A to 0x10F.
 enum FormatId : int32_t {
@@ -124,12 +125,14 @@ public:
     std::string OptionsFileText() const;
     // Reads options text section by section. Unknown tokens are skipped, absent sections
     // leave their fields unchanged, and a value that does not parse ends its section with
-    // the fields read so far kept. Never fails.
+    // the fields read so far kept. Numbers are taken as written. Never fails.
     void ReadOptionsText(std::string_view text);
 
     // Reads the options file at path. Returns 0, with the record unchanged, when the file
-    // cannot be opened or read; otherwise 1, however damaged the content is.
-    int LoadOptionsFile(const std::string& path);
+    // cannot be opened or read; otherwise 1, however damaged the content is. A number
+    // outside the range the command line's --set accepts gives its field the default value
+    // and adds a warning naming the field.
+    int LoadOptionsFile(const std::string& path, std::vector<std::string>* warnings = nullptr);
     // Writes the options file, creating its folder when missing and replacing an existing
     // file. Returns 0 when the file cannot be created or fully written.
     int SaveOptionsFile(const std::string& path) const;
@@ -160,6 +163,10 @@ public:
     int32_t presetHeight;
     int32_t presetWidth;
     int32_t outputMode;
+    // The publish page: an HTML file beside each movie, playing it with Ruffle from the
+    // `ruffle/` folder copied beside it, or from ruffleUrl when that is not empty.
+    int32_t writeHtmlPage = 0;
+    std::string ruffleUrl;
 };
 
 // Index 0..15 of the format entry for a file name: the text from the path's last "." (the

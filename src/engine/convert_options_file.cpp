@@ -1,6 +1,7 @@
 // The options file: writing in the fixed layout, and reading driven by section names so
 // that reordered, repeated, missing or damaged sections never stop the program.
 #include "engine/convert_options.h"
+#include "engine/option_fields.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -19,6 +20,9 @@ constexpr std::string_view kAniOps = "[ani-ops]";
 constexpr std::string_view kLensOps = "[lens_ops]";
 constexpr std::string_view kSysOps = "[sys_ops]";
 constexpr std::string_view kFormatOps = "[format_ops]";
+// Written last and only when the publish page is asked for, so files without it read as
+// before and readers that do not know it skip its values as stray tokens.
+constexpr std::string_view kHtmlOps = "[html_ops]";
 
 bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -38,7 +42,7 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 bool IsSectionHeader(std::string_view token) {
-    for (std::string_view name : {kMovieOps, kAniOps, kLensOps, kSysOps, kFormatOps}) {
+    for (std::string_view name : {kMovieOps, kAniOps, kLensOps, kSysOps, kFormatOps, kHtmlOps}) {
         if (EqualsIgnoringCase(token, name)) {
             return true;
         }
@@ -68,8 +72,11 @@ public:
         Number((value >> 8) & 0xFF);
         Number(value >> 16);
     }
+    // Spaces are marked; an empty value is an empty line. A value that reads as a section
+    // header is written as the same relative path behind "./", so that it is not taken for
+    // one when read.
     void Text(std::string_view value) {
-        std::string line;
+        std::string line = IsSectionHeader(value) ? "./" : "";
         for (char c : value) {
             if (c == ' ') {
                 line += kSpaceMark;
@@ -135,6 +142,10 @@ public:
     // characters. A section header is not taken as a value: the section it interrupts has
     // ended early, and the header is left for the section loop.
     bool Text(std::string& value) {
+        if (EmptyLineFollows()) {
+            value.clear();
+            return true;
+        }
         size_t before = pos;
         std::string_view token = Token();
         if (token.empty() || IsSectionHeader(token)) {
@@ -179,6 +190,28 @@ public:
     }
 
 private:
+    // Whether the rest of the current line is blank and the next line empty: the writer puts
+    // every value on a line of its own, so that is an empty text value. Consumes both lines
+    // when so.
+    bool EmptyLineFollows() {
+        auto lineEnd = [this](size_t p) {
+            while (p < text.size() && (text[p] == ' ' || text[p] == '\t' || text[p] == '\r')) {
+                ++p;
+            }
+            return p < text.size() && text[p] == '\n' ? p : std::string_view::npos;
+        };
+        size_t end = lineEnd(pos);
+        if (end == std::string_view::npos) {
+            return false;
+        }
+        end = lineEnd(end + 1);
+        if (end == std::string_view::npos) {
+            return false;
+        }
+        pos = end + 1;
+        return true;
+    }
+
     void SkipSpace() {
         while (pos < text.size() && IsSpace(text[pos])) {
             ++pos;
@@ -214,9 +247,11 @@ void ReadSysOps(OptionsReader& in, ConvertOptions& o) {
     if (!in.Text(dir)) {
         return;
     }
-    // A value without any separator (an empty directory was written as "<*>") cannot be a
-    // directory prefix: fall back to the system's.
-    o.tempDirectory = dir.find_first_of("\\/") == std::string::npos ? SystemTempDirectory() : dir;
+    // A value without any separator (older files wrote an empty directory as "<*>") cannot
+    // be a directory prefix: fall back to the system's. An empty line stays empty, which
+    // means the system's directory wherever it is used.
+    o.tempDirectory =
+        !dir.empty() && dir.find_first_of("\\/") == std::string::npos ? SystemTempDirectory() : dir;
     int32_t mode = 0;
     if (in.Number(mode)) {
         o.performanceMode =
@@ -239,6 +274,14 @@ void ReadFormatOps(OptionsReader& in, ConvertOptions& o) {
     in.Number(f.compression) && in.Number(f.quality) && in.Number(f.smallCompression) &&
         in.Number(f.smallQuality) && in.Number(f.smallFileLimitKb) &&
         in.Number(f.swfFramesPerImage) && in.ExactlyOne(f.soundFlag);
+}
+
+// The page flag, then the Ruffle address ("<*>" when none).
+void ReadHtmlOps(OptionsReader& in, ConvertOptions& o) {
+    std::string url;
+    if (in.ExactlyOne(o.writeHtmlPage) && in.Text(url)) {
+        o.ruffleUrl = url.find_first_not_of(' ') == std::string::npos ? std::string() : url;
+    }
 }
 
 } // namespace
@@ -269,7 +312,7 @@ std::string ConvertOptions::OptionsFileText() const {
     out.Number(lensAlpha);
 
     out.Header(kSysOps);
-    out.Text(tempDirectory.empty() ? std::string_view(" ") : std::string_view(tempDirectory));
+    out.Text(tempDirectory);
     out.Number(performanceMode);
 
     for (const FormatOptions& f : formats) {
@@ -279,6 +322,12 @@ std::string ConvertOptions::OptionsFileText() const {
             out.Number(v);
         }
         out.OneOrZero(f.soundFlag);
+    }
+
+    if (writeHtmlPage != 0 || !ruffleUrl.empty()) {
+        out.Header(kHtmlOps);
+        out.OneOrZero(writeHtmlPage);
+        out.Text(ruffleUrl.empty() ? std::string_view(" ") : std::string_view(ruffleUrl));
     }
     return out.Take();
 }
@@ -296,11 +345,13 @@ void ConvertOptions::ReadOptionsText(std::string_view text) {
             ReadSysOps(in, *this);
         } else if (EqualsIgnoringCase(token, kFormatOps)) {
             ReadFormatOps(in, *this);
+        } else if (EqualsIgnoringCase(token, kHtmlOps)) {
+            ReadHtmlOps(in, *this);
         }
     }
 }
 
-int ConvertOptions::LoadOptionsFile(const std::string& path) {
+int ConvertOptions::LoadOptionsFile(const std::string& path, std::vector<std::string>* warnings) {
     std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
     if (!file) {
         return 0;
@@ -317,6 +368,10 @@ int ConvertOptions::LoadOptionsFile(const std::string& path) {
         return 0;
     }
     ReadOptionsText(text);
+    std::vector<std::string> reset = ResetOutOfRangeFields(*this);
+    if (warnings != nullptr) {
+        warnings->insert(warnings->end(), reset.begin(), reset.end());
+    }
     return 1;
 }
 

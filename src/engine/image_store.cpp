@@ -1,7 +1,6 @@
 #include "engine/image_store.h"
 
 #include <cstdio>
-#include <new>
 
 StoredImage::~StoredImage() {
     Release();
@@ -38,8 +37,15 @@ StoredImage* ImageStore::Append(StoredImage* entry) {
 
 StoredImage* ImageStore::MakeMemoryEntry(size_t capacity) {
     auto* entry = new StoredImage;
-    entry->data.reset(new (std::nothrow) unsigned char[capacity]);
+    entry->data.reset(static_cast<unsigned char*>(std::malloc(capacity)));
     entry->dataLength = entry->data ? static_cast<int>(capacity) : -1;
+    return Append(entry);
+}
+
+StoredImage* ImageStore::AdoptMemoryEntry(unsigned char* block, size_t length) {
+    auto* entry = new StoredImage;
+    entry->data.reset(block);
+    entry->dataLength = static_cast<int>(length);
     return Append(entry);
 }
 

@@ -2,8 +2,13 @@
 // files on disk, identified by ids that are distinct among the entries present at one time.
 #pragma once
 
+#include <cstdlib>
 #include <memory>
 #include <string>
+
+struct MallocBlockFreer {
+    void operator()(unsigned char* block) const { std::free(block); }
+};
 
 class StoredImage {
 public:
@@ -20,7 +25,7 @@ public:
     int dataLength = 0; // valid bytes of data; -1 for a file entry or a failed allocation
     StoredImage* prev = nullptr;
     StoredImage* next = nullptr;
-    std::unique_ptr<unsigned char[]> data;
+    std::unique_ptr<unsigned char[], MallocBlockFreer> data; // allocated with malloc
 };
 
 class ImageStore {
@@ -33,6 +38,8 @@ public:
     // Appends an entry with a buffer of `capacity` bytes (data length -1 and no buffer when
     // it cannot be had).
     StoredImage* MakeMemoryEntry(size_t capacity);
+    // Appends an entry that takes over a malloc block of `length` bytes.
+    StoredImage* AdoptMemoryEntry(unsigned char* block, size_t length);
     StoredImage* MakeFileEntry(const std::string& path, bool deleteOnRelease);
     StoredImage* Find(int id) const;
     StoredImage* FindFile(const std::string& path) const;

@@ -16,7 +16,10 @@ public:
     }
 
     void ShowState(const char* text) override { window->ShowState(text); }
+    // The decomposer reports only failures (a frame, the sound, the decoder): the movie is
+    // then incomplete and the entry fails. A question answered yes is the user's choice.
     void ShowMessage(const std::string& text) override {
+        incomplete = true;
         if (engine.Prompt() != nullptr) {
             engine.Prompt()->ShowMessage(text, "");
         }
@@ -25,9 +28,6 @@ public:
         return engine.Prompt() != nullptr && engine.Prompt()->AskYesNo(text, caption);
     }
 
-    bool IsFrameNameUsed(const std::string& path) override {
-        return engine.Images().FindFile(path) != nullptr;
-    }
     // Frame files are deleted when the store lets go of them: once the movie has been
     // written, or abandoned on cancel.
     int MakeFrameFile(const std::string& path) override {
@@ -57,16 +57,28 @@ public:
         temporary.path.clear();
         return result;
     }
-    void AddShowFrame() override { engine.AddShowFrame(); }
+    // A movie holds at most 65535 frames: past that the decomposer is stopped as if
+    // cancelled, and the entry fails.
+    void AddShowFrame() override {
+        if (engine.Movie().GetFrameCount() >= kSwfMaxFrames) {
+            tooManyFrames = true;
+            return;
+        }
+        engine.AddShowFrame();
+    }
+    bool TooManyFrames() const { return tooManyFrames; }
+    bool Incomplete() const { return incomplete; }
     void RemoveImage(uint16_t depth) override { engine.RemoveImage(depth); }
     void FreeImageCharacters() override { engine.FreeImageCharacters(); }
-    bool IsCancelRequested() override { return engine.IsCancelRequested(); }
+    bool IsCancelRequested() override { return engine.IsCancelRequested() || tooManyFrames; }
 
 private:
     CConvertEngine& engine;
     const ConvertOptions& opts;
     IConvertObserver* window;
     ConvertObject temporary;
+    bool tooManyFrames = false;
+    bool incomplete = false;
 };
 
 } // namespace
@@ -75,7 +87,7 @@ int CConvertEngine::AddMovie(ConvertObject& entry, const ConvertOptions& opts,
                              IConvertObserver* window) {
     CMovieLink link(*this, opts, window);
     AviDecomposer decomposer;
-    if (!decomposer.Open(window != nullptr ? &link : nullptr, entry.path, opts.tempDirectory)) {
+    if (!decomposer.Open(window != nullptr ? &link : nullptr, entry.path, tempFolder)) {
         return 0;
     }
     // Every movie-kind file takes its frame and sound settings from the ".avi" entry.
@@ -89,6 +101,12 @@ int CConvertEngine::AddMovie(ConvertObject& entry, const ConvertOptions& opts,
         settings.lossless = format.compression == EncodeLossless;
         settings.maxRam = opts.performanceMode == PerformanceMaxRam;
         settings.optimizePlayback = opts.optimizePlayback != 0;
+        settings.maxSoundBytes = kSoundSizeLimit;
     }
-    return decomposer.Decompose(&link, index >= 0 ? &settings : nullptr) == 1 ? 1 : 0;
+    int result = decomposer.Decompose(&link, index >= 0 ? &settings : nullptr) == 1 ? 1 : 0;
+    if (link.TooManyFrames()) {
+        ShowMessage(TooManyFramesText(entry));
+        return 0;
+    }
+    return link.Incomplete() ? 0 : result;
 }

@@ -33,9 +33,12 @@ constexpr IntegerRule kAtLeastOne{1, INT32_MAX, {}};
 constexpr IntegerRule kAtLeastZero{0, INT32_MAX, {}};
 constexpr IntegerRule kAny{INT32_MIN, INT32_MAX, {}};
 constexpr IntegerRule kPixels{1, 10000, {}};
+// Picture offsets keep every position of a movie far inside its twips fields.
+constexpr IntegerRule kOffset{-10000, 10000, {}};
+// A movie holds at most 65535 frames, so no single picture may ask for more.
+constexpr IntegerRule kFrames{1, 65535, {}};
 constexpr IntegerRule kByte{0, 255, {}};
-// The movie header keeps only the low 8 bits of the rate.
-constexpr IntegerRule kFrameRate{1, 255, {}};
+constexpr IntegerRule kFrameRate{1, 120, {}};
 constexpr IntegerRule kImageQuality{1, 100, {}};
 constexpr IntegerRule kFrameQuality{0, 100, {}};
 constexpr IntegerRule kSizing{SizingStretch, SizingPreset, kSizingWords};
@@ -84,14 +87,14 @@ const RecordField kRecordFields[] = {
     Int("sizeToLargestImage", &CO::sizeToLargestImage, kFlag),
     Int("usePreloader", &CO::usePreloader, kFlag),
     Int("preloadFraction", &CO::preloadFraction, kAtLeastOne),
-    Int("framesPerImage", &CO::framesPerImage, kAtLeastOne),
+    Int("framesPerImage", &CO::framesPerImage, kFrames),
     Int("frameRate", &CO::frameRate, kFrameRate),
     Int("imageSizing", &CO::imageSizing, kSizing),
     Colour("backgroundColor", &CO::backgroundColor),
     Int("movieHeight", &CO::movieHeight, kPixels),
     Int("movieWidth", &CO::movieWidth, kPixels),
-    Int("imageY", &CO::imageY, kAny),
-    Int("imageX", &CO::imageX, kAny),
+    Int("imageY", &CO::imageY, kOffset),
+    Int("imageX", &CO::imageX, kOffset),
     Int("presetHeight", &CO::presetHeight, kPixels),
     Int("presetWidth", &CO::presetWidth, kPixels),
     Int("outputMode", &CO::outputMode, kOutput),
@@ -121,7 +124,7 @@ IntegerRule FormatRule(const FormatOptions& format, int32_t FormatOptions::*memb
         return kFlag;
     }
     if (member == &FormatOptions::swfFramesPerImage) {
-        return kAtLeastOne;
+        return kFrames;
     }
     if (member == &FormatOptions::smallQuality) {
         return kImageQuality;
@@ -195,6 +198,18 @@ std::string RangeText(const IntegerRule& rule) {
         text += word.word;
     }
     return text;
+}
+
+bool InRange(int32_t value, const IntegerRule& rule) {
+    if (value >= rule.min && value <= rule.max) {
+        return true;
+    }
+    for (const NamedValue& word : rule.words) {
+        if (word.value == value) {
+            return true;
+        }
+    }
+    return false;
 }
 
 bool ParseInteger(std::string_view text, const IntegerRule& rule, int32_t& value) {
@@ -410,4 +425,70 @@ std::vector<std::string> OptionFieldNames() {
         }
     }
     return names;
+}
+
+namespace {
+
+// An integer field outside its range: a record field, or a field of one format entry.
+struct OutOfRange {
+    std::string name;
+    IntegerRule rule;
+    int32_t ConvertOptions::*record = nullptr;
+    int formatIndex = -1;
+    int32_t FormatOptions::*member = nullptr;
+
+    int32_t& In(ConvertOptions& o) const {
+        return record != nullptr ? o.*record : o.formats[formatIndex].*member;
+    }
+    int32_t In(const ConvertOptions& o) const {
+        return record != nullptr ? o.*record : o.formats[formatIndex].*member;
+    }
+    std::string Text(const ConvertOptions& o) const {
+        return BadValue(name, std::to_string(In(o)), RangeText(rule));
+    }
+};
+
+// A field holding its default value is never out of range (the .mp3 entry's unused
+// compression keeps a picture encoding).
+std::vector<OutOfRange> OutOfRangeFields(const ConvertOptions& options,
+                                         const ConvertOptions& defaults) {
+    std::vector<OutOfRange> found;
+    auto check = [&](OutOfRange field) {
+        int32_t value = field.In(options);
+        if (!InRange(value, field.rule) && value != field.In(defaults)) {
+            found.push_back(std::move(field));
+        }
+    };
+    for (const RecordField& field : kRecordFields) {
+        if (field.type == FieldType::Integer) {
+            check({std::string(field.name), field.rule, field.integer});
+        }
+    }
+    for (int i = 0; i < kFormatCount; ++i) {
+        const FormatOptions& format = options.formats[i];
+        for (const FormatField& field : kFormatFields) {
+            check({"format." + std::string(FormatExtension(format) + 1) + "." +
+                       std::string(field.name),
+                   FormatRule(format, field.member), nullptr, i, field.member});
+        }
+    }
+    return found;
+}
+
+} // namespace
+
+std::string FirstOutOfRangeField(const ConvertOptions& options) {
+    const ConvertOptions defaults;
+    std::vector<OutOfRange> found = OutOfRangeFields(options, defaults);
+    return found.empty() ? std::string() : found.front().Text(options);
+}
+
+std::vector<std::string> ResetOutOfRangeFields(ConvertOptions& options) {
+    const ConvertOptions defaults;
+    std::vector<std::string> warnings;
+    for (const OutOfRange& field : OutOfRangeFields(options, defaults)) {
+        warnings.push_back(field.Text(options) + "; using " + std::to_string(field.In(defaults)));
+        field.In(options) = field.In(defaults);
+    }
+    return warnings;
 }

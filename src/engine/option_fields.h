@@ -27,6 +27,13 @@ int SetOptionField(ConvertOptions& options, std::string_view name, std::string_v
 // The current value of a field as text SetOptionField accepts. Returns 0 for an unknown name.
 int GetOptionField(const ConvertOptions& options, std::string_view name, std::string& value);
 
+// The first integer field outside the range SetOptionField accepts, as an error text naming
+// the field, its value and the range; empty when every field is within range.
+std::string FirstOutOfRangeField(const ConvertOptions& options);
+// Gives every integer field outside its range its default value; returns one warning per
+// field, naming it, the value, the range and the default used.
+std::vector<std::string> ResetOutOfRangeFields(ConvertOptions& options);
+
 // Every name SetOptionField accepts: record fields in declaration order, then the format
 // fields of each entry in table order.
 std::vector<std::string> OptionFieldNames();

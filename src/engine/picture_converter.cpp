@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 
@@ -28,19 +29,28 @@ void SizeOf(const RgbImage& image, int& width, int& height) {
     height = static_cast<int>(h);
 }
 
-// Fills a store entry with format-5 lossless pixels: a reserved 0 byte, then red, green, blue.
-void WriteLosslessPixels(RgbImage& image, int width, int height, unsigned char* out) {
-    const unsigned char* rgb = image.Lock();
-    size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
-    for (size_t i = 0; i < count; ++i) {
-        out[0] = 0;
-        out[1] = rgb[0];
-        out[2] = rgb[1];
-        out[3] = rgb[2];
-        out += 4;
-        rgb += 3;
+// Turns the image's RGB block into format-5 lossless pixels (a reserved 0 byte, then red,
+// green, blue) in place: the block grows to 4 bytes a pixel, plus the one byte the store has
+// always given, and the pixels are spread out from the last one back, so a large picture is
+// never held twice. The image is left empty; nullptr when the larger block cannot be had.
+unsigned char* TakeLosslessPixels(RgbImage& image, size_t* length) {
+    const size_t count = size_t{image.Width()} * image.Height();
+    unsigned char* rgb = image.ReleasePixels();
+    *length = count * 4 + 1;
+    auto* out = rgb == nullptr ? nullptr : static_cast<unsigned char*>(std::realloc(rgb, *length));
+    if (out == nullptr) {
+        std::free(rgb);
+        return nullptr;
     }
-    image.Unlock();
+    // Pixel i's 3 bytes lie below pixel i + 1's 4, which are already written.
+    for (size_t i = count; i-- > 0;) {
+        const unsigned char r = out[3 * i], g = out[3 * i + 1], b = out[3 * i + 2];
+        out[4 * i] = 0;
+        out[4 * i + 1] = r;
+        out[4 * i + 2] = g;
+        out[4 * i + 3] = b;
+    }
+    return out;
 }
 
 // PlaceObject2 of a character at a depth with the identity matrix, as every picture and
@@ -91,11 +101,12 @@ int CConvertEngine::LoadLossless(const ConvertObject& entry, int& width, int& he
     if (!DecodePicture(entry, image, width, height)) {
         return 0;
     }
-    StoredImage* e = MakeFilledEntry(static_cast<size_t>(width) * height * 4 + 1);
-    if (e == nullptr) {
+    size_t length = 0;
+    unsigned char* pixels = TakeLosslessPixels(image, &length);
+    if (pixels == nullptr) {
         return 0;
     }
-    WriteLosslessPixels(image, width, height, e->data.get());
+    StoredImage* e = imageStore.AdoptMemoryEntry(pixels, length);
     e->width = width;
     e->height = height;
     id = e->id;
@@ -157,11 +168,12 @@ int CConvertEngine::ToLossless(int id) {
     }
     int width = 0, height = 0;
     SizeOf(image, width, height);
-    StoredImage* lossless = MakeFilledEntry(static_cast<size_t>(width) * height * 4 + 1);
-    if (lossless == nullptr) {
+    size_t length = 0;
+    unsigned char* pixels = TakeLosslessPixels(image, &length);
+    if (pixels == nullptr) {
         return -1;
     }
-    WriteLosslessPixels(image, width, height, lossless->data.get());
+    StoredImage* lossless = imageStore.AdoptMemoryEntry(pixels, length);
     lossless->width = width;
     lossless->height = height;
     e->Release();

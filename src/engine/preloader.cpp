@@ -4,6 +4,7 @@
 #include "engine/engine_tags.h"
 #include "engine/preloader_picture.h"
 
+#include "media/temp_files.h"
 #include "swf/swf_actions.h"
 
 #include <cstdio>
@@ -20,13 +21,11 @@ int CConvertEngine::WriteResourceFile(IConvertObserver*, int resourceId, const s
         return 0;
     }
     const std::vector<uint8_t>& bytes = BuiltInPreloaderPicture();
-    FILE* file = fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        return 0;
-    }
-    size_t written = fwrite(bytes.data(), 1, bytes.size(), file);
-    int closed = fclose(file);
-    if (written != bytes.size() || closed != 0) {
+    TempFilePtr file = CreateExclusiveFile(path);
+    bool written = file && fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+    written = CloseWrittenFile(std::move(file)) && written;
+    if (!written) {
+        std::remove(path.c_str());
         ShowMessage("Error unable to write to file, Disk could be full or write protected", path);
         return 0;
     }
@@ -38,7 +37,7 @@ int CConvertEngine::AddPreloader(IConvertObserver* window, const ConvertOptions&
     picture.path = opts.preloaderImage;
     picture.size = 2;
     if (opts.preloaderImage == "INTERNAL") {
-        picture.path = opts.tempDirectory + "preload.bmp";
+        picture.path = tempFolder + "preload.bmp";
         if (!WriteResourceFile(window, kPreloaderResourceId, picture.path)) {
             return 0;
         }
@@ -65,8 +64,17 @@ int CConvertEngine::AddPreloader(IConvertObserver* window, const ConvertOptions&
     movie.AddTag(test);
     AddShowFrame();
 
-    // Frames 1 to 3 show the picture.
-    AddImage(picture, opts, -1, -1);
+    // Frames 1 to 3 show the picture. The built-in picture's file is read by then. A folder,
+    // pipe or device named as the picture is never opened.
+    std::string refusal = SourceRefusal(picture.path);
+    if (!refusal.empty()) {
+        ShowMessage(refusal);
+    } else {
+        AddImage(picture, opts, -1, -1);
+    }
+    if (opts.preloaderImage == "INTERNAL") {
+        std::remove(picture.path.c_str());
+    }
     AddShowFrame();
     AddShowFrame();
     AddShowFrame();

@@ -9,9 +9,12 @@
 #include <cstring>
 #include <vector>
 
+#include <sys/stat.h>
+
 namespace {
 
-constexpr long kSoundSizeLimit = 30000000;
+const char* const kStillTooLargeText = "WAVE File Still To Large (> 30 MB), Skipping file %s";
+const char* const kMp3TooLargeText = "MP3 file too large (more than 30 MB), skipping file %s";
 
 // ADPCM code size by the ".wav" entry's compression value; 0 keeps the samples uncompressed.
 uint32_t CodeSizeFor(int32_t compression) {
@@ -70,7 +73,7 @@ int CConvertEngine::AddWave(ConvertObject& entry, const ConvertOptions& opts,
     int index = opts.FindFormat(FormatWav);
     const FormatOptions& audio = opts.formats[index < 0 ? 0 : index];
     PromptSink sink(prompt);
-    std::string copyPath = PcmCopyPath(opts.tempDirectory, entry.path);
+    std::string copyPath = PcmCopyPath(tempFolder, entry.path);
     WavToPcmConverter converter(entry.path, copyPath, &sink);
     window->ShowState((LastChars(entry.path, 25) + " converting to PCM wave data...").c_str());
 
@@ -87,7 +90,13 @@ int CConvertEngine::AddWave(ConvertObject& entry, const ConvertOptions& opts,
         }
         mono = true;
     }
+    // The limit holds for what the conversion would write, refused before it is written.
+    converter.LimitDestination(kSoundSizeLimit);
     if (!converter.Convert(mono)) {
+        if (converter.IsTooLarge()) {
+            ShowMessage(Format(kStillTooLargeText, entry.path), "Conversion");
+            return 0;
+        }
         // A file without a format chunk fails without a word of its own; say something.
         if (sink.shown == 0) {
             ShowMessage("There was an error while converting this audio file");
@@ -105,8 +114,7 @@ int CConvertEngine::AddWave(ConvertObject& entry, const ConvertOptions& opts,
     fseek(file, 0, SEEK_END);
     long length = ftell(file);
     if (length > kSoundSizeLimit) {
-        ShowMessage(Format("WAVE File Still To Large (> 30 MB), Skipping file %s", entry.path),
-                    "Conversion");
+        ShowMessage(Format(kStillTooLargeText, entry.path), "Conversion");
         fclose(file);
         return 0;
     }
@@ -130,6 +138,13 @@ int CConvertEngine::AddMp3(ConvertObject& entry, const ConvertOptions& opts,
                            IConvertObserver* window) {
     FILE* file = fopen(entry.path.c_str(), "rb");
     if (file == nullptr) {
+        return 0;
+    }
+    // MP3 frames are embedded as they are: a file over the limit is refused before it is read.
+    struct stat info {};
+    if (fstat(fileno(file), &info) == 0 && info.st_size > kSoundSizeLimit) {
+        fclose(file);
+        ShowMessage(Format(kMp3TooLargeText, entry.path), "Conversion");
         return 0;
     }
     auto* sound = new CSwfDefineSoundMp3(file);

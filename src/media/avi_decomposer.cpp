@@ -1,6 +1,8 @@
 #include "media/avi_decomposer.h"
 
 #include "media/ffmpeg_handles.h"
+#include "media/image_codec.h"
+#include "media/temp_files.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -41,8 +43,23 @@ const char* const kNoVideoDecoderText =
 const char* const kFrameFailedText =
     "Error, unable to get suitable driver to open frame, Unable to decompose this .avi file";
 const char* const kSoundFileFailedText = "Error, out put file could not be opened!";
+const char* const kTempWriteFailedText =
+    "Error, unable to write the temporary file %s\nThe disk could be full or write protected, "
+    "Unable to decompose this .avi file";
+const char* const kSoundTooLongText =
+    "The sound of %s is too long to convert, the movie is made without it";
 const char* const kContinueQuestion = "Error converting frame in AVI Movie, Continue Conversion?";
 const char* const kSoundFileName = "Audio3.wav";
+
+std::string WithPath(const char* text, const std::string& path) {
+    std::string result = text;
+    result.replace(result.find("%s"), 2, path);
+    return result;
+}
+
+// What StoreFrame returns instead of a store id.
+constexpr int kFrameNotStored = -1;
+constexpr int kFrameNotWritten = -2;
 
 // Streams are looked at up to this index, as many as a movie file can sensibly hold.
 constexpr int kMaxStreams = 1000;
@@ -67,6 +84,8 @@ CodecPtr OpenDecoder(const AVStream* stream, bool frameThreads) {
         return nullptr;
     }
     context->pkt_timebase = stream->time_base;
+    // Frames larger than a decoded picture may be are refused by the decoder itself.
+    context->max_pixels = kMaxImagePixels;
     if (frameThreads) {
         context->thread_count = 0;
         context->thread_type = FF_THREAD_FRAME;
@@ -108,7 +127,9 @@ void MakeWavHeader(uint8_t* h, int channels, int rate, uint32_t dataBytes) {
 // samples at the first frame's rate, mono or stereo, and appends them to a file.
 class SoundWriter {
 public:
-    explicit SoundWriter(FILE* file) : file(file) {}
+    // maxConvertedBytes: the most a PCM copy of the sound at an SWF rate may have (0: any).
+    SoundWriter(FILE* file, uint64_t maxConvertedBytes)
+        : file(file), maxConvertedBytes(maxConvertedBytes) {}
 
     bool Write(const AVFrame* frame) {
         if (!resampler && !Start(frame)) {
@@ -123,6 +144,8 @@ public:
     int rate = 0;
     long long samples = 0; // per channel
     long long bytes = 0;
+    bool writeFailed = false; // the file did not take every byte
+    bool tooLong = false;     // the sound went past what can be converted
 
 private:
     bool Start(const AVFrame* frame) {
@@ -141,6 +164,14 @@ private:
         resampler.reset(swr);
         av_channel_layout_uninit(&in);
         av_channel_layout_uninit(&out);
+        // Converted to an SWF rate (never below this one up to 44100 Hz, 44100 above) and
+        // perhaps to mono, the sound shrinks at most by half and by 44100 / rate: past that it
+        // cannot fit, and it must fit the 32-bit sizes of a WAV file in any case.
+        limit = 0xFFFFFFFFu - (kWavHeaderBytes - 8);
+        if (maxConvertedBytes != 0 && rate > 0) {
+            limit = std::min(limit, static_cast<uint64_t>(2.0 * maxConvertedBytes *
+                                                          std::max(1.0, rate / 44100.0)));
+        }
         return err >= 0 && rate > 0 && swr_init(resampler.get()) >= 0;
     }
 
@@ -153,12 +184,19 @@ private:
             return false;
         }
         const size_t length = static_cast<size_t>(made) * channels * 2;
+        if (static_cast<uint64_t>(bytes) + length > limit) {
+            tooLong = true;
+            return false;
+        }
         samples += made;
         bytes += static_cast<long long>(length);
-        return std::fwrite(buffer.data(), 1, length, file) == length;
+        writeFailed = std::fwrite(buffer.data(), 1, length, file) != length;
+        return !writeFailed;
     }
 
     FILE* file;
+    uint64_t maxConvertedBytes;
+    uint64_t limit = 0;
     ResamplerPtr resampler;
     std::vector<uint8_t> buffer;
 };
@@ -347,13 +385,13 @@ AviDecomposer::Outcome AviDecomposer::ExtractSound(int streamIndex, const std::s
     if (!decoder || !packet || !frame || !Rewind(streamIndex)) {
         return Outcome::Failed;
     }
-    FILE* file = std::fopen(soundPath.c_str(), "wb");
-    if (file == nullptr) {
+    TempFilePtr file = CreateExclusiveFile(soundPath);
+    if (!file) {
         window->ShowMessage(kSoundFileFailedText);
-        return Outcome::Failed;
+        return Outcome::Stop;
     }
-    SoundWriter writer(file);
-    bool ok = std::fseek(file, kWavHeaderBytes, SEEK_SET) == 0;
+    SoundWriter writer(file.get(), settings.maxSoundBytes);
+    bool ok = std::fseek(file.get(), kWavHeaderBytes, SEEK_SET) == 0;
     auto drain = [&] {
         while (ok && avcodec_receive_frame(decoder.get(), frame.get()) == 0) {
             ok = writer.Write(frame.get());
@@ -387,11 +425,21 @@ AviDecomposer::Outcome AviDecomposer::ExtractSound(int streamIndex, const std::s
 
     uint8_t header[kWavHeaderBytes];
     MakeWavHeader(header, writer.channels, writer.rate, static_cast<uint32_t>(writer.bytes));
-    ok = ok && std::fseek(file, 0, SEEK_SET) == 0 &&
-         std::fwrite(header, 1, sizeof header, file) == sizeof header;
-    ok = std::fclose(file) == 0 && ok;
-    if (cancelled || !ok || writer.channels == 0) {
+    bool written = !writer.writeFailed && std::fseek(file.get(), 0, SEEK_SET) == 0 &&
+                   std::fwrite(header, 1, sizeof header, file.get()) == sizeof header;
+    written = CloseWrittenFile(std::move(file)) && written;
+    if (cancelled || !ok || !written || writer.channels == 0) {
         std::remove(soundPath.c_str());
+        if (writer.tooLong) {
+            // As a converted sound over the limit would be: the movie goes on without it.
+            window->ShowMessage(WithPath(kSoundTooLongText, sourcePath));
+            return Outcome::Failed;
+        }
+        if (!cancelled && !written) {
+            // A sound track that could not be written (a full disk) fails the whole movie.
+            window->ShowMessage(WithPath(kTempWriteFailedText, soundPath));
+            return Outcome::Stop;
+        }
         return cancelled ? Outcome::Stop : Outcome::Failed;
     }
     return Outcome::Done;
@@ -509,30 +557,43 @@ size_t AviDecomposer::CompressFrame(int width, int height) {
     return length;
 }
 
-// Stores the frame's JPEG: a file in least-RAM mode, an exactly sized buffer in maximum-RAM
-// mode. The store id, or -1 when the picture could not be stored.
-int AviDecomposer::StoreFrame(const std::string& framePath, int width, int height) {
+// Stores the frame's JPEG: a new file in the private temporary folder in least-RAM mode
+// (framePath is set to its name), an exactly sized buffer in maximum-RAM mode. The store id,
+// kFrameNotStored when the picture could not be made or kept, kFrameNotWritten when its file
+// could not be created or written.
+int AviDecomposer::StoreFrame(std::string& framePath, int width, int height) {
     const size_t length = CompressFrame(width, height);
     if (length == 0) {
-        return -1;
+        return kFrameNotStored;
     }
     int id = -1;
     if (!settings.maxRam) {
-        id = engine->MakeFrameFile(framePath);
-        FILE* file = id < 0 ? nullptr : std::fopen(framePath.c_str(), "wb");
-        if (file == nullptr) {
-            engine->DropFrame(id);
-            return -1;
+        // Names an earlier movie of the same conversion still uses are passed over.
+        TempFilePtr file;
+        do {
+            framePath = tempDirectory + "frame" + std::to_string(++nameSerial) + ".jpg";
+            file = CreateExclusiveFile(framePath);
+        } while (!file && errno == EEXIST);
+        if (!file) {
+            return kFrameNotWritten;
         }
-        bool written = std::fwrite(jpeg.data(), 1, length, file) == length;
-        written = std::fclose(file) == 0 && written;
-        engine->SetFrameInfo(id, width, height, written ? static_cast<int>(length) : 0);
+        const bool written = std::fwrite(jpeg.data(), 1, length, file.get()) == length;
+        if (!CloseWrittenFile(std::move(file)) || !written) {
+            std::remove(framePath.c_str());
+            return kFrameNotWritten;
+        }
+        id = engine->MakeFrameFile(framePath);
+        if (id < 0) {
+            std::remove(framePath.c_str());
+            return kFrameNotStored;
+        }
+        engine->SetFrameInfo(id, width, height, static_cast<int>(length));
         return id;
     }
     uint8_t* buffer = engine->MakeFrameBuffer(length, &id);
     if (buffer == nullptr) {
         engine->DropFrame(id);
-        return -1;
+        return kFrameNotStored;
     }
     std::memcpy(buffer, jpeg.data(), length);
     engine->SetFrameInfo(id, width, height, static_cast<int>(length));
@@ -550,15 +611,14 @@ AviDecomposer::Outcome AviDecomposer::TakeFrame(const AVFrame* frame) {
                   frameCounter);
     ShowStatus(text);
 
-    // The name is drawn in both modes (it names the picture in messages); only least-RAM
-    // mode writes the file.
-    std::string framePath;
-    do {
-        std::snprintf(text, sizeof text, "%d_%d.jpg", std::rand(), frameCounter);
-        framePath = tempDirectory + text;
-    } while (engine->IsFrameNameUsed(framePath));
-
-    int id = ToRgb(frame) ? StoreFrame(framePath, frame->width, frame->height) : -1;
+    // In maximum-RAM mode the name only labels the picture in messages.
+    std::string framePath = tempDirectory + "frame" + std::to_string(frameCounter) + ".jpg";
+    int id = ToRgb(frame) ? StoreFrame(framePath, frame->width, frame->height) : kFrameNotStored;
+    if (id == kFrameNotWritten) {
+        // A frame file the disk did not take would leave an empty picture: the movie fails.
+        window->ShowMessage(WithPath(kTempWriteFailedText, framePath));
+        return Outcome::Stop;
+    }
     if (id < 0) {
         window->ShowMessage(kFrameFailedText);
         return Outcome::Done;

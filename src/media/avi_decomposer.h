@@ -36,10 +36,8 @@ public:
 class IMovieEngine {
 public:
     virtual ~IMovieEngine() = default;
-    // Whether a stored picture already uses this file path.
-    virtual bool IsFrameNameUsed(const std::string& path) = 0;
-    // A new stored picture whose JPEG bytes live in the file at path (deleted when the store
-    // releases it); its id, or -1.
+    // A new stored picture whose JPEG bytes live in the (already written) file at path,
+    // deleted when the store releases it; its id, or -1.
     virtual int MakeFrameFile(const std::string& path) = 0;
     // A new stored picture with an in-memory buffer of capacity bytes; the buffer (its id in
     // *id), or nullptr when it cannot be had.
@@ -69,6 +67,8 @@ struct DecomposeSettings {
     bool lossless = false;         // frames become lossless pixels instead of JPEG
     bool maxRam = false;           // frames stay in memory instead of temporary JPEG files
     bool optimizePlayback = false; // free each frame's characters after its removal
+    uint64_t maxSoundBytes = 0;    // the most a converted sound may have (0: no limit); a
+                                   // sound track that cannot fit is not extracted in full
 };
 
 // The texts shown when a movie file cannot be opened.
@@ -89,13 +89,14 @@ public:
     AviDecomposer(const AviDecomposer&) = delete;
     AviDecomposer& operator=(const AviDecomposer&) = delete;
 
-    // Opens the movie file; tempDirectory is put directly in front of every temporary file
-    // name. 1 on success; 0 when no window is given or the file cannot be opened (its text
-    // has then been shown).
+    // Opens the movie file; tempDirectory (the conversion's private folder, ending with "/")
+    // is put directly in front of every temporary file name. 1 on success; 0 when no window is
+    // given or the file cannot be opened (its text has then been shown).
     int Open(IMovieWindow* window, const std::string& sourcePath, const std::string& tempDirectory);
     // Sound streams first, then the frames of the video streams. 1 when all streams were
     // processed; 0 when engine or settings are missing, when the user answered No to a
-    // question, or when the conversion was cancelled. Closes the file in every case.
+    // question, when a temporary file could not be written (its text has been shown) or when
+    // the conversion was cancelled. Closes the file in every case.
     int Decompose(IMovieEngine* engine, const DecomposeSettings* settings);
     // Releases the movie file and forgets the engine. Always 1.
     int Close();
@@ -115,7 +116,7 @@ private:
     Outcome TakeFrames(int streamIndex);
     Outcome TakeFrame(const AVFrame* frame);
     size_t CompressFrame(int width, int height);
-    int StoreFrame(const std::string& framePath, int width, int height);
+    int StoreFrame(std::string& framePath, int width, int height);
     bool ToRgb(const AVFrame* frame);
 
     IMovieEngine* engine = nullptr;
@@ -127,6 +128,7 @@ private:
     IMovieWindow* window = nullptr;
     std::string sourcePath;
     std::string tempDirectory;
+    int nameSerial = 0; // numbers the frame files
 
     // Reused from frame to frame: the pixel converter, the RGB pixels, the JPEG compressor
     // with its chroma subsampling, and a JPEG buffer of the codec's bound.

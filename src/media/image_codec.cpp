@@ -29,7 +29,7 @@ int ISCheckImageSize(uint64_t width, uint64_t height) {
     }
     // Each side is bounded first so that the product cannot overflow.
     if (width > kMaxImagePixels || height > kMaxImagePixels || width * height > kMaxImagePixels) {
-        return kImageErrNoMemory;
+        return kImageErrOverBudget;
     }
     return width > kMaxImageSide || height > kMaxImageSide ? kImageErrTooLarge : kImageOk;
 }
@@ -49,13 +49,13 @@ ISSource* ISOpenFileSource(const std::string& path) {
     }
     if (code == kImageOk) {
         try {
-            source->owned.resize(static_cast<size_t>(length));
+            source->owned.resize(static_cast<size_t>(length) + kSourcePadding);
         } catch (const std::bad_alloc&) {
             code = kImageErrNoMemory;
         }
     }
-    if (code == kImageOk &&
-        std::fread(source->owned.data(), 1, source->owned.size(), file) != source->owned.size()) {
+    if (code == kImageOk && std::fread(source->owned.data(), 1, static_cast<size_t>(length),
+                                       file) != static_cast<size_t>(length)) {
         code = kImageErrFileRead;
     }
     std::fclose(file);
@@ -65,7 +65,8 @@ ISSource* ISOpenFileSource(const std::string& path) {
         return nullptr;
     }
     source->data = source->owned.data();
-    source->length = source->owned.size();
+    source->length = static_cast<size_t>(length);
+    source->padding = kSourcePadding;
     ISSetLastError(kImageOk);
     return source;
 }

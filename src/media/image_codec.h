@@ -38,16 +38,18 @@ enum ImageError : int {
     kImageErrBadTga = 32,
     // The picture is wider or taller than a bitmap character can be (65535 pixels).
     kImageErrTooLarge = 37,
+    // The picture has more pixels than the budget for one decoded picture.
+    kImageErrOverBudget = 38,
 };
 
 // A picture's width and height must each be at most this many pixels.
 constexpr uint32_t kMaxImageSide = 65535;
-// Pictures with more pixels than this are refused as out of memory before anything is
-// allocated, whatever their header claims (about 1.5 GB of RGB pixels).
-constexpr uint64_t kMaxImagePixels = 500'000'000;
+// The pixel budget: pictures with more pixels than 16384 x 16384 are refused from the sizes
+// in their header, before anything is allocated (768 MB of RGB pixels at most).
+constexpr uint64_t kMaxImagePixels = uint64_t{16384} * 16384;
 
 // 0 when a picture of this size may be decoded, else kImageErrBadParam (a zero side),
-// kImageErrTooLarge or kImageErrNoMemory.
+// kImageErrOverBudget or kImageErrTooLarge.
 int ISCheckImageSize(uint64_t width, uint64_t height);
 
 int ISGetLastError();
@@ -59,11 +61,16 @@ void ISFree(void* buffer);
 struct ISSource {
     const uint8_t* data = nullptr;
     size_t length = 0;
+    size_t padding = 0; // zero bytes that follow the data in memory
     std::vector<uint8_t> owned;
 };
 
+// Zero bytes a file source keeps after its data, so that a decoder which reads a little past
+// the end can take the bytes where they lie instead of copying them.
+constexpr size_t kSourcePadding = 64;
+
 // nullptr on failure (last error 2 when the file cannot be opened, 3 when it cannot be read,
-// 1 when it does not fit in memory).
+// 1 when it does not fit in memory). The data is followed by kSourcePadding zero bytes.
 ISSource* ISOpenFileSource(const std::string& path);
 // nullptr (last error 5) when data is null.
 ISSource* ISOpenMemorySource(const uint8_t* data, size_t length);
@@ -111,7 +118,8 @@ struct ISDest {
 
 // nullptr (last error 5) when buffer is null or capacity is 0.
 ISDest* ISOpenMemoryDest(uint8_t* buffer, size_t capacity);
-// The file is created by ISWriteJPG; nullptr (last error 5) for an empty path.
+// The file is created by ISWriteJPG, which never replaces an existing file or writes through
+// a symbolic link (mode 0600); nullptr (last error 5) for an empty path.
 ISDest* ISOpenFileDest(const std::string& path);
 void ISCloseDest(ISDest* dest);
 

@@ -4,12 +4,15 @@
 // claiming an absurd size is refused before the decoder allocates anything.
 #include "media/image_codec.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavutil/buffer.h>
 #include <libavutil/frame.h>
 #include <libswscale/swscale.h>
 }
@@ -31,14 +34,24 @@ uint32_t Be32(const uint8_t* p) {
     return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
 }
 
-// Each returns false when the data is too short to hold the header.
+bool IsOneOf(uint32_t value, std::initializer_list<uint32_t> allowed) {
+    return std::find(allowed.begin(), allowed.end(), value) != allowed.end();
+}
+
+// Each returns false when the data is too short to hold the header or the header's fixed
+// fields have values no such picture has (the bytes are then not a picture of the format).
 bool BmpSize(const uint8_t* p, size_t n, HeaderSize* size) {
-    if (n < 26) {
+    if (n < 30) {
         return false;
     }
-    if (Le32(p + 14) == 12) { // OS/2 1.x core header: 16-bit sides
+    const uint32_t headerSize = Le32(p + 14);
+    if (headerSize == 12) { // OS/2 1.x core header: 16-bit sides
         *size = {Le16(p + 18), Le16(p + 20)};
-        return true;
+        return Le16(p + 22) == 1 && IsOneOf(Le16(p + 24), {1, 4, 8, 24});
+    }
+    if (!IsOneOf(headerSize, {16, 40, 52, 56, 64, 108, 124}) || Le16(p + 26) != 1 ||
+        !IsOneOf(Le16(p + 28), {1, 2, 4, 8, 16, 24, 32})) {
+        return false;
     }
     const auto width = static_cast<int32_t>(Le32(p + 18));
     const auto height = static_cast<int32_t>(Le32(p + 22));
@@ -64,7 +77,8 @@ bool TgaSize(const uint8_t* p, size_t n, HeaderSize* size) {
         return false;
     }
     *size = {Le16(p + 12), Le16(p + 14)};
-    return true;
+    // Colour map type, image type (mapped, true colour, grey; raw or run-length) and depth.
+    return p[1] <= 1 && IsOneOf(p[2], {1, 2, 3, 9, 10, 11}) && IsOneOf(p[16], {8, 15, 16, 24, 32});
 }
 
 bool PsdSize(const uint8_t* p, size_t n, HeaderSize* size) {
@@ -109,11 +123,24 @@ int DecodeFrame(const ISSource* source, const DecoderFormat& format, AVFrame* fr
         context->err_recognition = AV_EF_EXPLODE;
         result = avcodec_open2(context, codec, nullptr);
     }
-    if (result == 0) {
+    if (result == 0 && source->padding >= AV_INPUT_BUFFER_PADDING_SIZE) {
+        // A file's bytes are decoded where they lie, through a reference that frees nothing:
+        // a large picture is not held a second time. The source outlives the decoder.
+        packet->buf = av_buffer_create(
+            const_cast<uint8_t*>(source->data), source->length, [](void*, uint8_t*) {}, nullptr,
+            AV_BUFFER_FLAG_READONLY);
+        result = packet->buf == nullptr ? AVERROR(ENOMEM) : 0;
+        if (result == 0) {
+            packet->data = packet->buf->data;
+            packet->size = static_cast<int>(source->length);
+        }
+    } else if (result == 0) {
         result = av_new_packet(packet, static_cast<int>(source->length));
+        if (result == 0 && source->length != 0) {
+            std::memcpy(packet->data, source->data, source->length);
+        }
     }
     if (result == 0) {
-        std::memcpy(packet->data, source->data, source->length);
         result = avcodec_send_packet(context, packet);
     }
     if (result == 0) {

@@ -1,10 +1,12 @@
 // JPEG back end: libjpeg-turbo's TurboJPEG API, one handle per call.
 #include "media/image_codec.h"
+#include "media/temp_files.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #include <turbojpeg.h>
 
@@ -105,12 +107,15 @@ size_t Encode(tjhandle handle, ISDest* dest, const uint8_t* rgb, uint32_t width,
     }
     int code = kImageOk;
     if (!dest->path.empty()) {
-        FILE* file = std::fopen(dest->path.c_str(), "wb");
-        if (file == nullptr) {
+        TempFilePtr file = CreateExclusiveFile(dest->path);
+        if (!file) {
             code = kImageErrFileOpen;
         } else {
-            const bool written = std::fwrite(out, 1, length, file) == length;
-            code = std::fclose(file) == 0 && written ? kImageOk : kImageErrFileWrite;
+            const bool written = std::fwrite(out, 1, length, file.get()) == length;
+            code = CloseWrittenFile(std::move(file)) && written ? kImageOk : kImageErrFileWrite;
+            if (code != kImageOk) {
+                std::remove(dest->path.c_str());
+            }
         }
     } else if (length > dest->capacity) {
         code = kImageErrOutputTooSmall;

@@ -21,7 +21,9 @@ tmsize_t ReadProc(thandle_t handle, void* out, tmsize_t count) {
     auto* file = static_cast<MemoryFile*>(handle);
     const size_t left = file->length - file->position;
     const size_t n = count < 0 ? 0 : (static_cast<size_t>(count) < left ? count : left);
-    std::memcpy(out, file->data + file->position, n);
+    if (n != 0) { // an empty file has no data block at all
+        std::memcpy(out, file->data + file->position, n);
+    }
     file->position += n;
     return static_cast<tmsize_t>(n);
 }

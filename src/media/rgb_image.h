@@ -21,6 +21,9 @@ public:
     // Clears, then makes zero-filled pixels of the size. Returns 1 when the block cannot be
     // had, 5 for a zero side (the image stays empty either way), else 0.
     int Allocate(uint32_t newWidth, uint32_t newHeight);
+    // Hands the pixel block (allocated with malloc, freed with ISFree) to the caller and
+    // empties the image; nullptr when it is empty.
+    uint8_t* ReleasePixels();
     // Copies the other image's size and pixels; 1 (this image cleared) when it has none.
     int CopyFrom(const RgbImage& other);
 

@@ -1,12 +1,15 @@
 #include "media/wav_to_pcm.h"
 
 #include "media/ffmpeg_handles.h"
+#include "media/temp_files.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <memory>
+
+#include <sys/stat.h>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -26,6 +29,14 @@ const char* const kNoRiffText =
     "with wave converstion.. audio convert aborted\n";
 const char* const kShortReadText = "format tag read failed";
 const char* const kUnableText = "Unable to continue with wave audio conversion...";
+const char* const kShortFormatText =
+    "The WAV file %s has a format chunk too short to describe its sound";
+const char* const kNoChannelsText = "The WAV file %s declares 0 channels";
+const char* const kNoRateText = "The WAV file %s declares a sample rate of 0 Hz";
+const char* const kHighRateText = "The WAV file %s declares a sample rate above 768000 Hz";
+// No recording is made faster; resampling from absurd rates costs the resampler seconds for a
+// few bytes of sound.
+constexpr uint32_t kMaxSourceRate = 768000;
 const char* const kOpenDestinationText =
     "Error, Unable to Open Destination file for writing %s\n Make sure the disk is not write "
     "protected and the file is not in use\nUnable to continue with wave audio conversion...";
@@ -104,7 +115,7 @@ void PutId(uint8_t* p, const char* id) {
 // Fields of a "fmt " chunk; missing trailing fields read as 0.
 WaveFormat ParseFormat(const std::vector<uint8_t>& chunk) {
     uint8_t bytes[18] = {};
-    std::memcpy(bytes, chunk.data(), std::min(chunk.size(), sizeof bytes));
+    std::copy_n(chunk.begin(), std::min(chunk.size(), sizeof bytes), bytes);
     WaveFormat f;
     f.formatTag = GetU16(bytes);
     f.channels = GetU16(bytes + 2);
@@ -205,7 +216,13 @@ private:
 // in at the end. Any failure, or destruction before Finish succeeded, removes the file.
 class DestinationFile {
 public:
-    explicit DestinationFile(const std::string& path) : path(path) {}
+    // limit: the most bytes the file may have, header included (0 for no limit).
+    DestinationFile(const std::string& path, uint64_t limit) : path(path) {
+        if (limit != 0) {
+            maxDataLength =
+                limit <= kHeaderSize ? 0 : std::min<uint64_t>(limit - kHeaderSize, maxDataLength);
+        }
+    }
     ~DestinationFile() {
         if (file) {
             file.reset();
@@ -215,7 +232,7 @@ public:
 
     // Returns the message text of a failure, or nullptr.
     const char* Open(const WaveFormat& format) {
-        file.reset(std::fopen(path.c_str(), "wb"));
+        file = CreateExclusiveFile(path);
         if (!file) {
             return kOpenDestinationText;
         }
@@ -239,9 +256,11 @@ public:
         return nullptr;
     }
 
-    // Appends samples; false when they could not be written or the RIFF lengths would overflow.
+    // Appends samples; false when they could not be written or would pass the limit (then
+    // overLimit is set) or the RIFF lengths would overflow.
     bool Append(const uint8_t* bytes, size_t count) {
-        if (count > kMaxDataLength - dataLength) {
+        if (count > maxDataLength - dataLength) {
+            overLimit = true;
             return false;
         }
         dataLength += static_cast<uint32_t>(count);
@@ -256,7 +275,7 @@ public:
         PutU32(length, dataLength);
         ok = ok && std::fseek(file.get(), 40, SEEK_SET) == 0 &&
              std::fwrite(length, 1, 4, file.get()) == 4;
-        ok = std::fclose(file.release()) == 0 && ok;
+        ok = CloseWrittenFile(std::move(file)) && ok;
         if (!ok) {
             std::remove(path.c_str());
         }
@@ -264,13 +283,14 @@ public:
     }
 
     uint32_t DataLength() const { return dataLength; }
+    bool overLimit = false;
+
+    static constexpr size_t kHeaderSize = 44;
 
 private:
-    static constexpr size_t kHeaderSize = 44;
-    static constexpr uint32_t kMaxDataLength = 0xFFFFFFFFu - (kHeaderSize - 8);
-
     std::string path;
-    FilePtr file;
+    uint64_t maxDataLength = 0xFFFFFFFFu - (kHeaderSize - 8);
+    TempFilePtr file;
     uint32_t dataLength = 0;
 };
 
@@ -319,6 +339,15 @@ public:
             return Fail(kStreamOpen, AVERROR(EINVAL));
         }
         return true;
+    }
+
+    // Seconds of sound the container announces; 0 when it tells none.
+    double Duration() const {
+        const AVStream* stream = format->streams[streamIndex];
+        if (stream->duration > 0 && stream->time_base.den > 0) {
+            return static_cast<double>(stream->duration) * av_q2d(stream->time_base);
+        }
+        return format->duration > 0 ? static_cast<double>(format->duration) / AV_TIME_BASE : 0;
     }
 
     int Channels() const { return decoder->ch_layout.nb_channels; }
@@ -527,6 +556,7 @@ void WavToPcmConverter::FreeBuffers() {
 
 int WavToPcmConverter::Convert(bool stereoToMono) {
     converted = false;
+    tooLarge = false;
     destinationLength = 0;
     int result = 0;
     switch (ReadSource()) {
@@ -567,6 +597,12 @@ WavToPcmConverter::Source WavToPcmConverter::ReadSource() {
     FilePtr file(std::fopen(sourcePath.c_str(), "rb"));
     if (!file) {
         Show(WithPath(kOpenSourceText, sourcePath));
+        return Source::Failed;
+    }
+    // Only a regular file has an end: a device or pipe would keep the chunk search going.
+    struct stat info {};
+    if (fstat(fileno(file.get()), &info) != 0 || !S_ISREG(info.st_mode)) {
+        Show(WithPath(kNoRiffText, sourcePath));
         return Source::Failed;
     }
     // Find the RIFF chunk of form WAVE among the top-level chunks.
@@ -616,11 +652,16 @@ int WavToPcmConverter::ReadChunks(FILE* file, uint32_t riffSize) {
             std::fread(head, 1, sizeof head, file) != sizeof head) {
             break;
         }
-        const uint32_t size = GetU32(head + 4);
+        uint32_t size = GetU32(head + 4);
         const uint64_t body = position + 8;
         const bool isFormat = std::memcmp(head, "fmt ", 4) == 0;
         if (isFormat || std::memcmp(head, "data", 4) == 0) {
             std::vector<uint8_t>& target = isFormat ? sourceFormat : sourceData;
+            // A streamed file (written where its sizes could not be filled in afterwards)
+            // has its data to the end of the file.
+            if (!isFormat && (riffSize == 0xFFFFFFFFu || size == 0xFFFFFFFFu)) {
+                size = static_cast<uint32_t>(std::min<uint64_t>(size, fileEnd - body));
+            }
             // A chunk longer than the rest of the file is a short read; checked before
             // allocating so absurd sizes cost nothing.
             if (size > fileEnd - body) {
@@ -655,8 +696,15 @@ int WavToPcmConverter::ConvertWithFfmpeg(bool mp3, bool stereoToMono) {
         err = avformat_open_input(&opened, FfmpegFileUrl(sourcePath).c_str(), nullptr, nullptr);
     } else {
         const WaveFormat source = ParseFormat(sourceFormat);
-        if (sourceFormat.size() < 14 || source.channels == 0 || source.samplesPerSec == 0) {
-            return report(kStreamOpen, kInvalParam);
+        const char* fault = sourceFormat.size() < 14                ? kShortFormatText
+                            : source.channels == 0                  ? kNoChannelsText
+                            : source.samplesPerSec == 0             ? kNoRateText
+                            : source.samplesPerSec > kMaxSourceRate ? kHighRateText
+                                                                    : nullptr;
+        if (fault != nullptr) {
+            Show(WithPath(fault, sourcePath));
+            Show(kUnableText);
+            return 0;
         }
         memory = std::make_unique<MemoryWave>(sourceFormat, sourceData);
         constexpr int kIoBufferSize = 65536;
@@ -688,12 +736,25 @@ int WavToPcmConverter::ConvertWithFfmpeg(bool mp3, bool stereoToMono) {
                     static_cast<uint32_t>(decoder.Rate()), stereoToMono);
     decoder.SetOutput(targetFormat);
 
-    DestinationFile destination(destinationPath);
+    // What the conversion would write, from the announced duration: a small file declaring a
+    // very low rate would otherwise grow into gigabytes before being found too large.
+    const double projected =
+        decoder.Duration() * targetFormat.samplesPerSec * targetFormat.blockAlign +
+        DestinationFile::kHeaderSize;
+    if (destinationLimit != 0 && projected > static_cast<double>(destinationLimit)) {
+        tooLarge = true;
+        return 0;
+    }
+    DestinationFile destination(destinationPath, destinationLimit);
     if (const char* failure = destination.Open(targetFormat)) {
         Show(WithPath(failure, destinationPath));
         return 0;
     }
     const bool decoded = decoder.Run(destination);
+    if (destination.overLimit) {
+        tooLarge = true;
+        return 0;
+    }
     if (!decoded && decoder.failedStep) {
         return report(decoder.failedStep, decoder.failure);
     }

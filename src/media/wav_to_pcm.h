@@ -57,6 +57,13 @@ public:
     // A failure never leaves a destination file behind.
     int Convert(bool stereoToMono);
 
+    // Refuses, before anything is written, a conversion whose destination file would be
+    // larger than `bytes` (header included), from the sound's duration at the target rate and
+    // layout; the destination is also never let grow past it. 0 (the default) sets no limit.
+    void LimitDestination(uint64_t bytes) { destinationLimit = bytes; }
+    // True after a Convert that returned 0 because of that limit (nothing was shown).
+    bool IsTooLarge() const { return tooLarge; }
+
     bool IsConverted() const { return converted; }
     // The format of the written file (valid after a Convert that returned 1 and converted).
     const WaveFormat& TargetFormat() const { return targetFormat; }
@@ -74,6 +81,8 @@ private:
     void FreeBuffers();
 
     bool converted = false;
+    bool tooLarge = false;
+    uint64_t destinationLimit = 0;
     uint32_t destinationLength = 0;
     std::vector<uint8_t> sourceFormat; // the "fmt " chunk with any extra bytes
     WaveFormat targetFormat;

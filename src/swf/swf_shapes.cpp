@@ -203,8 +203,8 @@ void CSwfStyleChangeRecord::Write(CSwfStream& s) const {
     s.WriteBits(hasMoveTo, 1);
     if (hasMoveTo) {
         s.WriteBits(moveBits, 5);
-        s.WriteBits(static_cast<uint32_t>(moveX), moveBits);
-        s.WriteBits(static_cast<uint32_t>(moveY), moveBits);
+        s.WriteSignedBits(moveX, moveBits);
+        s.WriteSignedBits(moveY, moveBits);
     }
     if (hasFillStyle0) {
         s.WriteBits(fillStyle0, fillBits);
@@ -253,14 +253,14 @@ void CSwfStraightEdgeRecord::Write(CSwfStream& s) const {
     bool general = dx != 0 && dy != 0;
     s.WriteBits(general, 1);
     if (general) {
-        s.WriteBits(static_cast<uint32_t>(dx), numBits);
-        s.WriteBits(static_cast<uint32_t>(dy), numBits);
+        s.WriteSignedBits(dx, numBits);
+        s.WriteSignedBits(dy, numBits);
     } else if (dx != 0) {
         s.WriteBits(0, 1); // horizontal
-        s.WriteBits(static_cast<uint32_t>(dx), numBits);
+        s.WriteSignedBits(dx, numBits);
     } else {
         s.WriteBits(1, 1); // vertical
-        s.WriteBits(static_cast<uint32_t>(dy), numBits);
+        s.WriteSignedBits(dy, numBits);
     }
 }
 
@@ -277,7 +277,7 @@ void CSwfCurvedEdgeRecord::Write(CSwfStream& s) const {
     s.WriteBits(0, 1); // StraightFlag: curve
     s.WriteBits(numBits - 2, 4);
     for (int32_t delta : {controlDx, controlDy, anchorDx, anchorDy}) {
-        s.WriteBits(static_cast<uint32_t>(delta), numBits);
+        s.WriteSignedBits(delta, numBits);
     }
 }
 

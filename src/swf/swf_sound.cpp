@@ -4,24 +4,24 @@
 #include "swf/mp3_frames.h"
 #include "swf/wav_reader.h"
 
+#include <sys/stat.h>
+
 namespace {
 
 // Largest MP3 file read into memory; the engine refuses far smaller files long before.
 constexpr size_t kMaxMp3Bytes = size_t{1} << 30;
 
+// Reads from the file's position to its end, by the size the file system gives: only a
+// regular file of at most kMaxMp3Bytes is read, so an endless device or pipe is never looped on.
 bool ReadRest(FILE* file, std::vector<uint8_t>& bytes) {
-    constexpr size_t kChunk = 1 << 16;
-    size_t got;
-    do {
-        if (bytes.size() > kMaxMp3Bytes) {
-            return false;
-        }
-        size_t at = bytes.size();
-        bytes.resize(at + kChunk);
-        got = fread(bytes.data() + at, 1, kChunk, file);
-        bytes.resize(at + got);
-    } while (got == kChunk);
-    return ferror(file) == 0;
+    struct stat info {};
+    const long at = ftell(file);
+    if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode) || at < 0 || info.st_size < at ||
+        static_cast<uint64_t>(info.st_size - at) > kMaxMp3Bytes) {
+        return false;
+    }
+    bytes.resize(static_cast<size_t>(info.st_size - at));
+    return fread(bytes.data(), 1, bytes.size(), file) == bytes.size();
 }
 
 } // namespace

@@ -73,10 +73,11 @@ public:
 };
 
 // DefineSound of format 2 built from an open MP3 file (read from its current position to its
-// end): the data is SeekSamples (u16, 0) followed by the file's Layer III frames; sample
-// count = frames × samples per frame. Only 11025, 22050 and 44100 Hz can be labelled in SWF.
-// The tag is failed when no frame is found or the rate is none of those three; in the latter
-// case GetSampleRate tells the rate, so the caller can decode and resample the file instead.
+// end; only a regular file is read, up to 1 GB): the data is SeekSamples (u16, 0) followed by the
+// file's Layer III frames; sample count = frames × samples per frame. Only 11025, 22050 and 44100
+// Hz can be labelled in SWF. The tag is failed when no frame is found or the rate is none of those
+// three; in the latter case GetSampleRate tells the rate, so the caller can decode and resample the
+// file instead.
 class CSwfDefineSoundMp3 : public CSwfDefineSound {
 public:
     explicit CSwfDefineSoundMp3(FILE* file);

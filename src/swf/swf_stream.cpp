@@ -28,6 +28,10 @@ CSwfStream::CSwfStream() {
 }
 
 void CSwfStream::WriteBits(uint32_t value, uint32_t nbits) {
+    if (nbits > 32 || (nbits < 32 && (value >> nbits) != 0)) {
+        failed = true;
+        return;
+    }
     while (nbits > 0) {
         if (nbits <= freeBits) {
             uint32_t mask = nbits == 32 ? 0xFFFFFFFFu : ((1u << nbits) - 1);
@@ -48,6 +52,20 @@ void CSwfStream::WriteBits(uint32_t value, uint32_t nbits) {
             freeBits = 8;
         }
     }
+}
+
+void CSwfStream::WriteSignedBits(int32_t value, uint32_t nbits) {
+    if (nbits == 0 || nbits > 32) {
+        failed = failed || nbits > 32 || value != 0;
+        return;
+    }
+    const int64_t limit = int64_t{1} << (nbits - 1);
+    if (value < -limit || value >= limit) {
+        failed = true;
+        return;
+    }
+    const uint32_t mask = nbits == 32 ? 0xFFFFFFFFu : (1u << nbits) - 1;
+    WriteBits(static_cast<uint32_t>(value) & mask, nbits);
 }
 
 void CSwfStream::WriteU8(uint32_t value) {
@@ -82,6 +100,7 @@ void CSwfStream::AppendFileBlock(const std::string& path, uint32_t length) {
 
 void CSwfStream::AppendStream(CSwfStream& source) {
     uint32_t base = ByteCount();
+    failed = failed || source.failed;
     bytes.insert(bytes.end(), source.bytes.begin(), source.bytes.end());
     while (!source.blocks.empty()) {
         Block block = std::move(source.blocks.front());
@@ -174,10 +193,10 @@ uint32_t CSwfRect::NBits() const {
 void CSwfRect::Write(CSwfStream& s) const {
     uint32_t nBits = NBits();
     s.WriteBits(nBits, 5);
-    s.WriteBits(static_cast<uint32_t>(xMin), nBits);
-    s.WriteBits(static_cast<uint32_t>(xMax), nBits);
-    s.WriteBits(static_cast<uint32_t>(yMin), nBits);
-    s.WriteBits(static_cast<uint32_t>(yMax), nBits);
+    s.WriteSignedBits(xMin, nBits);
+    s.WriteSignedBits(xMax, nBits);
+    s.WriteSignedBits(yMin, nBits);
+    s.WriteSignedBits(yMax, nBits);
     s.Align();
 }
 
@@ -198,18 +217,18 @@ void CSwfMatrix::Write(CSwfStream& s) const {
     s.WriteBits(hasScale ? 1 : 0, 1);
     if (hasScale) {
         s.WriteBits(nScaleBits, 5);
-        s.WriteBits(static_cast<uint32_t>(scaleX), nScaleBits);
-        s.WriteBits(static_cast<uint32_t>(scaleY), nScaleBits);
+        s.WriteSignedBits(scaleX, nScaleBits);
+        s.WriteSignedBits(scaleY, nScaleBits);
     }
     s.WriteBits(hasRotate ? 1 : 0, 1);
     if (hasRotate) {
         s.WriteBits(nRotateBits, 5);
-        s.WriteBits(static_cast<uint32_t>(rotateSkew0), nRotateBits);
-        s.WriteBits(static_cast<uint32_t>(rotateSkew1), nRotateBits);
+        s.WriteSignedBits(rotateSkew0, nRotateBits);
+        s.WriteSignedBits(rotateSkew1, nRotateBits);
     }
     s.WriteBits(nTranslateBits, 5);
-    s.WriteBits(static_cast<uint32_t>(translateX), nTranslateBits);
-    s.WriteBits(static_cast<uint32_t>(translateY), nTranslateBits);
+    s.WriteSignedBits(translateX, nTranslateBits);
+    s.WriteSignedBits(translateY, nTranslateBits);
     s.Align();
 }
 
@@ -246,12 +265,12 @@ static void WriteCxformFields(CSwfStream& s, bool hasMultTerms, bool hasAddTerms
     s.WriteBits(nBits, 4);
     if (hasMultTerms) {
         for (int32_t term : multTerms) {
-            s.WriteBits(static_cast<uint32_t>(term), nBits);
+            s.WriteSignedBits(term, nBits);
         }
     }
     if (hasAddTerms) {
         for (int32_t term : addTerms) {
-            s.WriteBits(static_cast<uint32_t>(term), nBits);
+            s.WriteSignedBits(term, nBits);
         }
     }
     s.Align();

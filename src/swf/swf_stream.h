@@ -25,7 +25,12 @@ public:
     CSwfStream(const CSwfStream&) = delete;
     CSwfStream& operator=(const CSwfStream&) = delete;
 
+    // Writes the low nbits of value, most significant first. A value that does not fit in
+    // nbits (or a width above 32) is not written and marks the stream failed.
     void WriteBits(uint32_t value, uint32_t nbits);
+    // Writes a two's complement field; a value outside its signed range marks the stream
+    // failed.
+    void WriteSignedBits(int32_t value, uint32_t nbits);
     void WriteU8(uint32_t value);
     void WriteU16(uint32_t value);
     void WriteU32(uint32_t value);
@@ -50,6 +55,10 @@ public:
     // body, if given, is appended with AppendStream.
     void WriteTagHeader(uint32_t code, uint32_t length, CSwfStream* body = nullptr);
 
+    // Whether some value did not fit its field, here or in a stream appended to this one;
+    // such a stream must not be written out.
+    bool Failed() const { return failed; }
+
     // Complete bytes written so far (without referenced blocks).
     const std::vector<uint8_t>& Bytes() const { return bytes; }
     uint32_t ByteCount() const { return static_cast<uint32_t>(bytes.size()); }
@@ -68,6 +77,7 @@ private:
     std::vector<uint8_t> bytes;
     uint32_t freeBits = 8;
     uint8_t partial = 0;
+    bool failed = false;
     std::deque<Block> blocks;
 };
 

@@ -117,9 +117,16 @@ void CSwfMovie::DeleteTags() {
         delete tag;
     }
     tags.clear();
+    writeFailure = nullptr;
 }
 
 std::string CSwfMovie::FailureText() const {
+    if (writeFailure != nullptr) {
+        return writeFailure;
+    }
+    if (frameCount > kSwfMaxFrames) {
+        return kSwfTooManyFramesText;
+    }
     for (const CSwfTag* tag : tags) {
         if (tag->HasFailed()) {
             return tag->FailureText();
@@ -140,6 +147,9 @@ std::vector<uint8_t> SwfFileHeader(uint32_t fileLength, int32_t widthTwips, int3
     h.WriteU8(0);
     h.WriteU8(frameRate);
     h.WriteU16(frameCount);
+    if (h.Failed() || frameCount > kSwfMaxFrames) {
+        return {};
+    }
     return h.Bytes();
 }
 
@@ -151,8 +161,15 @@ uint32_t CSwfMovie::EstimateSize() {
     return s.Length() + 21;
 }
 
+const char* const kSwfTooManyFramesText =
+    "The movie has more than 65535 frames, the most a movie can hold.";
+const char* const kSwfFrameTooLargeText = "The movie's frame size does not fit the movie header.";
+const char* const kSwfValueTooLargeText =
+    "A position or size in the movie is too large to be stored.";
+
 int CSwfMovie::WriteFile(const char* path, int32_t widthTwips, int32_t heightTwips,
                          uint8_t frameRate) {
+    writeFailure = nullptr;
     if (!FailureText().empty()) {
         return 0;
     }
@@ -160,6 +177,10 @@ int CSwfMovie::WriteFile(const char* path, int32_t widthTwips, int32_t heightTwi
     // the file length is filled in once every tag has been serialised.
     uint32_t headerSize = static_cast<uint32_t>(
         SwfFileHeader(0, widthTwips, heightTwips, frameRate, frameCount).size());
+    if (headerSize == 0) {
+        writeFailure = kSwfFrameTooLargeText;
+        return 0;
+    }
     CSwfStream s;
     for (uint32_t i = 0; i < headerSize; ++i) {
         s.WriteU8(0);
@@ -172,6 +193,10 @@ int CSwfMovie::WriteFile(const char* path, int32_t widthTwips, int32_t heightTwi
         SwfFileHeader(s.Length(), widthTwips, heightTwips, frameRate, frameCount);
     s.Patch(0, header.data(), headerSize);
     ClearIds();
+    if (s.Failed()) {
+        writeFailure = kSwfValueTooLargeText;
+        return 0;
+    }
 
     // Write beside the target and rename into place only when everything reached the disk,
     // so a failed write never replaces or truncates an earlier movie.

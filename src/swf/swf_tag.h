@@ -65,6 +65,15 @@ public:
     virtual uint16_t GetId() const { return 0; }
 };
 
+// A movie's frame count is a 16-bit field; players are documented to play 16000 frames.
+constexpr uint32_t kSwfMaxFrames = 65535;
+constexpr uint32_t kSwfPlayerFrameLimit = 16000;
+// Texts of a movie that cannot be written: too many frames, a frame size the header cannot
+// hold, a value of some tag that does not fit its bit field.
+extern const char* const kSwfTooManyFramesText;
+extern const char* const kSwfFrameTooLargeText;
+extern const char* const kSwfValueTooLargeText;
+
 // Text reported when a movie needs more character ids than SWF can number.
 extern const char* const kSwfIdsExhaustedText;
 
@@ -119,7 +128,8 @@ public:
     void AddTag(CSwfTag* tag);
     // Writes the movie to `path` through a temporary file beside it, renamed into place only
     // when every byte has been written; returns 0 and leaves any earlier file untouched on
-    // failure. Clears the id registry once the stream is built. The tags stay in the movie.
+    // failure (FailureText then says why, unless the disk failed). Clears the id registry once the
+    // stream is built. The tags stay in the movie.
     int WriteFile(const char* path, int32_t widthTwips, int32_t heightTwips, uint8_t frameRate);
     // Serialised size of the tags plus the file header, End tag not counted.
     uint32_t EstimateSize();
@@ -127,16 +137,20 @@ public:
     void ResetFrameCount() { frameCount = 0; }
     uint32_t GetFrameCount() const { return frameCount; }
     const std::vector<CSwfTag*>& Tags() const { return tags; }
-    // The first failed tag's text, or empty when every tag was built.
+    // Why the last WriteFile failed or the movie cannot be written (too many frames, the
+    // first failed tag's text, a value too large for its field); empty when nothing is known
+    // to be wrong (a disk error).
     std::string FailureText() const;
 
 private:
     uint32_t frameCount = 0;
+    const char* writeFailure = nullptr;
     std::vector<CSwfTag*> tags;
 };
 
 // Header bytes of an uncompressed version 5 file: signature, version, file length, frame
-// size RECT, frame rate (8.8) and frame count. 21 bytes unless the frame is 1638 px or more.
+// size RECT, frame rate (8.8) and frame count. 21 bytes unless the frame is 1638 px or more;
+// empty when the frame size or the frame count does not fit its field.
 std::vector<uint8_t> SwfFileHeader(uint32_t fileLength, int32_t widthTwips, int32_t heightTwips,
                                    uint8_t frameRate, uint32_t frameCount);
 

@@ -2,6 +2,9 @@
 
 namespace {
 
+// The size a writer that cannot seek back leaves in the RIFF and data headers.
+constexpr uint32_t kStreamedSize = 0xFFFFFFFF;
+
 // Debugging trace of the chunk walk. Nothing is shown to the user; release builds print
 // nothing at all.
 void Trace(const char* format, ...) {
@@ -92,12 +95,18 @@ bool ReadFormatChunk(FILE* file, CWaveSound& out) {
     return true;
 }
 
-bool ReadDataChunk(FILE* file, uint64_t position, uint32_t chunkSize, CWaveSound& out) {
+// streamed: the file was written where its sizes could not be filled in afterwards (a RIFF or
+// data size of 0xFFFFFFFF); its data then runs to the end of the file, in whole frames.
+bool ReadDataChunk(FILE* file, uint64_t position, uint32_t chunkSize, bool streamed,
+                   CWaveSound& out) {
     uint32_t frameBytes = (out.size ? 2u : 1u) * (out.type + 1u);
+    uint64_t available = BytesLeft(file, position);
+    if (streamed && available < chunkSize) {
+        chunkSize = static_cast<uint32_t>(available - available % frameBytes);
+    }
     out.sampleCount = chunkSize / frameBytes;
     // A declared size beyond the end of the file is a truncated (or corrupt) file: refuse
     // it before allocating anything.
-    uint64_t available = BytesLeft(file, position);
     if (available < chunkSize) {
         Trace("Warning Read %d of %d bytes", static_cast<int>(available), chunkSize);
         return false;
@@ -108,6 +117,8 @@ bool ReadDataChunk(FILE* file, uint64_t position, uint32_t chunkSize, CWaveSound
         Trace("Warning Read %d of %d bytes", static_cast<int>(got), chunkSize);
         return false;
     }
+    // A trailing part of a frame is no sample: the data holds whole frames only.
+    data.resize(size_t{out.sampleCount} * frameBytes);
     out.data = std::move(data);
     return true;
 }
@@ -161,8 +172,8 @@ bool ReadWaveFile(FILE* file, CWaveSound& out) {
             break;
         }
         uint64_t bodyStart = position + 8;
-        // Odd chunk sizes are taken as they are, without a pad byte.
-        position = bodyStart + chunkSize;
+        // A chunk of odd size is followed by a pad byte.
+        position = bodyStart + chunkSize + (chunkSize & 1);
         switch (chunkId) {
         case kFmtChunkId:
             Trace("Format Chunk");
@@ -177,7 +188,8 @@ bool ReadWaveFile(FILE* file, CWaveSound& out) {
                 Trace("Warning Format Chunk not defined before Data Chunk");
                 return false;
             }
-            if (!ReadDataChunk(file, bodyStart, chunkSize, out)) {
+            if (!ReadDataChunk(file, bodyStart, chunkSize,
+                               riffSize == kStreamedSize || chunkSize == kStreamedSize, out)) {
                 return false;
             }
             Trace("end");

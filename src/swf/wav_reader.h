@@ -15,7 +15,7 @@ struct CWaveSound {
     uint8_t type = 0;           // 0 = mono, 1 = stereo
     uint32_t sampleCount = 0;   // sample frames (a stereo frame counts once)
     uint32_t waveFormatTag = 0; // format tag of the fmt chunk (1 = PCM)
-    std::vector<uint8_t> data;  // the data chunk's bytes; filled only on success
+    std::vector<uint8_t> data;  // the data chunk's whole frames; filled only on success
 };
 
 // RIFF chunk identifiers read as little-endian u32.
@@ -31,6 +31,7 @@ int WaveRateCode(uint32_t samplesPerSecond);
 
 // Reads an open WAV file positioned at its start. Returns true with `out` filled, or false
 // for anything that is not PCM with one or two channels at a usable rate, or whose data
-// chunk is cut short. Sample sizes other than 8 and 16 bits are labelled 8-bit. The caller
+// chunk is cut short. A streamed file (RIFF or data size 0xFFFFFFFF) has its data taken to
+// the end of the file. Sample sizes other than 8 and 16 bits are labelled 8-bit. The caller
 // opens and closes the file.
 bool ReadWaveFile(FILE* file, CWaveSound& out);

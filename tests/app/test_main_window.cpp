@@ -3,6 +3,7 @@
 #include "app/app_test_support.h"
 #include "app/bitmap_viewer.h"
 #include "app/main_window.h"
+#include "app/player_window.h"
 #include "app/shell_open.h"
 
 #include <QAction>
@@ -170,7 +171,7 @@ TEST_F(MainWindowTest, SelectionOffersPlayOnlyForConvertedEntriesAndShowsThePrev
     EXPECT_FALSE(window->OpenButton()->isEnabled());
 }
 
-TEST_F(MainWindowTest, OpenAndPlayGoThroughTheShell) {
+TEST_F(MainWindowTest, OpenGoesThroughTheShellAndPlayAsksThePlayer) {
     std::vector<std::string> opened;
     int result = 2;
     SetShellOpenHook([&](const std::string& target) {
@@ -186,10 +187,15 @@ TEST_F(MainWindowTest, OpenAndPlayGoThroughTheShell) {
                                                       "associated with this file type"}));
     result = kShellOpened;
     window->List()->result = 1;
-    window->List()->outputPath = dir.File("a.swf");
+    window->List()->outputPath = source; // not a movie: the player says why it cannot play it
     window->OnPlayMovie();
-    EXPECT_EQ(opened, (std::vector<std::string>{source, dir.File("a.swf")}));
-    EXPECT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_EQ(opened, (std::vector<std::string>{source}));
+    ASSERT_EQ(dialogs.messages.size(), 2u);
+    EXPECT_EQ(dialogs.messages[1], PlayerUnavailableReason().isEmpty()
+                                       ? QString::fromStdString("Unable to play the file, it is "
+                                                                "not an SWF movie:\n" +
+                                                                source)
+                                       : PlayerUnavailableReason());
     SetShellOpenHook(nullptr);
 }
 
@@ -229,17 +235,26 @@ TEST_F(MainWindowTest, DroppingFilesAddsOnlyThoseKnownByTheirLastExtension) {
     EXPECT_FALSE(refused.isAccepted());
 }
 
-TEST_F(MainWindowTest, MissingOptionsFileIsReportedOnceAndTheOptionsAreWrittenAtExit) {
+TEST_F(MainWindowTest, MissingOptionsFileIsTheSilentFirstStartAndIsWrittenAtExit) {
     window.reset(); // writes the options file
     std::filesystem::remove(OptionsFile());
     Reopen();
-    EXPECT_EQ(dialogs.messages,
-              (std::vector<QString>{"Options couldn't be loaded successfully, useing defaults"}));
+    EXPECT_TRUE(dialogs.messages.empty()) << "the first start says nothing";
     EXPECT_FALSE(window->Options().tempDirectory.empty());
     window->Options().frameRate = 7;
     Reopen();
     EXPECT_EQ(window->Options().frameRate, 7);
-    EXPECT_EQ(dialogs.messages.size(), 1u);
+    EXPECT_TRUE(dialogs.messages.empty());
+
+    // A file that is there but cannot be read is reported.
+    window.reset();
+    std::filesystem::remove(OptionsFile());
+    std::filesystem::create_directory(OptionsFile());
+    Reopen();
+    EXPECT_EQ(dialogs.messages,
+              (std::vector<QString>{"Options couldn't be loaded successfully, useing defaults"}));
+    window.reset();
+    std::filesystem::remove(OptionsFile());
 
     // A path that cannot be written is reported when the window goes.
     std::string blocked = dir.File("plain/kestrova.ini");

@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
+
 namespace {
 
 using std::filesystem::exists;
@@ -126,14 +128,17 @@ TEST_F(CliUsage, BadUsageExitsWithTwoNamingTheOptionOrField) {
 
 TEST_F(CliUsage, SaveOptionsWritesTheFileLaterRunsReadAndPrintOptionsOnlyPrints) {
     // -o sets the mode of this run only; the saved file keeps the window's choice.
-    CliRun saved = Run({"--set", "frameRate=30", "--set", "format.png.compression=jpeg",
-                        "--save-options", "-o", dir.File("unused.swf")});
+    CliRun saved = Run({"--set", "frameRate=30", "--set", "format.png.compression=jpeg", "--html",
+                        "--ruffle-url", "https://cdn.example/ruffle", "--save-options", "-o",
+                        dir.File("unused.swf")});
     EXPECT_EQ(saved.code, 0) << saved.err;
     ConvertOptions fromFile;
     ASSERT_EQ(fromFile.LoadOptionsFile(optionsPath), 1);
     EXPECT_EQ(fromFile.frameRate, 30);
     EXPECT_EQ(fromFile.outputMode, OutputIndividual);
     EXPECT_EQ(fromFile.formats[fromFile.FindFormat(FormatPng)].compression, EncodeJpeg);
+    EXPECT_EQ(fromFile.writeHtmlPage, 1);
+    EXPECT_EQ(fromFile.ruffleUrl, "https://cdn.example/ruffle");
 
     // A later run starts from the saved file; printing converts nothing and saves nothing.
     std::string picture = WritePicture("a.tga", 4, 4);
@@ -152,6 +157,13 @@ TEST_F(CliUsage, SaveOptionsWritesTheFileLaterRunsReadAndPrintOptionsOnlyPrints)
     EXPECT_FALSE(exists(dir.File("a.swf")));
     ASSERT_EQ(fromFile.LoadOptionsFile(optionsPath), 1);
     EXPECT_EQ(fromFile.framesPerImage, 1);
+
+    // The saved page settings apply: a page loading Ruffle from the address, no copy.
+    EXPECT_EQ(Run({"-q", picture}).code, 0);
+    std::vector<uint8_t> page = testutil::ReadFileBytes(dir.File("a.html"));
+    EXPECT_TRUE(Contains(std::string(page.begin(), page.end()),
+                         "<script src=\"https://cdn.example/ruffle/ruffle.js\">"));
+    EXPECT_FALSE(exists(dir.File("ruffle")));
 }
 
 TEST_F(CliUsage, PlainProgressLinesAndOneSummaryLinePerEntry) {
@@ -181,6 +193,87 @@ TEST_F(CliUsage, PlainProgressLinesAndOneSummaryLinePerEntry) {
     EXPECT_EQ(quiet.code, 0);
     EXPECT_TRUE(quiet.err.empty()) << quiet.err;
     EXPECT_EQ(ReadSwf(dir.File("first.swf")).header.frameRate8_8 >> 8, 24);
+}
+
+// Hostile inputs: each row names its files in the test folder ("@" stands for the folder),
+// the exit status, a fragment of standard error, and files that must then hold a given text
+// ("" for absent, "*" for present).
+TEST_F(CliUsage, HostileInputsAreRefusedClearlyAndLoseNoFile) {
+    std::filesystem::create_directories(dir.File("my.dir"));
+    std::filesystem::create_directories(dir.File("out.d"));
+    std::filesystem::create_directories(dir.File("d.bmp"));
+    WritePicture("my.dir/pic.tga", 4, 4);
+    WritePicture("keep.swf", 4, 4);
+    WritePicture("a.tga", 4, 4);
+    WritePicture("a.bmp", 4, 4);
+    WritePicture("m.tga", 4, 4);
+    std::vector<uint8_t> junk(100);
+    for (size_t i = 0; i < junk.size(); ++i) {
+        junk[i] = static_cast<uint8_t>(i * 97 + 13);
+    }
+    ASSERT_TRUE(testutil::WriteFileBytes(dir.File("x.tga"), junk));
+    ASSERT_TRUE(testutil::WriteFileBytes(dir.File("x.swf"), {'o', 'l', 'd'}));
+    ASSERT_EQ(mkfifo(dir.File("f.wav").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", dir.File("z.wav"));
+    std::vector<uint8_t> keep = ReadFileBytes(dir.File("keep.swf"));
+    const std::string keepText(keep.begin(), keep.end());
+
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+        std::string fragment;
+        std::vector<std::pair<std::string, std::string>> files;
+    };
+    const Case cases[] = {
+        {{"@/x.tga"}, 1, "Error During Conversion of file: @/x.tga", {{"x.swf", "old"}}},
+        {{"@/keep.swf"}, 1, "which is the file itself", {{"keep.swf", keepText}}},
+        {{"@/my.dir/pic.tga"}, 0, "", {{"my.dir/pic.swf", "*"}, {"my.swf", ""}}},
+        {{"-o", "@/out.d/m", "@/m.tga"}, 0, "", {{"out.d/m.swf", "*"}, {"out.swf", ""}}},
+        {{"@/a.tga", "@/a.bmp"},
+         1,
+         "@/a.tga and @/a.bmp would both be written to @/a.swf",
+         {{"a.swf", "*"}}},
+        {{"@/d.bmp"}, 1, "@/d.bmp is a folder, not a regular file", {{"d.swf", ""}}},
+        {{"@/f.wav"}, 1, "@/f.wav is a pipe", {{"f.swf", ""}}},
+        {{"@/z.wav", "/dev/zero"}, 1, "/dev/zero is a device", {{"z.swf", ""}}},
+        {{"--set", "framesPerImage=2000000000", "@/m.tga"}, 2, "framesPerImage", {{"m.swf", ""}}},
+    };
+    auto expand = [&](std::string text) {
+        for (size_t at = text.find('@'); at != std::string::npos; at = text.find('@', at)) {
+            text.replace(at, 1, dir.Path());
+        }
+        return text;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.args.back());
+        std::vector<std::string> args;
+        for (const std::string& arg : c.args) {
+            args.push_back(expand(arg));
+        }
+        CliRun run = Run(args);
+        EXPECT_EQ(run.code, c.code) << run.err;
+        EXPECT_TRUE(Contains(run.err, expand(c.fragment))) << run.err;
+        for (const auto& [name, text] : c.files) {
+            std::vector<uint8_t> bytes = ReadFileBytes(dir.File(name));
+            if (text == "*") {
+                EXPECT_FALSE(bytes.empty()) << name;
+            } else {
+                EXPECT_EQ(std::string(bytes.begin(), bytes.end()), text) << name;
+            }
+        }
+    }
+
+    // A number out of range in the options file takes its default, with a warning.
+    ConvertOptions saved;
+    saved.frameRate = 0;
+    ASSERT_EQ(saved.SaveOptionsFile(optionsPath), 1);
+    CliRun run = Run({"-q", dir.File("m.tga")});
+    EXPECT_EQ(run.code, 0);
+    EXPECT_TRUE(
+        Contains(run.err, "kestrova-cli: warning: options file " + optionsPath +
+                              ": bad value \"0\" for frameRate (expected 1..120); using 12\n"))
+        << run.err;
+    EXPECT_EQ(ReadSwf(dir.File("m.swf")).header.frameRate8_8 >> 8, 12);
 }
 
 // ---- The program, checked with ffmpeg ------------------------------------------------------
@@ -332,7 +425,7 @@ TEST_F(CliProgram, JpegBitmapAtQuality70StaysCloseToTheSource) {
 TEST_F(CliProgram, BrokenEntriesAreReportedAndTheOthersStillConvert) {
     MakePattern(false);
     std::string ppm = ShellQuote(dir.File("sharp.ppm"));
-    std::string good = dir.File("good.png"), goodBmp = dir.File("good.bmp");
+    std::string good = dir.File("good.png"), goodBmp = dir.File("other.bmp");
     ASSERT_TRUE(Sh("convert " + ppm + " " + ShellQuote("PNG24:" + good)));
     ASSERT_TRUE(Sh("convert " + ppm + " " + ShellQuote(goodBmp)));
     std::vector<uint8_t> png = ReadFileBytes(good);

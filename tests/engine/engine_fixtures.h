@@ -192,10 +192,15 @@ protected:
         EngineTest::SetUp();
         opts.tempDirectory = temp.Path() + "/";
     }
+    // Files under the temporary folder, in the run's private folder or beside it.
     size_t TempFileCount() const {
-        auto files = std::filesystem::directory_iterator(temp.Path());
-        return static_cast<size_t>(std::distance(begin(files), end(files)));
+        size_t count = 0;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(temp.Path())) {
+            count += entry.is_regular_file();
+        }
+        return count;
     }
+    bool TempFolderEmpty() const { return std::filesystem::is_empty(temp.Path()); }
     testutil::TempDir temp;
 };
 

@@ -65,6 +65,10 @@ TEST(SavePath, ExtensionFixUp) {
     EXPECT_EQ(FixSavePath("/m/a.b"), "/m/a.b.swf");
     EXPECT_EQ(IndividualOutputPath("/a/b.bmp"), "/a/b.swf");
     EXPECT_EQ(IndividualOutputPath("/a/b.c.tiff"), "/a/b.c.swf");
+    // Only the file name's extension counts: a dot in a folder name stays.
+    EXPECT_EQ(IndividualOutputPath("my.dir/picture"), "my.dir/picture.swf");
+    EXPECT_EQ(IndividualOutputPath("my.dir/.hidden"), "my.dir/.hidden.swf");
+    EXPECT_EQ(FixSavePath("out.d/m"), "out.d/m.swf");
 }
 
 TEST_F(EngineTest, IndividualMoviesRestartIdsAndCountTheirOwnFrames) {
@@ -125,9 +129,11 @@ TEST_F(EngineTest, PreloaderFractionAndBuiltInPicture) {
     ASSERT_TRUE(swfread::ParseDoAction(swf.tags[1], actions));
     ASSERT_EQ(actions.size(), 8u);
     EXPECT_EQ(actions[3].payload, (swfread::Bytes{0x00, '1', '2', 0x00}));
-    // The built-in picture is written for decoding (its movie bytes are in the golden test).
-    std::ifstream written(dir / "preload.bmp", std::ios::binary | std::ios::ate);
-    EXPECT_EQ(written.tellg(), 2678);
+    // The built-in picture was written for decoding into the run's private folder, which went
+    // with the run (its movie bytes are in the golden test).
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+        EXPECT_FALSE(entry.is_directory()) << entry.path();
+    }
 }
 
 TEST_F(EngineTest, LowerCaseInternalIsAFileName) {
@@ -139,6 +145,16 @@ TEST_F(EngineTest, LowerCaseInternalIsAFileName) {
               (std::vector<std::string>{"Error, Unknown/supported File Format\n\ninternal"}));
     EXPECT_EQ(list[0].result, 1);
     EXPECT_NE(access((dir / "preload.bmp").c_str(), F_OK), 0);
+
+    // A folder named as the picture is refused before it is opened.
+    std::filesystem::create_directory(dir / "folder.bmp");
+    opts.preloaderImage = dir / "folder.bmp";
+    rec.messages.clear();
+    Convert(engine, rec, list, opts);
+    EXPECT_EQ(rec.messages,
+              (std::vector<std::string>{"Error, " + dir / "folder.bmp" +
+                                        " is a folder, not a regular file; only regular files "
+                                        "are converted."}));
 }
 
 TEST_F(EngineTest, PictureGeometryFollowsSizingAndPosition) {
@@ -191,9 +207,25 @@ TEST_F(EngineTest, SmallFileSettingsApplyAboveTheStoredLimit) {
     EXPECT_EQ(Parse(dir / "p1.swf").tags[1].code, DefineBitsLossless);
 }
 
-TEST_F(EngineTest, FailingEntriesAreReportedAndTheListGoesOn) {
+// Without a temporary folder nothing is converted: one message, every entry failed.
+TEST_F(EngineTest, MissingTemporaryDirectoryFailsTheRun) {
+    opts.tempDirectory = dir / "missing/";
+    List list(Pictures(2));
+    Convert(engine, rec, list, opts);
+    EXPECT_EQ(rec.messages, std::vector<std::string>{"Error, unable to create a temporary folder "
+                                                     "in " +
+                                                     dir / "missing/" +
+                                                     ": No such file or directory\nCheck the "
+                                                     "temporary directory in the options."});
+    EXPECT_EQ(rec.events, std::vector<std::string>{"finished"});
+    EXPECT_EQ(list[0].result + list[1].result, 0);
+    EXPECT_FALSE(std::filesystem::exists(dir / "p1.swf"));
+}
+
+TEST_F(EngineTest, FailingEntriesAreReportedWriteNothingAndTheListGoesOn) {
     std::ofstream(dir / "broken.bmp") << "BM this is not a picture";
     std::ofstream(dir / "notes.txt") << "text";
+    std::ofstream(dir / "broken.swf") << "earlier movie";
     List list({dir / "broken.bmp", dir / "notes.txt", dir / "p1.bmp"});
     opts.framesPerImage = 2;
     Convert(engine, rec, list, opts);
@@ -207,10 +239,98 @@ TEST_F(EngineTest, FailingEntriesAreReportedAndTheListGoesOn) {
     EXPECT_EQ(list[0].result, 0);
     EXPECT_EQ(list[1].result, 0);
     EXPECT_EQ(list[2].result, 1);
-    // A failed picture still gets its frames.
-    swfread::Swf swf = Parse(dir / "broken.swf");
-    EXPECT_EQ(Codes(swf), (std::vector<uint16_t>{SetBackgroundColor, ShowFrame, ShowFrame, End}));
+    // A failed entry writes no movie and leaves an earlier one of that name as it was.
+    std::vector<uint8_t> earlier = testutil::ReadFileBytes(dir / "broken.swf");
+    EXPECT_EQ(std::string(earlier.begin(), earlier.end()), "earlier movie");
+    EXPECT_FALSE(std::filesystem::exists(dir / "notes.swf"));
+    EXPECT_EQ(Codes(Parse(dir / "p1.swf")),
+              Concat({{SetBackgroundColor}, kPicture, {ShowFrame, ShowFrame, End}}))
+        << "ids start again at 1 after an abandoned movie";
     EXPECT_EQ(std::count(rec.events.begin(), rec.events.end(), "progress 1"), 9);
+
+    // In one movie for the list, a failed entry means no movie at all.
+    opts.outputMode = OutputSingle;
+    rec.savePath = dir / "all.swf";
+    rec.messages.clear();
+    Convert(engine, rec, list, opts);
+    EXPECT_FALSE(std::filesystem::exists(dir / "all.swf"));
+    EXPECT_EQ(list[2].result, 0) << "no entry is in a movie that was not written";
+    EXPECT_EQ(rec.messages.back(),
+              "Error, the movie " + dir / "all.swf" +
+                  " was not written because not every file could be converted.");
+}
+
+TEST_F(EngineTest, OutputNeverReplacesASourceOrAnEarlierEntrysMovie) {
+    WriteBmp(dir / "keep.swf", 4, 4); // a picture whose name ends in .swf
+    WriteBmp(dir / "a.bmp", 4, 4);
+    WriteBmp(dir / "a.tga", 4, 4);
+    std::filesystem::create_directory(dir / "d.bmp");
+    std::vector<uint8_t> keep = testutil::ReadFileBytes(dir / "keep.swf");
+    List list({dir / "keep.swf", dir / "a.bmp", dir / "a.tga", dir / "d.bmp", "/dev/null"});
+    Convert(engine, rec, list, opts);
+    EXPECT_EQ(testutil::ReadFileBytes(dir / "keep.swf"), keep);
+    EXPECT_EQ(list[1].result, 1) << "the first of the same stem keeps its name";
+    for (size_t i : {0, 2, 3, 4}) {
+        EXPECT_EQ(list[i].result, 0) << i;
+    }
+    EXPECT_EQ(rec.messages,
+              (std::vector<std::string>{
+                  "Error, the movie of " + dir / "keep.swf" + " would be written to " +
+                      dir / "keep.swf" + ", which is the file itself; nothing was written.",
+                  "Error, " + dir / "a.bmp" + " and " + dir / "a.tga" +
+                      " would both be written to " + dir / "a.swf" + "; " + dir / "a.tga" +
+                      " was skipped and " + dir / "a.bmp" + " keeps that name.",
+                  "Error, " + dir / "d.bmp" +
+                      " is a folder, not a regular file; only regular files are converted.",
+                  "Error, /dev/null is a device, not a regular file; only regular files are "
+                  "converted."}));
+    EXPECT_FALSE(std::filesystem::exists(dir / "d.swf"));
+
+    // One movie for the list may not replace one of its sources either.
+    opts.outputMode = OutputSingle;
+    rec.savePath = dir / "keep.swf";
+    List one({dir / "a.bmp", dir / "keep.swf"});
+    Convert(engine, rec, one, opts);
+    EXPECT_EQ(testutil::ReadFileBytes(dir / "keep.swf"), keep);
+    EXPECT_EQ(one[0].result, 0);
+}
+
+TEST_F(EngineTest, FrameLimitsAndOptionRangesStopTheMovieWithAMessage) {
+    struct Case {
+        int framesPerImage;
+        int frameRate;
+        bool blankFrameAtEnd;
+        bool single;
+        std::string message; // fragment of one message
+        bool written;
+    };
+    const Case cases[] = {
+        {16001, 12, false, false, "has 16001 frames; players are documented to play 16000", true},
+        {65535, 12, true, false, kSwfTooManyFramesText, false},
+        {40000, 12, false, true, "p2.bmp would take the movie past 65535 frames", false},
+        {1, 0, false, false,
+         "nothing was converted: bad value \"0\" for frameRate (expected 1..120)", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        opts.framesPerImage = c.framesPerImage;
+        opts.frameRate = c.frameRate;
+        opts.blankFrameAtEnd = c.blankFrameAtEnd;
+        opts.outputMode = c.single ? OutputSingle : OutputIndividual;
+        rec.savePath = dir / "all.swf";
+        rec.messages.clear();
+        std::filesystem::remove(dir / "p1.swf");
+        std::filesystem::remove(dir / "all.swf");
+        List list(Pictures(c.single ? 2 : 1));
+        Convert(engine, rec, list, opts);
+        EXPECT_EQ(std::count_if(
+                      rec.messages.begin(), rec.messages.end(),
+                      [&](const std::string& m) { return m.find(c.message) != std::string::npos; }),
+                  1);
+        EXPECT_EQ(std::filesystem::exists(dir / (c.single ? "all.swf" : "p1.swf")), c.written);
+        EXPECT_EQ(list[0].result, c.written ? 1 : 0);
+        EXPECT_EQ(rec.events.back(), "finished");
+    }
 }
 
 TEST_F(EngineTest, CancelStopsAtOnceAndLeavesAnEmptyIdleEngine) {

@@ -227,7 +227,7 @@ TEST(OptionsFileWrite, ColoursSpacesAndOneOrZeroFlags) {
     EXPECT_NE(text.find("\r\n2\r\n0\r\n0\r\n65280\r\n1\r\n[ANI-OPS]"), std::string::npos);
     EXPECT_NE(text.find("[LENS_OPS]\r\n5\r\n51\r\n102\r\n153\r\n0\r\n"), std::string::npos);
     EXPECT_NE(text.find("\r\n/my<*>pics/a<*>b.bmp\r\n"), std::string::npos);
-    EXPECT_NE(text.find("[SYS_OPS]\r\n<*>\r\n1\r\n"), std::string::npos);
+    EXPECT_NE(text.find("[SYS_OPS]\r\n\r\n1\r\n"), std::string::npos) << "empty: an empty line";
     EXPECT_NE(text.find("[FORMAT_OPS]\r\n259\r\n512\r\n70\r\n512\r\n65\r\n5\r\n1\r\n1\r\n"),
               std::string::npos);
     EXPECT_EQ(text.find(' '), std::string::npos);
@@ -246,7 +246,7 @@ TEST(OptionsFileWrite, ColoursSpacesAndOneOrZeroFlags) {
     EXPECT_EQ(back.optimizePlayback, 1);
     EXPECT_EQ(back.formats[3].soundFlag, 1);
     EXPECT_EQ(back.useLens, 5);
-    EXPECT_EQ(back.tempDirectory, SystemTempDirectory()); // "<*>" is a space, no separator
+    EXPECT_EQ(back.tempDirectory, "");
     EXPECT_EQ(back.preloaderImage, "/my pics/a b.bmp");
 }
 
@@ -256,6 +256,7 @@ TEST(OptionsFileRoundTrip, EveryFieldThroughTheFile) {
     testutil::TempDir dir;
     ConvertOptions saved;
     FillDistinct(saved);
+    ResetOutOfRangeFields(saved); // a loaded file holds only values within range
     std::string path = dir.File("nested/folders/kestrova.ini");
     ASSERT_EQ(saved.SaveOptionsFile(path), 1); // creates the missing folders
     std::string text = ReadText(path);
@@ -263,8 +264,10 @@ TEST(OptionsFileRoundTrip, EveryFieldThroughTheFile) {
     EXPECT_NE(text.find("/home/u/my<*>pics/loading<*>picture.bmp\r\n"), std::string::npos);
 
     ConvertOptions loaded;
-    ASSERT_EQ(loaded.LoadOptionsFile(path), 1);
+    std::vector<std::string> warnings;
+    ASSERT_EQ(loaded.LoadOptionsFile(path, &warnings), 1);
     ExpectSameOptions(saved, loaded);
+    EXPECT_TRUE(warnings.empty());
 
     // Saving again replaces the file with identical text.
     ASSERT_EQ(loaded.SaveOptionsFile(path), 1);
@@ -444,6 +447,35 @@ TEST(OptionsFileRead, DamagedFilesNeverFail) {
 
 // ---- files on disk ----
 
+TEST(OptionsFileRead, NumbersOutOfRangeTakeTheDefaultWithAWarning) {
+    testutil::TempDir dir;
+    ConvertOptions written;
+    written.frameRate = 100000;
+    written.framesPerImage = -5;
+    written.movieWidth = 1000000000;
+    written.imageX = 200000000;
+    written.formats[written.FindFormat(FormatAvi)].swfFramesPerImage = 70000;
+    written.movieHeight = 10000; // at the top of its range: kept
+    written.frameRate = 0;
+    ASSERT_EQ(written.SaveOptionsFile(dir.File("o.ini")), 1);
+    ConvertOptions loaded;
+    std::vector<std::string> warnings;
+    ASSERT_EQ(loaded.LoadOptionsFile(dir.File("o.ini"), &warnings), 1);
+    const ConvertOptions defaults;
+    EXPECT_EQ(loaded.frameRate, defaults.frameRate);
+    EXPECT_EQ(loaded.framesPerImage, defaults.framesPerImage);
+    EXPECT_EQ(loaded.movieWidth, defaults.movieWidth);
+    EXPECT_EQ(loaded.imageX, defaults.imageX);
+    EXPECT_EQ(loaded.formats[loaded.FindFormat(FormatAvi)].swfFramesPerImage, 1);
+    EXPECT_EQ(loaded.movieHeight, 10000);
+    ASSERT_EQ(warnings.size(), 5u);
+    // In the order of the record's fields.
+    EXPECT_EQ(warnings[1], "bad value \"0\" for frameRate (expected 1..120); using 12");
+    EXPECT_NE(warnings[4].find("format.avi.swfFramesPerImage"), std::string::npos);
+    EXPECT_EQ(FirstOutOfRangeField(loaded), "");
+    EXPECT_EQ(FirstOutOfRangeField(written), warnings[0].substr(0, warnings[0].find(';')));
+}
+
 TEST(OptionsFileDisk, LoadAndSaveFailuresChangeNothing) {
     testutil::TempDir dir;
     ConvertOptions o;
@@ -513,7 +545,12 @@ TEST(OptionFields, ErrorsNameTheFieldOrValueAndChangeNothing) {
         {"format.jpg", "1", "format.jpg"},
         {"frameRate", "fast", "fast"},
         {"frameRate", "0", "frameRate"},
-        {"frameRate", "256", "256"},
+        {"frameRate", "121", "121"},
+        {"framesPerImage", "2000000000", "framesPerImage"},
+        {"framesPerImage", "65536", "65536"},
+        {"format.avi.swfFramesPerImage", "70000", "format.avi.swfFramesPerImage"},
+        {"imageX", "200000000", "imageX"},
+        {"imageY", "-10001", "imageY"},
         {"frameRate", "", "frameRate"},
         {"movieWidth", "10001", "10001"},
         {"lensAlpha", "-1", "lensAlpha"},
@@ -584,3 +621,47 @@ TEST(OptionFields, NamesListEveryFieldAndRoundTrip) {
     std::string value;
     EXPECT_EQ(GetOptionField(source, "nothing", value), 0);
 }
+
+namespace {
+
+// Texts that once shifted the fields after them or came back changed: each is written, read
+// back and written again; both files are the same and the fields around it keep their values.
+TEST(OptionsFileRoundTrip, AwkwardTextsKeepTheirPlaceAndTheFile) {
+    struct Case {
+        std::string ConvertOptions::*field;
+        const char* value;
+        const char* readBack;
+    };
+    const Case cases[] = {
+        {&ConvertOptions::preloaderImage, "", ""},
+        {&ConvertOptions::preloaderImage, "[MOVIE_OPS]", "./[MOVIE_OPS]"},
+        {&ConvertOptions::preloaderImage, "[lens_ops]", "./[lens_ops]"},
+        {&ConvertOptions::tempDirectory, "", ""},
+        {&ConvertOptions::tempDirectory, "[SYS_OPS]", "./[SYS_OPS]"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        ConvertOptions written;
+        written.usePreloader = 1;
+        written.stopActionInFirstFrame = 1;
+        written.blankFrameAtStart = 1;
+        written.performanceMode = PerformanceMaxRam;
+        written.*c.field = c.value;
+        std::string text = written.OptionsFileText();
+        ConvertOptions read;
+        read.ReadOptionsText(text);
+        EXPECT_EQ(read.*c.field, c.readBack);
+        EXPECT_EQ(read.OptionsFileText(), text);
+        EXPECT_EQ(read.stopActionInFirstFrame, 1);
+        EXPECT_EQ(read.blankFrameAtStart, 1);
+        EXPECT_EQ(read.performanceMode, PerformanceMaxRam);
+        EXPECT_EQ(read.movieWidth, written.movieWidth);
+    }
+    // Older files wrote an empty directory as one marked space: it means the system's.
+    ConvertOptions older;
+    older.ReadOptionsText("[SYS_OPS]\r\n<*>\r\n2\r\n");
+    EXPECT_EQ(older.tempDirectory, SystemTempDirectory());
+    EXPECT_EQ(older.performanceMode, PerformanceMaxRam);
+}
+
+} // namespace

@@ -112,7 +112,7 @@ TEST_F(MovieConverterTest, CancelLeavesNothingBehind) {
     EXPECT_TRUE(engine.IsIdle());
     EXPECT_EQ(std::count(rec.events.begin(), rec.events.end(), "finished"), 0);
     EXPECT_FALSE(std::filesystem::exists(dir / "clip.swf"));
-    EXPECT_EQ(TempFileCount(), 0u);
+    EXPECT_TRUE(TempFolderEmpty());
     EXPECT_TRUE(rec.events.back().ends_with("  Closeing AVI library..."));
 
     // The next conversion starts from an empty movie.
@@ -126,5 +126,36 @@ TEST_F(MovieConverterTest, DamagedFileIsReportedWithoutPictures) {
     ASSERT_TRUE(testutil::WriteFileBytes(text, {'j', 'u', 's', 't', ' ', 't', 'e', 'x', 't'}));
     EXPECT_EQ(Convert(text), 0);
     EXPECT_EQ(rec.messages, std::vector<std::string>{kAviErrBadFormatText});
-    EXPECT_EQ(Codes(Parse(dir / "notes.swf")), (std::vector<uint16_t>{SetBackgroundColor, End}));
+    EXPECT_FALSE(std::filesystem::exists(dir / "notes.swf")) << "a failed entry writes nothing";
+}
+
+// A movie that would be empty, or longer than a movie can be, is an error of its entry, and
+// nothing is written for it.
+TEST_F(MovieConverterTest, EmptyOrOverlongMoviesFailWithAMessageAndWriteNothing) {
+    struct Case {
+        std::string ffmpegInput; // after "ffmpeg ... -i"
+        int swfFramesPerImage;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"testsrc=s=64x48:r=10 -frames:v 1 -c:v mjpeg", 1, "has no picture to convert"},
+        {"sine=frequency=440:sample_rate=11025 -t 0.5 -c:a pcm_s16le", 1,
+         "has no picture to convert"},
+        {"testsrc=s=64x48:r=10 -frames:v 3 -c:v mjpeg", 65535, "past 65535 frames"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.ffmpegInput);
+        const std::string path = dir / "short.avi";
+        ASSERT_EQ(testutil::RunCommand("ffmpeg -nostdin -v error -y -f lavfi -i " + c.ffmpegInput +
+                                       " " + ShellQuote(path))
+                      .exitCode,
+                  0);
+        avi().swfFramesPerImage = c.swfFramesPerImage;
+        rec.messages.clear();
+        EXPECT_EQ(Convert(path), 0);
+        ASSERT_EQ(rec.messages.size(), 1u);
+        EXPECT_NE(rec.messages[0].find(c.message), std::string::npos) << rec.messages[0];
+        EXPECT_FALSE(std::filesystem::exists(dir / "short.swf"));
+        EXPECT_EQ(TempFileCount(), 0u);
+    }
 }

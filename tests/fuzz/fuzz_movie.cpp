@@ -25,7 +25,6 @@ public:
             Release(files.begin()->first);
         }
     }
-    bool IsFrameNameUsed(const std::string&) override { return false; }
     int MakeFrameFile(const std::string& path) override {
         files[nextId] = path;
         return nextId++;

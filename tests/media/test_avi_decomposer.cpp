@@ -85,14 +85,6 @@ public:
         int width = 0, height = 0, byteCount = 0;
     };
 
-    bool IsFrameNameUsed(const std::string& path) override {
-        for (auto& [id, p] : pictures) {
-            if (p.isFile && p.path == path) {
-                return true;
-            }
-        }
-        return false;
-    }
     int MakeFrameFile(const std::string& path) override {
         pictures[nextId] = Picture{path, true, {}, 0, 0, 0};
         return nextId++;
@@ -182,6 +174,13 @@ protected:
             return -1;
         }
         return decomposer.Decompose(&engine, &settings);
+    }
+    std::vector<std::string> TempFiles() const {
+        std::vector<std::string> names;
+        for (auto& entry : std::filesystem::directory_iterator(temp.Path())) {
+            names.push_back(entry.path().filename().string());
+        }
+        return names;
     }
 
     TempDir temp;
@@ -335,6 +334,75 @@ TEST_F(AviDecomposerTest, FrameCounterRunsOnIntoTheSecondVideoStream) {
         std::find_if(engine.states.begin(), engine.states.end(),
                      [](const std::string& s) { return s.ends_with(" Decomposing...Frame 15"); }),
         engine.states.end());
+}
+
+// Least-RAM mode writes one new JPEG file per frame, owner-only, and hands the store the file;
+// a name already taken (a planted link among them) is passed over, never written through.
+// (The engine's tests check that maximum-RAM mode writes none and that both modes give the
+// same movie.)
+TEST_F(AviDecomposerTest, LeastRamWritesOneNewFileAFrame) {
+    std::string path = Movie("mpeg4.avi", Video() + "-c:v mpeg4");
+    const std::string victim = temp.File("victim");
+    ASSERT_TRUE(testutil::WriteFileBytes(victim, {'k', 'e', 'e', 'p'}));
+    std::filesystem::create_symlink(victim, temp.File("frame1.jpg"));
+    settings.maxRam = false;
+    ASSERT_EQ(Run(path), 1);
+    ASSERT_EQ(engine.pictures.size(), 10u);
+    int n = 1;
+    for (auto& [id, p] : engine.pictures) {
+        ++n;
+        EXPECT_TRUE(p.isFile);
+        EXPECT_EQ(p.path, temp.File("frame" + std::to_string(n) + ".jpg"));
+        EXPECT_EQ(p.byteCount, static_cast<int>(std::filesystem::file_size(p.path)));
+        EXPECT_EQ(std::filesystem::status(p.path).permissions(),
+                  std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    }
+    EXPECT_EQ(TempFiles().size(), 12u);
+    EXPECT_EQ(ReadFileBytes(victim), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
+}
+
+// A temporary file the disk does not take fails the movie with its message and leaves
+// nothing behind: the sound track, or a frame file in least-RAM mode.
+TEST_F(AviDecomposerTest, AFullDiskFailsTheMovie) {
+    const std::string sound =
+        Movie("pcm_after.avi", Video() + Sine() + "-map 0:v -map 1:a -c:v mjpeg -c:a pcm_s16le");
+    const std::string video = Movie("mjpeg.avi", Video() + "-c:v mjpeg");
+    for (auto [path, file] : {std::pair{sound, "Audio3.wav"}, std::pair{video, "frame1.jpg"}}) {
+        SCOPED_TRACE(file);
+        engine = RecordingEngine();
+        int result = 0;
+        {
+            testutil::FileSizeLimit full(200);
+            result = Run(path);
+        }
+        EXPECT_EQ(result, 0);
+        EXPECT_EQ(engine.messages,
+                  std::vector<std::string>{"Error, unable to write the temporary file " +
+                                           temp.File(file) +
+                                           "\nThe disk could be full or write protected, Unable "
+                                           "to decompose this .avi file"});
+        EXPECT_EQ(engine.Count("image") + engine.Count("sound"), 0);
+        EXPECT_TRUE(TempFiles().empty());
+    }
+}
+
+// A sound track that could not fit the converted-sound limit even as mono at 44100 Hz is not
+// extracted in full: its message, and the pictures without it.
+TEST_F(AviDecomposerTest, SoundTooLongForTheLimitIsLeftOut) {
+    const std::string path =
+        Movie("pcm_after.avi", Video() + Sine() + "-map 0:v -map 1:a -c:v mjpeg -c:a pcm_s16le");
+    settings.maxRam = true;
+    settings.maxSoundBytes = 20000; // 1.1 s of 22050 Hz mono is 48510 bytes
+    ASSERT_EQ(Run(path), 1);
+    EXPECT_EQ(engine.messages, std::vector<std::string>{"The sound of " + path +
+                                                        " is too long to convert, the movie is "
+                                                        "made without it"});
+    EXPECT_EQ(CallNames(engine), ExpectedCalls(10, 1, false));
+    EXPECT_TRUE(TempFiles().empty());
+    engine = RecordingEngine();
+    settings.maxSoundBytes = 25000; // as mono it would fit
+    ASSERT_EQ(Run(path), 1);
+    EXPECT_EQ(engine.Count("sound"), 1);
 }
 
 TEST_F(AviDecomposerTest, OptimizePlaybackFreesCharactersAfterEachRemoval) {

@@ -174,18 +174,29 @@ INSTANTIATE_TEST_SUITE_P(
                       BrokenCase{"PsdTruncated", "g.psd", kHalf, 0, kImageErrFileRead}),
     [](const ::testing::TestParamInfo<BrokenCase>& info) { return info.param.name; });
 
-// A missing file is an open error whatever its type; an empty file takes its extension's
-// reader; a failed read empties an image that held a picture.
-TEST(ImageBrokenFile, MissingEmptyAndRefilled) {
+// A missing file is an open error whatever its type; an empty file, or junk whose header
+// fields no picture has, takes its extension's reader and is a broken file of that format;
+// a failed read empties an image that held a picture.
+TEST(ImageBrokenFile, MissingEmptyJunkAndRefilled) {
     RgbImage image;
     EXPECT_EQ(image.LoadFile("/nonexistent/picture.jpg"), kImageErrFileOpen);
     EXPECT_EQ(image.LoadFileAs("/nonexistent/picture.png", 3), kImageErrFileOpen);
     EXPECT_EQ(image.LoadFile("/nonexistent/picture.pax"), kImageErrFileOpen);
     testutil::TempDir dir;
-    for (auto [name, code] :
-         {std::pair{"empty.jpg", kImageErrBadJpg}, std::pair{"empty.png", kImageErrBadPng}}) {
-        ASSERT_TRUE(testutil::WriteFileBytes(dir.File(name), {}));
-        EXPECT_EQ(image.LoadFile(dir.File(name)), code) << name;
+    const std::vector<uint8_t> junk(300, 0x7F); // read as sides of 32639 pixels and more
+    const struct {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        int code;
+    } cases[] = {
+        {"empty.jpg", {}, kImageErrBadJpg},  {"empty.png", {}, kImageErrBadPng},
+        {"empty.tif", {}, kImageErrBadTiff}, {"empty.bmp", {}, kImageErrBadBmp},
+        {"empty.tga", {}, kImageErrBadTga},  {"junk.bmp", junk, kImageErrBadBmp},
+        {"junk.tga", junk, kImageErrBadTga},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(testutil::WriteFileBytes(dir.File(c.name), c.bytes));
+        EXPECT_EQ(image.LoadFile(dir.File(c.name)), c.code) << c.name;
     }
     ASSERT_TRUE(testutil::WriteFileBytes(dir.File("bad.bmp"), {'B', 'M', 1, 2, 3}));
     ASSERT_EQ(image.Allocate(4, 4), 0);

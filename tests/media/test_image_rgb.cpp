@@ -219,7 +219,9 @@ TEST(ImageErrorTexts, KnownCodesHaveTheirTextsOthersANumber) {
     EXPECT_EQ(ImageErrorText(0), "no err");
     EXPECT_EQ(ImageErrorText(16), "internal PNG lib behavior - contact smaller animals s.w.");
     EXPECT_EQ(ImageErrorText(36), "LZW de/compression is not permitted");
-    for (int code : {8, 12, 33, 34, 38, 1000}) {
+    EXPECT_EQ(ImageErrorText(6), "the file is not a BMP picture or is damaged");
+    EXPECT_EQ(ImageErrorText(32), "the file is not a TGA picture or is damaged");
+    for (int code : {8, 12, 33, 34, 39, 1000}) {
         EXPECT_EQ(ImageErrorText(code), "Error #" + std::to_string(code) + "!");
     }
     EXPECT_EQ(ImageErrorText(-1), "Error #4294967295!");

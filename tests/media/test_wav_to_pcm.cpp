@@ -202,6 +202,9 @@ TEST_F(WavToPcmTest, MonoOnRequestAveragesTheChannels) {
             worst = std::max(worst, std::abs(m[i] - (lr[2 * i] + lr[2 * i + 1]) / 2));
         }
         EXPECT_LE(worst, 1);
+        // Destinations are created new, never replaced.
+        std::filesystem::remove(dir.File("both.wav"));
+        std::filesystem::remove(Destination());
     }
 }
 
@@ -239,6 +242,22 @@ TEST_F(WavToPcmTest, ChunksAreFoundInAnyOrderPastOddSizedOnes) {
     WavToPcmConverter converter(dir.File("moved.wav"), Destination(), &sink);
     ASSERT_EQ(converter.Convert(false), 1);
     EXPECT_EQ(CheckPcmFile(Destination(), 1, 11025).size(), 11025u);
+}
+
+// ffmpeg writing to a pipe cannot go back to fill in the sizes: it leaves 0xFFFFFFFF in both,
+// and the data is taken to the end of the file.
+TEST_F(WavToPcmTest, StreamedWavTakesItsDataToTheEnd) {
+    const std::string path = dir.File("streamed.wav");
+    ASSERT_EQ(RunCommand("ffmpeg -nostdin -v error -f lavfi -i sine=sample_rate=8000:duration=1 "
+                         "-c:a pcm_u8 -f wav - | cat > " +
+                         ShellQuote(path))
+                  .exitCode,
+              0);
+    const std::vector<uint8_t> b = ReadFileBytes(path);
+    ASSERT_EQ(U32(b, 4), 0xFFFFFFFFu);
+    WavToPcmConverter converter(path, Destination(), &sink);
+    ASSERT_EQ(converter.Convert(false), 1);
+    EXPECT_NEAR(double(CheckPcmFile(Destination(), 1, 11025).size()), 11025, 16);
 }
 
 TEST_F(WavToPcmTest, MissingDataChunkGivesAnEmptySound) {
@@ -295,13 +314,23 @@ protected:
 TEST_F(WavToPcmBrokenTest, EachDamageGivesItsMessages) {
     const std::vector<uint8_t> good = Source();
     const size_t data = DataOffset(good);
+    using B = std::vector<uint8_t>&;
     const std::vector<std::string> shortRead{"format tag read failed"};
     const std::vector<std::string> noRiff{
         "Error No WAVE RIFF block could be found in  file " + dir.File("broken.wav") +
         "\nInvalid wave file\nUnable to continue with wave converstion.. audio convert aborted\n"};
-    const std::vector<std::string> invalid{kInvalParam, kUnable};
+    auto declares = [&](const std::string& what) {
+        return std::vector<std::string>{"The WAV file " + dir.File("broken.wav") + what, kUnable};
+    };
+    // The format chunk cut to `keep` bytes.
+    auto shortFormat = [](uint32_t keep) {
+        return [keep](B b) {
+            b.erase(b.begin() + 20 + keep, b.begin() + 20 + U32(b, 16));
+            SetU32(b, 16, keep);
+            SetU32(b, 4, static_cast<uint32_t>(b.size() - 8));
+        };
+    };
     const std::string text = "This is a plain text file, not a sound at all.\n";
-    using B = std::vector<uint8_t>&;
     const struct {
         const char* what;
         std::function<void(B)> damage;
@@ -321,9 +350,15 @@ TEST_F(WavToPcmBrokenTest, EachDamageGivesItsMessages) {
         {"0xFF bytes", [](B b) { b.assign(5000, 0xFF); }, noRiff},
         // "xmt " is skipped like any unknown chunk: no format, no message.
         {"no fmt chunk", [](B b) { b[12] = 'x'; }, {}},
-        {"no channels", [](B b) { b[22] = b[23] = 0; }, invalid},
-        {"no rate", [](B b) { SetU32(b, 24, 0); }, invalid},
-        {"65535 channels", [](B b) { b[22] = b[23] = 0xFF; }, invalid},
+        {"no channels", [](B b) { b[22] = b[23] = 0; }, declares(" declares 0 channels")},
+        {"no rate", [](B b) { SetU32(b, 24, 0); }, declares(" declares a sample rate of 0 Hz")},
+        {"rate past 768 kHz", [](B b) { SetU32(b, 24, 768001); },
+         declares(" declares a sample rate above 768000 Hz")},
+        {"empty fmt chunk", shortFormat(0),
+         declares(" has a format chunk too short to describe its sound")},
+        {"short fmt chunk", shortFormat(6),
+         declares(" has a format chunk too short to describe its sound")},
+        {"65535 channels", [](B b) { b[22] = b[23] = 0xFF; }, {kInvalParam, kUnable}},
         {"unknown codec",
          [](B b) {
              b[20] = 0x34;
@@ -336,6 +371,12 @@ TEST_F(WavToPcmBrokenTest, EachDamageGivesItsMessages) {
         c.damage(bytes);
         EXPECT_EQ(Fail(bytes), c.messages) << c.what;
     }
+    // A device has no end to search to.
+    std::filesystem::create_symlink("/dev/zero", dir.File("zero.wav"));
+    WavToPcmConverter zero(dir.File("zero.wav"), Destination(), &sink);
+    EXPECT_EQ(zero.Convert(false), 0);
+    ASSERT_EQ(sink.shown.size(), 1u);
+    EXPECT_EQ(sink.shown[0].first.rfind("Error No WAVE RIFF block could be found", 0), 0u);
 }
 
 TEST_F(WavToPcmTest, MissingSourceAndUnwritableDestinationAreReported) {
@@ -358,6 +399,21 @@ TEST_F(WavToPcmTest, MissingSourceAndUnwritableDestinationAreReported) {
               "Error, Unable to Open Destination file for writing " + unwritable +
                   "\n Make sure the disk is not write protected and the file is not in "
                   "use\nUnable to continue with wave audio conversion...");
+}
+
+// The limit is checked from the duration before the destination is even created: one second
+// at 11025 Hz is 22050 bytes of samples behind the 44-byte header.
+TEST_F(WavToPcmTest, SizeLimitRefusesBeforeTheDestinationIsMade) {
+    const std::string source = MakeSource("u8.wav", "pcm_u8", 1, 8000);
+    WavToPcmConverter refused(source, dir.File("no/such/folder/out.wav"), &sink);
+    refused.LimitDestination(22000);
+    EXPECT_EQ(refused.Convert(false), 0);
+    EXPECT_TRUE(refused.IsTooLarge());
+    EXPECT_TRUE(sink.shown.empty());
+    WavToPcmConverter taken(source, Destination(), &sink);
+    taken.LimitDestination(22050 + 44 + 64);
+    EXPECT_EQ(taken.Convert(false), 1);
+    EXPECT_FALSE(taken.IsTooLarge());
 }
 
 TEST(WavToPcmNamingTest, CopyGoesToTheTemporaryDirectory) {

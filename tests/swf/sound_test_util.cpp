@@ -169,6 +169,9 @@ Bytes Chunk(const char* id, const Bytes& body, int64_t declaredSize) {
     PutU32(b, declaredSize < 0 ? static_cast<uint32_t>(body.size())
                                : static_cast<uint32_t>(declaredSize));
     b.insert(b.end(), body.begin(), body.end());
+    if (body.size() % 2 != 0) {
+        b.push_back(0); // the pad byte of an odd-sized chunk
+    }
     return b;
 }
 

@@ -11,8 +11,8 @@ namespace soundtest {
 
 using Bytes = std::vector<uint8_t>;
 
-// One RIFF chunk: four-character id, size field and body. The size field is the body's
-// length unless given.
+// One RIFF chunk: four-character id, size field, body and the pad byte of an odd-sized body.
+// The size field is the body's length unless given.
 Bytes Chunk(const char* id, const Bytes& body, int64_t declaredSize = -1);
 // A fmt chunk with the given fields (16 bytes, plus a u16 extra size for non-PCM tags).
 Bytes FormatChunk(uint32_t formatTag, uint32_t channels, uint32_t rate, uint32_t bits);

@@ -1,4 +1,5 @@
 // Movie model: id registry, frame counting, sprites, and the file container.
+#include "swf/swf_shapes.h"
 #include "swf/swf_tag.h"
 
 #include "support/swf_reader.h"
@@ -154,6 +155,41 @@ TEST(SwfMovie, FailedWriteLeavesEarlierFileUntouched) {
     // No temporary file is left beside the target.
     auto files = std::filesystem::directory_iterator(dir.Path());
     EXPECT_EQ(std::distance(begin(files), end(files)), 1);
+}
+
+TEST(SwfMovie, WhatTheHeaderCannotHoldIsRefusedAndNothingWritten) {
+    TempDir dir;
+    struct Case {
+        uint32_t frames;
+        int32_t widthTwips;
+        int32_t moveTwips; // a shape position
+        const char* failure;
+    };
+    const Case cases[] = {
+        {65535, 4000, 0, ""},
+        {65536, 4000, 0, kSwfTooManyFramesText},
+        {1, INT32_MAX, 0, kSwfFrameTooLargeText},
+        {1, 4000, INT32_MIN, kSwfValueTooLargeText},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.frames);
+        std::string path = dir.File("m.swf");
+        std::filesystem::remove(path);
+        CSwfMovie movie;
+        for (uint32_t i = 0; i < c.frames; ++i) {
+            movie.AddTag(new CSwfShowFrame);
+        }
+        auto* shape = new CSwfDefineShape(new CSwfRect(0, 0, 20, 20));
+        shape->EndStyles();
+        shape->AddRecord(new CSwfStyleChangeRecord(false, false, false, false, true, c.moveTwips, 0,
+                                                   0, 0, 0, nullptr, nullptr));
+        shape->AddRecord(new CSwfEndShapeRecord);
+        movie.AddTag(shape);
+        bool fits = c.failure[0] == '\0';
+        EXPECT_EQ(movie.WriteFile(path.c_str(), c.widthTwips, 4000, 12), fits ? 1 : 0);
+        EXPECT_EQ(movie.FailureText(), c.failure);
+        EXPECT_EQ(std::filesystem::exists(path), fits);
+    }
 }
 
 TEST(SwfMovie, WriteErrorOnFullDeviceReturnsZero) {

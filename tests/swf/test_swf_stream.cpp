@@ -39,13 +39,44 @@ TEST(SwfBits, PacksMostSignificantBitFirst) {
     t.WriteU16(0x1234);
     EXPECT_EQ(t.Bytes(), (Bytes{0x34, 0x12}));
 
-    // Fields that straddle bytes, a 32-bit field, and high bits that are dropped.
+    // Fields that straddle bytes and a 32-bit field.
     CSwfStream u;
     u.WriteBits(0x3, 2);
     u.WriteBits(0xDEADBEEF, 32);
-    u.WriteBits(0xFF, 2);
+    u.WriteBits(0x3, 2);
     u.Align();
     EXPECT_EQ(u.Bytes(), (Bytes{0xF7, 0xAB, 0x6F, 0xBB, 0xF0}));
+    EXPECT_FALSE(u.Failed());
+}
+
+TEST(SwfBits, ValuesThatDoNotFitTheirFieldFailTheStream) {
+    struct Case {
+        bool isSigned;
+        int64_t value;
+        uint32_t bits;
+        bool fits;
+    };
+    const Case cases[] = {
+        {false, 3, 2, true},   {false, 4, 2, false}, {false, 0xFFFFFFFF, 32, true},
+        {false, 0, 33, false}, {true, -2, 2, true},  {true, -3, 2, false},
+        {true, 1, 2, true},    {true, 2, 2, false},  {true, INT32_MIN, 32, true},
+        {true, 0, 0, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.value) + " in " + std::to_string(c.bits));
+        CSwfStream s;
+        if (c.isSigned) {
+            s.WriteSignedBits(static_cast<int32_t>(c.value), c.bits);
+        } else {
+            s.WriteBits(static_cast<uint32_t>(c.value), c.bits);
+        }
+        EXPECT_EQ(s.Failed(), !c.fits);
+        // The failure travels with the bytes into the stream they are appended to.
+        CSwfStream outer;
+        s.Align();
+        outer.AppendStream(s);
+        EXPECT_EQ(outer.Failed(), !c.fits);
+    }
 }
 
 TEST(SwfBits, BytesAfterAnUnalignedFieldStraddle) {

@@ -53,10 +53,9 @@ TEST(WavReader, ReadsFormatAndCountsSampleFrames) {
         uint8_t rateCode, size, type;
         uint32_t sampleCount;
     } cases[] = {
-        {1, 11025, 8, 1001, 1, 0, 0, 1001},
-        {2, 44100, 16, 176400, 3, 1, 1, 44100},
-        {1, 22050, 16, 999, 2, 1, 0, 499}, // a trailing half sample is not a frame
-        {2, 5512, 8, 10, 0, 0, 1, 5},
+        {1, 11025, 8, 1001, 1, 0, 0, 1001}, {2, 44100, 16, 176400, 3, 1, 1, 44100},
+        {1, 22050, 16, 999, 2, 1, 0, 499}, // a trailing half sample is not a frame, nor data
+        {1, 22050, 16, 1, 2, 1, 0, 0},      {2, 5512, 8, 10, 0, 0, 1, 5},
         {1, 22000, 16, 40, 2, 1, 0, 20}, // labelled 22 kHz, not resampled
     };
     for (const Case& c : cases) {
@@ -69,15 +68,16 @@ TEST(WavReader, ReadsFormatAndCountsSampleFrames) {
         EXPECT_EQ(wave.type, c.type);
         EXPECT_EQ(wave.sampleCount, c.sampleCount);
         EXPECT_EQ(wave.waveFormatTag, 1u);
-        EXPECT_EQ(wave.data, data);
+        const size_t frameBytes = c.channels * (c.bits / 8);
+        EXPECT_EQ(wave.data, Bytes(data.begin(), data.begin() + c.sampleCount * frameBytes));
     }
 }
 
 TEST(WavReader, WalksPastOtherChunks) {
     Bytes data = Pattern(64);
-    // LIST and fact chunks are skipped; an odd-sized chunk is followed directly by the next
-    // one, without a pad byte; only the first data chunk counts.
-    Bytes file = RiffWave({Chunk("LIST", Pattern(12)), FormatChunk(1, 1, 44100, 16),
+    // LIST and fact chunks are skipped, odd-sized ones with their pad byte (a LIST of 7
+    // bytes as tagging tools write it); only the first data chunk counts.
+    Bytes file = RiffWave({Chunk("LIST", Pattern(7)), FormatChunk(1, 1, 44100, 16),
                            Chunk("fact", Bytes(4, 0)), Chunk("odd ", Pattern(3)),
                            Chunk("data", data), Chunk("data", Pattern(8))});
     CWaveSound wave;
@@ -150,6 +150,31 @@ TEST(WavReader, AbsurdRiffSizeStillFindsData) {
     EXPECT_EQ(wave.data, data);
 }
 
+// A streamed file's data runs to the end of the file in whole frames, whichever size was
+// left unfilled; a size that fits is still taken as declared.
+TEST(WavReader, StreamedFileTakesItsDataToTheEnd) {
+    const Bytes data = Pattern(41); // 20 frames of 16-bit mono and a stray byte
+    auto streamed = [&](int64_t dataSize, int64_t riffSize) {
+        Bytes file =
+            RiffWave({FormatChunk(1, 1, 22050, 16), Chunk("data", data, dataSize)}, riffSize);
+        file.pop_back(); // no pad byte: the writer did not know the size was odd
+        return file;
+    };
+    const struct {
+        int64_t dataSize, riffSize;
+        size_t taken;
+    } cases[] = {{0xFFFFFFFF, 0xFFFFFFFF, 40},
+                 {0xFFFFFFFF, -1, 40},
+                 {1000, 0xFFFFFFFF, 40},
+                 {10, 0xFFFFFFFF, 10}};
+    for (const auto& c : cases) {
+        CWaveSound wave;
+        ASSERT_TRUE(Read(streamed(c.dataSize, c.riffSize), wave)) << c.dataSize;
+        EXPECT_EQ(wave.data, Bytes(data.begin(), data.begin() + c.taken));
+        EXPECT_EQ(wave.sampleCount, c.taken / 2);
+    }
+}
+
 TEST(WavReader, KeepsFormatTagOfCompressedFiles) {
     for (uint32_t tag : {2u, 6u, 7u, 0x11u, 0xFFFEu}) {
         CWaveSound wave;
@@ -165,7 +190,7 @@ TEST(WavReader, EveryTruncationFailsCleanly) {
     Bytes data = Pattern(40);
     Bytes file = RiffWave({Chunk("LIST", Pattern(9)), FormatChunk(1, 2, 44100, 16),
                            Chunk("data", data), Chunk("junk", Pattern(5))});
-    size_t dataEnd = file.size() - 13;
+    size_t dataEnd = file.size() - 14; // "junk", its size, 5 bytes and a pad byte
     for (size_t n = 0; n < file.size(); ++n) {
         CWaveSound wave;
         EXPECT_EQ(Read(Bytes(file.begin(), file.begin() + n), wave), n >= dataEnd) << n;
