@@ -202,13 +202,4 @@ Bytes PcmWave(uint32_t channels, uint32_t rate, uint32_t bits, const Bytes& data
     return RiffWave({FormatChunk(1, channels, rate, bits), Chunk("data", data)});
 }
 
-Bytes LittleEndian(const std::vector<int16_t>& samples) {
-    Bytes b;
-    b.reserve(samples.size() * 2);
-    for (int16_t s : samples) {
-        PutU16(b, static_cast<uint16_t>(s));
-    }
-    return b;
-}
-
 } // namespace soundtest

@@ -20,8 +20,6 @@ Bytes FormatChunk(uint32_t formatTag, uint32_t channels, uint32_t rate, uint32_t
 Bytes RiffWave(const std::vector<Bytes>& chunks, int64_t declaredSize = -1);
 // A plain PCM WAV file holding the given data bytes.
 Bytes PcmWave(uint32_t channels, uint32_t rate, uint32_t bits, const Bytes& data);
-// 16-bit samples as little-endian bytes.
-Bytes LittleEndian(const std::vector<int16_t>& samples);
 
 struct Decoded {
     bool ok = false;

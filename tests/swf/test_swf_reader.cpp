@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -24,14 +25,11 @@ TEST(SwfReader, HeaderAndEndTag) {
     swfread::Swf swf;
     std::string error;
     ASSERT_TRUE(swfread::ParseSwf(EmptyMovie(), swf, &error)) << error;
-    EXPECT_EQ(swf.header.version, 5);
-    EXPECT_EQ(swf.header.fileLength, 23u);
-    EXPECT_EQ(swf.header.frameSize.nBits, 15u);
-    EXPECT_EQ(swf.header.frameSize.xMax, 11000);
-    EXPECT_EQ(swf.header.frameSize.yMax, 8000);
-    EXPECT_EQ(swf.header.frameRate8_8 >> 8, 12);
-    EXPECT_EQ(swf.header.frameCount, 2);
-    EXPECT_EQ(swf.header.headerSize, 21u);
+    const swfread::Header& h = swf.header;
+    EXPECT_EQ(std::tuple(h.version, h.fileLength, h.frameRate8_8 >> 8, h.frameCount, h.headerSize),
+              std::tuple(5, 23u, 12, 2, 21u));
+    EXPECT_EQ(std::tuple(h.frameSize.nBits, h.frameSize.xMax, h.frameSize.yMax),
+              std::tuple(15u, 11000, 8000));
     ASSERT_EQ(swf.tags.size(), 1u);
     EXPECT_EQ(swf.tags[0].code, 0);
     EXPECT_EQ(swf.tags[0].offset, 21u);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -245,20 +246,17 @@ TEST(SwfShapes, CurvedEdges) {
     swfread::Shape s = ParseShape(shape);
     EXPECT_EQ(s.code, 22);
     ASSERT_EQ(s.records.size(), 5u);
-    EXPECT_EQ(s.records[0].moveBits, 9u);
-    EXPECT_EQ(s.records[0].moveX, 100);
-    EXPECT_EQ(s.records[0].moveY, 200);
-    const ShapeRecord& curve = s.records[1];
-    EXPECT_EQ(curve.kind, ShapeRecord::Kind::CurvedEdge);
-    EXPECT_EQ(curve.numBits, 8u);
-    EXPECT_EQ(curve.controlDx, 100);
-    EXPECT_EQ(curve.controlDy, -50);
-    EXPECT_EQ(curve.anchorDx, 30);
-    EXPECT_EQ(curve.anchorDy, 70);
-    EXPECT_EQ(s.records[2].numBits, 2u); // all zero: the smallest width the field can hold
-    EXPECT_EQ(s.records[3].numBits, 17u);
-    EXPECT_EQ(s.records[3].controlDx, -32768);
-    EXPECT_EQ(s.records[3].anchorDy, 32767);
+    EXPECT_EQ(std::tuple(s.records[0].moveBits, s.records[0].moveX, s.records[0].moveY),
+              std::tuple(9u, 100, 200));
+    // Kind, width, control and anchor deltas; all zero takes the smallest width the field holds.
+    auto curve = [&](size_t i) {
+        const ShapeRecord& c = s.records[i];
+        return std::tuple(c.kind, c.numBits, c.controlDx, c.controlDy, c.anchorDx, c.anchorDy);
+    };
+    const auto kCurved = ShapeRecord::Kind::CurvedEdge;
+    EXPECT_EQ(curve(1), std::tuple(kCurved, 8u, 100, -50, 30, 70));
+    EXPECT_EQ(curve(2), std::tuple(kCurved, 2u, 0, 0, 0, 0));
+    EXPECT_EQ(curve(3), std::tuple(kCurved, 17u, -32768, 0, 0, 32767));
 }
 
 // New style arrays replace the styles from their record on: the record's own indices use the
