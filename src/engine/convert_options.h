@@ -84,7 +84,7 @@ public:
     int32_t swfFramesPerImage = 1; // movies: SWF frames per extracted movie frame
     int32_t smallQuality = 80;     // pictures: JPEG quality of the small-file settings
     int32_t smallCompression = EncodeJpeg;
-    int32_t smallFileLimitKb = 0;     // pictures: files below this size use the small-file pair
+    int32_t smallFileLimitKb = 0;     // pictures: files below this many Kb take the small pair
     int32_t quality = 80;             // pictures 1..100, movie frames 0..100
     int32_t compression = EncodeJpeg; // an `Encoding`, or an `AudioEncoding` index for audio
     int32_t formatId = 0;             // the `FormatId` described; fixed after construction

@@ -374,7 +374,7 @@ protected:
         };
         std::vector<std::string> args = {"-q"};
         for (const char* ext : {"bmp", "jpg", "png", "pcx", "psd", "tga", "tif"}) {
-            // The small-file pair applies above smallFileLimitKb, so both pairs are set.
+            // Files below smallFileLimitKb take the small-file pair, so both pairs are set.
             for (const char* field : {"compression=", "smallCompression="}) {
                 args.insert(args.end(),
                             {"--set", "format." + std::string(ext) + "." + field + encoding});
