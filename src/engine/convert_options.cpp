@@ -3,7 +3,10 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
+#include <string_view>
 
 namespace {
 
@@ -33,6 +36,10 @@ const FormatRow* FindRow(int32_t formatId) {
     }
     return nullptr;
 }
+
+// Movie file extensions, besides ".avi", read through the ".avi" entry.
+constexpr std::string_view kMovieContainers[] = {".asf", ".mp4", ".m4v",  ".mkv", ".webm",
+                                                 ".flv", ".mpg", ".mpeg", ".3gp", ".mov"};
 
 // Format defaults assigned by SetDefaults, in `formats` order; kKeep leaves a field alone.
 constexpr int32_t kKeep = INT32_MIN;
@@ -151,10 +158,17 @@ int ConvertOptions::FindFormat(int32_t formatId) const {
 int FormatIndexOf(std::string_view path, const ConvertOptions& options) {
     size_t dot = path.rfind('.');
     std::string_view tail = dot == std::string_view::npos ? path : path.substr(dot);
-    std::string extension(tail.substr(0, 4));
-    for (char& c : extension) {
+    std::string whole(tail);
+    for (char& c : whole) {
         c = LowerAscii(c);
     }
+    // The movie containers FFmpeg reads have no entry of their own (the options file holds
+    // exactly the 16 entries older versions know): they take the ".avi" entry's settings.
+    if (std::find(std::begin(kMovieContainers), std::end(kMovieContainers), whole) !=
+        std::end(kMovieContainers)) {
+        return options.FindFormat(FormatAvi);
+    }
+    std::string extension = whole.substr(0, 4);
     for (int i = 0; i < kFormatCount; ++i) {
         if (extension == FormatExtension(options.formats[i])) {
             return i;
