@@ -47,12 +47,16 @@ const char* const kAddFilter =
     "*.pax;*.tga;*.tls;*.tiff;*.tif;*.wav;*.avi|Windows Bitmap (.bmp)|*.bmp|Jpeg "
     "(.jpg)|*.jpg|Portable network graphic SWF (.png)|*.png|paint file (.pcx)|*.pcx|psd "
     "(.psd)|*.psd|pax (.pax)|*.pax|tga (.tga)|*.tga|tla (.tla)|*.tla|tiff "
-    "(.tiff;.tif)|*.tiff;*.tif|wave sound (.wav)|*.wav|avi movie (.avi)|*.avi|";
+    "(.tiff;.tif)|*.tiff;*.tif|wave sound (.wav)|*.wav|avi movie (.avi)|*.avi|"
+    // Movie containers FFmpeg reads besides AVI; they take the .avi entry's settings.
+    "other movies (.asf;.mp4;.m4v;.mkv;.webm;.flv;.mpg;.mpeg;.3gp;.mov)|*.asf;*.mp4;*.m4v;*.mkv;"
+    "*.webm;*.flv;*.mpg;*.mpeg;*.3gp;*.mov|";
 
 int nextObjectId = 0;
 
-const std::array<const char*, 12> MainWindow::extensionTable = {
-    "bmp", "jpg", "png", "pcx", "psd", "pax", "tga", "wav", "tls", "tiff", "tif", "avi"};
+const std::array<const char*, 22> MainWindow::extensionTable = {
+    "bmp", "jpg", "png", "pcx", "psd", "pax",  "tga", "wav", "tls",  "tiff", "tif",
+    "avi", "asf", "mp4", "m4v", "mkv", "webm", "flv", "mpg", "mpeg", "3gp",  "mov"};
 
 namespace {
 

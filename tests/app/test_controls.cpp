@@ -294,8 +294,9 @@ TEST(BrowserCommandTest, CommandIsCutAtTheFileFieldAQuotedOneFirst) {
 TEST(FileFilterTest, ClassicFiltersBecomeQtNameFilters) {
     EXPECT_EQ(QtNameFilters("Flash Files (.swf)|*.swf|"), "Flash Files (.swf) (*.swf)");
     QStringList add = QtNameFilters(kAddFilter).split(";;");
-    ASSERT_EQ(add.size(), 12);
+    ASSERT_EQ(add.size(), 13);
     EXPECT_EQ(add[9], "tiff (.tiff;.tif) (*.tiff *.tif)");
+    EXPECT_TRUE(add[12].endsWith("(*.asf *.mp4 *.m4v *.mkv *.webm *.flv *.mpg *.mpeg *.3gp *.mov)"));
 }
 
 } // namespace

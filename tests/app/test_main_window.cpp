@@ -204,7 +204,7 @@ TEST_F(MainWindowTest, DroppingFilesAddsOnlyThoseKnownByTheirLastExtension) {
     QList<QUrl> urls;
     std::vector<std::string> accepted;
     for (const char* name : {"a.jpg", "b.tla", "c.WAV", "d.mp3", "e.avi", "scan.TIFF", "f.b.tif",
-                             "old.tls", "noextension", "photo.jpeg"}) {
+                             "old.tls", "noextension", "photo.jpeg", "clip.MKV", "clip.mp4x"}) {
         std::string path = dir.File(name);
         apptest::WriteBytes(path, 10);
         urls << QUrl::fromLocalFile(QString::fromStdString(path));
@@ -213,7 +213,7 @@ TEST_F(MainWindowTest, DroppingFilesAddsOnlyThoseKnownByTheirLastExtension) {
         }
     }
     EXPECT_EQ(accepted, (std::vector<std::string>{"a.jpg", "c.WAV", "e.avi", "scan.TIFF", "f.b.tif",
-                                                  "old.tls"}));
+                                                  "old.tls", "clip.MKV"}));
     QMimeData data;
     data.setUrls(urls);
     QWidget* viewport = window->ListView()->viewport();
@@ -225,8 +225,8 @@ TEST_F(MainWindowTest, DroppingFilesAddsOnlyThoseKnownByTheirLastExtension) {
     QDropEvent drop(QPointF(10, 10), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton,
                     Qt::NoModifier);
     QApplication::sendEvent(viewport, &drop);
-    EXPECT_EQ(Count(), 6);
-    EXPECT_EQ(window->ListView()->rowCount(), 6);
+    EXPECT_EQ(Count(), accepted.size());
+    EXPECT_EQ(window->ListView()->rowCount(), static_cast<int>(accepted.size()));
 
     QMimeData text;
     text.setText("not files");
