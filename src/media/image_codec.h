@@ -6,9 +6,9 @@
 // Every call sets the calling thread's last error (0 on success), read with ISGetLastError;
 // the words for a code come from ImageErrorText (rgb_image.h).
 //
-// Back ends: libjpeg-turbo (JPEG), libpng (PNG), libtiff (TIFF) and FFmpeg's image decoders
-// (BMP, PCX, TGA, PSD). Each reader has the same shape and checks the picture's size against
-// the limits below before it allocates anything.
+// Back ends: libjpeg-turbo (JPEG), libpng (PNG), libtiff (TIFF), FFmpeg's image decoders
+// (BMP, PCX, TGA) and our own readers (PSD, WBMP). Each reader has the same shape and checks the
+// picture's size against the limits below before it allocates anything.
 #pragma once
 
 #include <cstddef>
