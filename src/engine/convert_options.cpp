@@ -3,6 +3,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -151,10 +152,15 @@ int ConvertOptions::FindFormat(int32_t formatId) const {
 int FormatIndexOf(std::string_view path, const ConvertOptions& options) {
     size_t dot = path.rfind('.');
     std::string_view tail = dot == std::string_view::npos ? path : path.substr(dot);
-    std::string extension(tail.substr(0, 4));
+    std::string extension(tail.substr(0, 5));
     for (char& c : extension) {
         c = LowerAscii(c);
     }
+    // WBMP has no entry of its own: its two colours are best kept lossless, as PNG's are.
+    if (extension == ".wbmp" && tail.size() == 5) {
+        extension = ".png";
+    }
+    extension.resize(std::min<size_t>(extension.size(), 4));
     for (int i = 0; i < kFormatCount; ++i) {
         if (extension == FormatExtension(options.formats[i])) {
             return i;

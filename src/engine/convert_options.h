@@ -172,7 +172,8 @@ public:
 // Index 0..15 of the format entry for a file name: the text from the path's last "." (the
 // whole path when it has none), cut to its first 4 characters and lower-cased, compared with
 // each entry's extension in table order. "photo.Jpg" matches ".jpg", "photo.JPEG" gives
-// ".jpe" and matches nothing, "scan.tiff" matches ".tif". -1 when nothing matches.
+// ".jpe" and matches nothing, "scan.tiff" matches ".tif". A ".wbmp" file takes the ".png"
+// entry. -1 when nothing matches.
 int FormatIndexOf(std::string_view path, const ConvertOptions& options);
 // Kind of a file by its extension; a file that matches no format counts as a static image.
 ObjectKind FileKind(std::string_view path, const ConvertOptions& options);

@@ -104,6 +104,7 @@ uint8_t* ISReadBMP(const ISSource* source, uint32_t* width, uint32_t* height);
 uint8_t* ISReadPCX(const ISSource* source, uint32_t* width, uint32_t* height);
 uint8_t* ISReadTGA(const ISSource* source, uint32_t* width, uint32_t* height);
 uint8_t* ISReadPSD(const ISSource* source, uint32_t* width, uint32_t* height);
+uint8_t* ISReadWBMP(const ISSource* source, uint32_t* width, uint32_t* height);
 // Windows and enhanced metafiles are not rendered: always nullptr with kImageErrBadMetafile.
 uint8_t* ISReadMetafileToRGB(const std::string& path, uint32_t* width, uint32_t* height,
                              uint32_t defaultWidth, uint32_t defaultHeight,

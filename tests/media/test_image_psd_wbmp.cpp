@@ -106,7 +106,9 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{"PsdAlphaRle", "-alpha set -compress RLE", "alpha.psd"},
         ReaderCase{"PsdDuotone", "-colorspace Gray -compress RLE", "duo.psd", kDuotone},
         ReaderCase{"PsdRleCut", "-compress RLE", "cutrle.psd", -1, 10},
-        ReaderCase{"PsdRawCut", "-compress None", "cutraw.psd", -1, 10}),
+        ReaderCase{"PsdRawCut", "-compress None", "cutraw.psd", -1, 10},
+        ReaderCase{"Wbmp", "-monochrome", "a.wbmp"},
+        ReaderCase{"WbmpCut", "-monochrome", "cut.wbmp", -1, 10}),
     [](const ::testing::TestParamInfo<ReaderCase>& info) { return info.param.name; });
 
 } // namespace
