@@ -389,9 +389,7 @@ void CConvertEngine::RunJob(const ConvertJob& run) {
             cur->result = AddMovie(*cur, opts, win);
             // A movie none of whose pictures could be taken would be an empty movie.
             if (cur->result == 1 && movie.GetFrameCount() == framesBefore) {
-                ShowMessage("Error, the movie has no picture to convert (its first picture is "
-                            "never taken, so a one-picture movie has none):\n" +
-                            cur->path);
+                ShowMessage("Error, the movie has no picture to convert:\n" + cur->path);
                 cur->result = 0;
             }
             break;

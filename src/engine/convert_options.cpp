@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
+#include <string_view>
 
 namespace {
 
@@ -34,6 +36,10 @@ const FormatRow* FindRow(int32_t formatId) {
     }
     return nullptr;
 }
+
+// Movie file extensions, besides ".avi", read through the ".avi" entry.
+constexpr std::string_view kMovieContainers[] = {".asf", ".mp4", ".m4v",  ".mkv", ".webm",
+                                                 ".flv", ".mpg", ".mpeg", ".3gp", ".mov"};
 
 // Format defaults assigned by SetDefaults, in `formats` order; kKeep leaves a field alone.
 constexpr int32_t kKeep = INT32_MIN;
@@ -152,15 +158,21 @@ int ConvertOptions::FindFormat(int32_t formatId) const {
 int FormatIndexOf(std::string_view path, const ConvertOptions& options) {
     size_t dot = path.rfind('.');
     std::string_view tail = dot == std::string_view::npos ? path : path.substr(dot);
-    std::string extension(tail.substr(0, 5));
-    for (char& c : extension) {
+    std::string whole(tail);
+    for (char& c : whole) {
         c = LowerAscii(c);
     }
-    // WBMP has no entry of its own: its two colours are best kept lossless, as PNG's are.
-    if (extension == ".wbmp" && tail.size() == 5) {
-        extension = ".png";
+    // The movie containers FFmpeg reads have no entry of their own (the options file holds
+    // exactly the 16 entries older versions know): they take the ".avi" entry's settings.
+    if (std::find(std::begin(kMovieContainers), std::end(kMovieContainers), whole) !=
+        std::end(kMovieContainers)) {
+        return options.FindFormat(FormatAvi);
     }
-    extension.resize(std::min<size_t>(extension.size(), 4));
+    // Nor has WBMP: its two colours are best kept lossless, as PNG's are.
+    if (whole == ".wbmp") {
+        return options.FindFormat(FormatPng);
+    }
+    std::string extension = whole.substr(0, 4);
     for (int i = 0; i < kFormatCount; ++i) {
         if (extension == FormatExtension(options.formats[i])) {
             return i;

@@ -84,7 +84,7 @@ public:
     int32_t swfFramesPerImage = 1; // movies: SWF frames per extracted movie frame
     int32_t smallQuality = 80;     // pictures: JPEG quality of the small-file settings
     int32_t smallCompression = EncodeJpeg;
-    int32_t smallFileLimitKb = 0;     // pictures: files below this size use the small-file pair
+    int32_t smallFileLimitKb = 0;     // pictures: files below this many Kb take the small pair
     int32_t quality = 80;             // pictures 1..100, movie frames 0..100
     int32_t compression = EncodeJpeg; // an `Encoding`, or an `AudioEncoding` index for audio
     int32_t formatId = 0;             // the `FormatId` described; fixed after construction
@@ -172,8 +172,9 @@ public:
 // Index 0..15 of the format entry for a file name: the text from the path's last "." (the
 // whole path when it has none), cut to its first 4 characters and lower-cased, compared with
 // each entry's extension in table order. "photo.Jpg" matches ".jpg", "photo.JPEG" gives
-// ".jpe" and matches nothing, "scan.tiff" matches ".tif". A ".wbmp" file takes the ".png"
-// entry. -1 when nothing matches.
+// ".jpe" and matches nothing, "scan.tiff" matches ".tif". The movie containers .asf, .mp4,
+// .m4v, .mkv, .webm, .flv, .mpg, .mpeg, .3gp and .mov (whole extension, any case) give the
+// ".avi" entry, and ".wbmp" the ".png" entry. -1 when nothing matches.
 int FormatIndexOf(std::string_view path, const ConvertOptions& options);
 // Kind of a file by its extension; a file that matches no format counts as a static image.
 ObjectKind FileKind(std::string_view path, const ConvertOptions& options);

@@ -192,7 +192,9 @@ int CConvertEngine::AddImage(ConvertObject& entry, const ConvertOptions& opts,
         return 0;
     }
     const FormatOptions& format = opts.formats[index];
-    bool useSmall = !movieFrame && entry.size > format.smallFileLimitKb;
+    // A file smaller than the limit (in Kb) uses the small-file pair; a limit of 0 turns it off.
+    const int64_t smallBelow = int64_t{format.smallFileLimitKb} * 1024;
+    bool useSmall = !movieFrame && entry.size >= 0 && entry.size < smallBelow;
     int encoding = useSmall ? format.smallCompression : format.compression;
     int quality = useSmall ? format.smallQuality : format.quality;
 

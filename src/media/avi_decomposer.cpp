@@ -457,7 +457,6 @@ AviDecomposer::Outcome AviDecomposer::TakeFrames(int streamIndex) {
     if (!packet || !frame || !Rewind(streamIndex)) {
         return Outcome::Failed;
     }
-    streamPosition = 0;
     Outcome outcome = Outcome::Done;
     auto drain = [&] {
         while (outcome == Outcome::Done && avcodec_receive_frame(decoder.get(), frame.get()) == 0) {
@@ -602,10 +601,6 @@ int AviDecomposer::StoreFrame(std::string& framePath, int width, int height) {
 }
 
 AviDecomposer::Outcome AviDecomposer::TakeFrame(const AVFrame* frame) {
-    // The first picture of each stream is not taken.
-    if (streamPosition++ == 0) {
-        return Outcome::Done;
-    }
     ++frameCounter;
     char text[200];
     std::snprintf(text, sizeof text, "%s Decomposing...Frame %d", Tail(sourcePath, 20).c_str(),

@@ -1,8 +1,8 @@
 // AviDecomposer: takes a movie file apart for the conversion engine. Every sound stream is
 // decoded into a temporary 16-bit PCM WAV file ("Audio3.wav") that the engine converts like
-// an audio entry; every frame of every video stream (but the first of each stream) is decoded,
-// turned into 24-bit RGB and written as JPEG data, and handed to the engine as one picture of
-// the movie, followed by its ShowFrames and its removal.
+// an audio entry; every frame of every video stream, the first included, is decoded, turned into
+// 24-bit RGB and written as JPEG data, and handed to the engine as one picture of the movie,
+// followed by its ShowFrames and its removal.
 //
 // FFmpeg does the reading (libavformat), decoding (libavcodec, frame threads), pixel
 // conversion (libswscale) and sound conversion (libswresample), so every container and codec
@@ -135,7 +135,6 @@ private:
 
     // Reused from frame to frame: the pixel converter, the RGB pixels, the JPEG compressor
     // with its chroma subsampling, and a JPEG buffer of the codec's bound.
-    int streamPosition = 0; // decoded frames of the current video stream
     struct ScalerKey {
         int width = 0, height = 0, format = -1, range = 0, space = 0;
         bool operator==(const ScalerKey&) const = default;

@@ -374,7 +374,7 @@ protected:
         };
         std::vector<std::string> args = {"-q"};
         for (const char* ext : {"bmp", "jpg", "png", "pcx", "psd", "tga", "tif"}) {
-            // The small-file pair applies above smallFileLimitKb, so both pairs are set.
+            // Files below smallFileLimitKb take the small-file pair, so both pairs are set.
             for (const char* field : {"compression=", "smallCompression="}) {
                 args.insert(args.end(),
                             {"--set", "format." + std::string(ext) + "." + field + encoding});
@@ -522,6 +522,38 @@ TEST_F(CliProgram, StopSignalsCancelAndLeaveNothingBehind) {
         ASSERT_EQ(waitpid(child, &status, 0), child);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
         EXPECT_EQ(leftovers(), std::vector<std::string>{});
+    }
+}
+
+// The movie containers people have convert through the ".avi" entry, every frame taken.
+TEST_F(CliProgram, MovieContainersConvertEveryFrame) {
+    const std::pair<const char*, const char*> clips[] = {
+        {"h264.mp4", "-c:v libx264 -pix_fmt yuv420p"},
+        {"mpeg4.M4V", "-c:v mpeg4"},
+        {"mjpeg.mkv", "-c:v mjpeg"},
+        {"vp8.webm", "-c:v libvpx"},
+        {"spark.flv", "-c:v flv"},
+        {"mpeg1.mpg", "-c:v mpeg1video"},
+        {"mpeg2.mpeg", "-c:v mpeg2video"},
+        {"phone.3gp", "-c:v mpeg4"},
+        {"quicktime.mov", "-c:v mjpeg"},
+        {"msmpeg4.asf", "-c:v msmpeg4"},
+    };
+    std::vector<std::string> args = {"-q"};
+    for (auto [name, codec] : clips) {
+        const std::string path = dir.File(std::string("clip_") + name);
+        ASSERT_TRUE(Sh("ffmpeg -v error -nostdin -y -f lavfi -i testsrc=s=64x48:r=25 -frames:v 4 " +
+                       std::string(codec) + " " + ShellQuote(path)))
+            << name;
+        args.push_back(path);
+    }
+    std::string err;
+    CommandResult run = RunProgram(args, err);
+    EXPECT_EQ(run.exitCode, 0) << err << run.output;
+    for (size_t i = 1; i < args.size(); ++i) {
+        swfread::Swf swf = ReadSwf(SwfBeside(args[i]));
+        EXPECT_EQ(swf.header.frameCount, 4) << args[i];
+        EXPECT_EQ(swfread::CountTags(swf.tags, kJpeg2), 4u) << args[i];
     }
 }
 

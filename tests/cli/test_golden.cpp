@@ -31,7 +31,7 @@ struct GoldenCase {
 // Every movie converts into its own folder, one run each, so no case sees another's files.
 const std::vector<GoldenCase> kCases = {
     {"jpeg", {"g-jpeg.jpg"}, {}},
-    {"bmp", {"g-bmp.bmp"}, {"format.bmp.smallQuality=90"}},
+    {"bmp", {"g-bmp.bmp"}, {"format.bmp.quality=90"}},
     {"png", {"g-png.png"}, {}},
     {"tiff", {"g-tiff.tif"}, {}},
     {"pcx", {"g-pcx.pcx"}, {"format.pcx.smallQuality=40"}},

@@ -191,20 +191,38 @@ TEST_F(EngineTest, PictureGeometryFollowsSizingAndPosition) {
     EXPECT_EQ(swf.header.frameSize.xMax, 110 * 20) << "largest size uses the picture's own";
 }
 
-TEST_F(EngineTest, SmallFileSettingsApplyAboveTheStoredLimit) {
-    for (FormatOptions& f : opts.formats) {
-        if (f.formatId == FormatBmp) {
-            f.compression = EncodeLossless;
-            f.smallCompression = EncodeJpeg;
-            f.smallFileLimitKb = 5;
-        }
-    }
+// A file smaller than smallFileLimitKb * 1024 bytes takes the small-file pair, every other
+// file the main pair; a limit of 0 turns the small-file pair off.
+TEST_F(EngineTest, SmallFileSettingsApplyBelowTheLimit) {
+    FormatOptions& bmp = opts.formats[opts.FindFormat(FormatBmp)];
+    bmp.compression = EncodeLossless;
+    bmp.smallCompression = EncodeJpeg;
     List list(Pictures(1));
-    Convert(engine, rec, list, opts);
-    EXPECT_EQ(Parse(dir / "p1.swf").tags[1].code, DefineBitsJPEG2);
-    list[0].size = 4;
-    Convert(engine, rec, list, opts);
-    EXPECT_EQ(Parse(dir / "p1.swf").tags[1].code, DefineBitsLossless);
+    const struct {
+        int limitKb, size;
+        uint16_t code;
+    } cases[] = {
+        {5, 5 * 1024 - 1, DefineBitsJPEG2},
+        {5, 5 * 1024, DefineBitsLossless},
+        {1, 0, DefineBitsJPEG2},
+        {0, 0, DefineBitsLossless},
+    };
+    for (const auto& c : cases) {
+        bmp.smallFileLimitKb = c.limitKb;
+        list[0].size = c.size;
+        Convert(engine, rec, list, opts);
+        EXPECT_EQ(Parse(dir / "p1.swf").tags[1].code, c.code) << c.limitKb << " " << c.size;
+    }
+    // The main quality reaches the picture: 5 and 100 give different JPEG data.
+    bmp.compression = EncodeJpeg;
+    bmp.smallFileLimitKb = 0;
+    std::vector<uint32_t> lengths;
+    for (int quality : {5, 100}) {
+        bmp.quality = quality;
+        Convert(engine, rec, list, opts);
+        lengths.push_back(Parse(dir / "p1.swf").tags[1].length);
+    }
+    EXPECT_LT(lengths[0], lengths[1]);
 }
 
 // Without a temporary folder nothing is converted: one message, every entry failed.

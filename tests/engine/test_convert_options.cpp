@@ -146,13 +146,17 @@ TEST(FormatLookup, FileNames) {
     EXPECT_EQ(FormatIndexOf("/a/photo.JPEG", o), -1); // ".jpe"
     EXPECT_EQ(FormatIndexOf("scan.tiff", o), 8);      // cut to ".tif"
     EXPECT_EQ(FormatIndexOf("phone.WBMP", o), 2);     // the ".png" entry
-    EXPECT_EQ(FormatIndexOf("phone.WBMP", o), 2);     // the ".png" entry
     EXPECT_EQ(FormatIndexOf("x.tar.WAV", o), 9);
     EXPECT_EQ(FormatIndexOf("noextension", o), -1);
     // The last dot of the whole path counts, even in a folder name.
     EXPECT_EQ(FormatIndexOf("/dir.bmp/file", o), 0);
     EXPECT_EQ(FormatIndexOf("/my.project/file", o), -1);
-    EXPECT_EQ(FormatIndexOf("movie.asf", o), -1);
+    // Movie containers without an entry of their own take the ".avi" entry, by the whole
+    // extension.
+    for (const char* movie : {"movie.asf", "clip.WEBM", "clip.mpeg", "clip.mov", "a.b/clip.3gp"}) {
+        EXPECT_EQ(FormatIndexOf(movie, o), 11) << movie;
+    }
+    EXPECT_EQ(FormatIndexOf("clip.mp4x", o), -1);
     EXPECT_EQ(FormatIndexOf("", o), -1);
     EXPECT_EQ(FileKind("song.wav", o), KindAudioFile);
     EXPECT_EQ(FileKind("clip.AVI", o), KindMovieFile);

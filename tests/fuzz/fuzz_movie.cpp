@@ -8,6 +8,7 @@
 
 #include "fuzz_scratch.h"
 #include "media/avi_decomposer.h"
+#include "media/media_log.h"
 
 namespace {
 
@@ -69,6 +70,12 @@ private:
 };
 
 } // namespace
+
+// FFmpeg is kept quiet as in the programs: its warnings about damaged input are expected here.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    QuietMediaLibraryLogs();
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const fuzz::ScratchDir scratch;

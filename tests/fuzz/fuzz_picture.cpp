@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "media/image_codec.h"
+#include "media/media_log.h"
 #include "media/rgb_image.h"
 
 namespace {
@@ -28,6 +29,12 @@ void Exercise(RgbImage& image) {
 }
 
 } // namespace
+
+// FFmpeg is kept quiet as in the programs: its warnings about damaged input are expected here.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    QuietMediaLibraryLogs();
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) {

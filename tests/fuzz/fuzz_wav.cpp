@@ -2,8 +2,15 @@
 #include <cstdio>
 
 #include "fuzz_scratch.h"
+#include "media/media_log.h"
 #include "media/wav_to_pcm.h"
 #include "swf/wav_reader.h"
+
+// FFmpeg is kept quiet as in the programs: its warnings about damaged input are expected here.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    QuietMediaLibraryLogs();
+    return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const fuzz::ScratchDir scratch;

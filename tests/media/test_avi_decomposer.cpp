@@ -256,7 +256,7 @@ void ExpectPcmWav(const std::vector<uint8_t>& wav, int channels, int rate, doubl
 } // namespace
 
 // Every video codec, sound codec and container a movie file commonly holds: 11 pictures give
-// 10 (the first is never taken), each a JPEG of the movie's size and colour; a sound stream,
+// 11, the first included, each a JPEG of the movie's size and colour; a sound stream,
 // wherever it lies in the file, arrives as one 16-bit PCM WAV before the first picture, and
 // the file is gone afterwards.
 TEST_F(AviDecomposerTest, EachCodecAndContainer) {
@@ -269,20 +269,21 @@ TEST_F(AviDecomposerTest, EachCodecAndContainer) {
     };
     const std::string av = Video() + Sine() + "-map 0:v -map 1:a -c:v mjpeg ";
     const Case cases[] = {
-        {"mjpeg.avi", Video() + "-c:v mjpeg", 10, 6},
-        {"mpeg4.avi", Video() + "-c:v mpeg4", 10, 6},
-        {"msvideo1.avi", Video() + "-c:v msvideo1", 10, 10},
-        {"cinepak.avi", Video() + "-c:v cinepak", 10, 12},
-        {"raw.avi", Video() + "-c:v rawvideo -pix_fmt bgr24", 10, 4},
-        {"h264.avi", Video() + "-c:v libx264 -pix_fmt yuv420p", 10, 6},
-        {"pcm_after.avi", av + "-c:a pcm_s16le", 10, 6, 1},
-        {"pcm_before.avi", Video() + Sine() + "-map 1:a -map 0:v -c:v mjpeg -c:a pcm_s16le", 10, 6,
+        {"mjpeg.avi", Video() + "-c:v mjpeg", 11, 6},
+        {"one_picture.avi", Video(0.1) + "-c:v mjpeg", 1, 6},
+        {"mpeg4.avi", Video() + "-c:v mpeg4", 11, 6},
+        {"msvideo1.avi", Video() + "-c:v msvideo1", 11, 10},
+        {"cinepak.avi", Video() + "-c:v cinepak", 11, 12},
+        {"raw.avi", Video() + "-c:v rawvideo -pix_fmt bgr24", 11, 4},
+        {"h264.avi", Video() + "-c:v libx264 -pix_fmt yuv420p", 11, 6},
+        {"pcm_after.avi", av + "-c:a pcm_s16le", 11, 6, 1},
+        {"pcm_before.avi", Video() + Sine() + "-map 1:a -map 0:v -c:v mjpeg -c:a pcm_s16le", 11, 6,
          1},
-        {"adpcm.avi", av + "-c:a adpcm_ms", 10, 6, 1},
-        {"mp3.avi", av + "-c:a libmp3lame", 10, 6, 1},
-        {"clip.mov", Video() + Sine() + "-c:v mjpeg -c:a pcm_s16le", 10, 8, 1},
-        {"clip.wmv", Video() + Sine() + "-c:v wmv2 -c:a wmav2", 10, 8, 1},
-        {"clip.asf", Video() + Sine() + "-c:v msmpeg4 -c:a wmav1", 10, 8, 1},
+        {"adpcm.avi", av + "-c:a adpcm_ms", 11, 6, 1},
+        {"mp3.avi", av + "-c:a libmp3lame", 11, 6, 1},
+        {"clip.mov", Video() + Sine() + "-c:v mjpeg -c:a pcm_s16le", 11, 8, 1},
+        {"clip.wmv", Video() + Sine() + "-c:v wmv2 -c:a wmav2", 11, 8, 1},
+        {"clip.asf", Video() + Sine() + "-c:v msmpeg4 -c:a wmav1", 11, 8, 1},
         {"stereo.wma", "-f lavfi -t 1 -i sine=frequency=440:sample_rate=44100 -ac 2 -c:a wmav2", 0,
          0, 2, 44100, 1.0},
     };
@@ -325,14 +326,14 @@ TEST_F(AviDecomposerTest, FrameCounterRunsOnIntoTheSecondVideoStream) {
     settings.maxRam = true;
     settings.swfFramesPerImage = 2;
     ASSERT_EQ(Run(path), 1);
-    EXPECT_EQ(decomposer.FrameCounter(), 15);
-    EXPECT_EQ(CallNames(engine), ExpectedCalls(15, 2, false));
-    ASSERT_EQ(engine.sizes.size(), 15u);
-    EXPECT_EQ(engine.sizes[9], std::make_pair(64, 48));
-    EXPECT_EQ(engine.sizes[10], std::make_pair(32, 24));
+    EXPECT_EQ(decomposer.FrameCounter(), 17);
+    EXPECT_EQ(CallNames(engine), ExpectedCalls(17, 2, false));
+    ASSERT_EQ(engine.sizes.size(), 17u);
+    EXPECT_EQ(engine.sizes[10], std::make_pair(64, 48));
+    EXPECT_EQ(engine.sizes[11], std::make_pair(32, 24));
     EXPECT_NE(
         std::find_if(engine.states.begin(), engine.states.end(),
-                     [](const std::string& s) { return s.ends_with(" Decomposing...Frame 15"); }),
+                     [](const std::string& s) { return s.ends_with(" Decomposing...Frame 17"); }),
         engine.states.end());
 }
 
@@ -347,7 +348,7 @@ TEST_F(AviDecomposerTest, LeastRamWritesOneNewFileAFrame) {
     std::filesystem::create_symlink(victim, temp.File("frame1.jpg"));
     settings.maxRam = false;
     ASSERT_EQ(Run(path), 1);
-    ASSERT_EQ(engine.pictures.size(), 10u);
+    ASSERT_EQ(engine.pictures.size(), 11u);
     int n = 1;
     for (auto& [id, p] : engine.pictures) {
         ++n;
@@ -357,7 +358,7 @@ TEST_F(AviDecomposerTest, LeastRamWritesOneNewFileAFrame) {
         EXPECT_EQ(std::filesystem::status(p.path).permissions(),
                   std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
     }
-    EXPECT_EQ(TempFiles().size(), 12u);
+    EXPECT_EQ(TempFiles().size(), 13u);
     EXPECT_EQ(ReadFileBytes(victim), (std::vector<uint8_t>{'k', 'e', 'e', 'p'}));
 }
 
@@ -397,7 +398,7 @@ TEST_F(AviDecomposerTest, SoundTooLongForTheLimitIsLeftOut) {
     EXPECT_EQ(engine.messages, std::vector<std::string>{"The sound of " + path +
                                                         " is too long to convert, the movie is "
                                                         "made without it"});
-    EXPECT_EQ(CallNames(engine), ExpectedCalls(10, 1, false));
+    EXPECT_EQ(CallNames(engine), ExpectedCalls(11, 1, false));
     EXPECT_TRUE(TempFiles().empty());
     engine = RecordingEngine();
     settings.maxSoundBytes = 25000; // as mono it would fit
@@ -410,7 +411,7 @@ TEST_F(AviDecomposerTest, OptimizePlaybackFreesCharactersAfterEachRemoval) {
     settings.maxRam = true;
     settings.optimizePlayback = true;
     ASSERT_EQ(Run(path), 1);
-    EXPECT_EQ(engine.Count("free"), 10);
+    EXPECT_EQ(engine.Count("free"), 11);
     ASSERT_GE(engine.calls.size(), 4u);
     EXPECT_EQ(engine.calls[2].what, "remove");
     EXPECT_EQ(engine.calls[2].id, 1);
@@ -427,9 +428,9 @@ TEST_F(AviDecomposerTest, FailingFramesAskWhetherToContinue) {
     engine.imageFails = true;
     engine.answerYes = true;
     ASSERT_EQ(Run(path), 1);
-    EXPECT_EQ(engine.questions.size(), 10u);
+    EXPECT_EQ(engine.questions.size(), 11u);
     EXPECT_EQ(engine.questions[0], "Error2: " + question);
-    EXPECT_EQ(engine.Count("showframe"), 10);
+    EXPECT_EQ(engine.Count("showframe"), 11);
 
     engine = RecordingEngine();
     engine.imageFails = true;
