@@ -168,6 +168,10 @@ int FormatIndexOf(std::string_view path, const ConvertOptions& options) {
         std::end(kMovieContainers)) {
         return options.FindFormat(FormatAvi);
     }
+    // Nor has WBMP: its two colours are best kept lossless, as PNG's are.
+    if (whole == ".wbmp") {
+        return options.FindFormat(FormatPng);
+    }
     std::string extension = whole.substr(0, 4);
     for (int i = 0; i < kFormatCount; ++i) {
         if (extension == FormatExtension(options.formats[i])) {

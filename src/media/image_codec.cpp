@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 extern "C" {
@@ -126,6 +127,9 @@ uint8_t* ISReadMetafileToRGB(const std::string& /*path*/, uint32_t* width, uint3
 
 namespace {
 
+// libswscale's vector code reads up to a few dozen bytes past the last row it is handed.
+constexpr size_t kScaleOverread = 64;
+
 int Scale(const uint8_t* source, uint32_t width, uint32_t height, uint8_t* target,
           uint32_t newWidth, uint32_t newHeight) {
     // Area averaging keeps fine detail from aliasing when shrinking; bicubic for the rest.
@@ -137,12 +141,25 @@ int Scale(const uint8_t* source, uint32_t width, uint32_t height, uint8_t* targe
     if (context == nullptr) {
         return kImageErrMisc;
     }
-    const uint8_t* sourcePlanes[1] = {source};
+    // The caller's buffer may end with the picture, right before memory that cannot be read:
+    // the resampler reads a copy followed by zero bytes. (Handing it the last rows alone as a
+    // separate slice is not an option: libswscale 5.1 faults on a short last slice when it
+    // shrinks a picture steeply.)
+    const size_t size = size_t{width} * height * 3;
+    auto* padded = static_cast<uint8_t*>(std::malloc(size + kScaleOverread));
+    if (padded == nullptr) {
+        sws_freeContext(context);
+        return kImageErrNoMemory;
+    }
+    std::memcpy(padded, source, size);
+    std::memset(padded + size, 0, kScaleOverread);
+    const uint8_t* sourcePlanes[1] = {padded};
     const int sourceStride[1] = {static_cast<int>(width * 3)};
     uint8_t* targetPlanes[1] = {target};
     const int targetStride[1] = {static_cast<int>(newWidth * 3)};
     const int rows = sws_scale(context, sourcePlanes, sourceStride, 0, static_cast<int>(height),
                                targetPlanes, targetStride);
+    std::free(padded);
     sws_freeContext(context);
     return rows == static_cast<int>(newHeight) ? kImageOk : kImageErrMisc;
 }

@@ -6,9 +6,9 @@
 // Every call sets the calling thread's last error (0 on success), read with ISGetLastError;
 // the words for a code come from ImageErrorText (rgb_image.h).
 //
-// Back ends: libjpeg-turbo (JPEG), libpng (PNG), libtiff (TIFF) and FFmpeg's image decoders
-// (BMP, PCX, TGA, PSD). Each reader has the same shape and checks the picture's size against
-// the limits below before it allocates anything.
+// Back ends: libjpeg-turbo (JPEG), libpng (PNG), libtiff (TIFF), FFmpeg's image decoders
+// (BMP, PCX, TGA) and our own readers (PSD, WBMP). Each reader has the same shape and checks the
+// picture's size against the limits below before it allocates anything.
 #pragma once
 
 #include <cstddef>
@@ -104,6 +104,7 @@ uint8_t* ISReadBMP(const ISSource* source, uint32_t* width, uint32_t* height);
 uint8_t* ISReadPCX(const ISSource* source, uint32_t* width, uint32_t* height);
 uint8_t* ISReadTGA(const ISSource* source, uint32_t* width, uint32_t* height);
 uint8_t* ISReadPSD(const ISSource* source, uint32_t* width, uint32_t* height);
+uint8_t* ISReadWBMP(const ISSource* source, uint32_t* width, uint32_t* height);
 // Windows and enhanced metafiles are not rendered: always nullptr with kImageErrBadMetafile.
 uint8_t* ISReadMetafileToRGB(const std::string& path, uint32_t* width, uint32_t* height,
                              uint32_t defaultWidth, uint32_t defaultHeight,

@@ -1,4 +1,4 @@
-// BMP, PCX, TGA and PSD back end: FFmpeg's image decoders take the whole file as one packet,
+// BMP, PCX and TGA back end: FFmpeg's image decoders take the whole file as one packet,
 // and libswscale turns whatever pixel format they produce (palette, 16-bit, planar, with
 // alpha, ...) into RGB24. The picture's size is read from the file header first, so a header
 // claiming an absurd size is refused before the decoder allocates anything.
@@ -29,9 +29,6 @@ uint32_t Le16(const uint8_t* p) {
 }
 uint32_t Le32(const uint8_t* p) {
     return Le16(p) | (Le16(p + 2) << 16);
-}
-uint32_t Be32(const uint8_t* p) {
-    return (uint32_t{p[0]} << 24) | (uint32_t{p[1]} << 16) | (uint32_t{p[2]} << 8) | p[3];
 }
 
 bool IsOneOf(uint32_t value, std::initializer_list<uint32_t> allowed) {
@@ -81,14 +78,6 @@ bool TgaSize(const uint8_t* p, size_t n, HeaderSize* size) {
     return p[1] <= 1 && IsOneOf(p[2], {1, 2, 3, 9, 10, 11}) && IsOneOf(p[16], {8, 15, 16, 24, 32});
 }
 
-bool PsdSize(const uint8_t* p, size_t n, HeaderSize* size) {
-    if (n < 26) {
-        return false;
-    }
-    *size = {Be32(p + 18), Be32(p + 14)};
-    return true;
-}
-
 struct DecoderFormat {
     AVCodecID codec;
     int badFileCode;
@@ -98,8 +87,6 @@ struct DecoderFormat {
 constexpr DecoderFormat kBmp{AV_CODEC_ID_BMP, kImageErrBadBmp, BmpSize};
 constexpr DecoderFormat kPcx{AV_CODEC_ID_PCX, kImageErrBadPcx, PcxSize};
 constexpr DecoderFormat kTga{AV_CODEC_ID_TARGA, kImageErrBadTga, TgaSize};
-// No PSD-specific code exists: a broken PSD file is a read error.
-constexpr DecoderFormat kPsd{AV_CODEC_ID_PSD, kImageErrFileRead, PsdSize};
 
 int MapError(int averror, const DecoderFormat& format) {
     if (averror == AVERROR(ENOMEM)) {
@@ -230,8 +217,4 @@ uint8_t* ISReadPCX(const ISSource* source, uint32_t* width, uint32_t* height) {
 
 uint8_t* ISReadTGA(const ISSource* source, uint32_t* width, uint32_t* height) {
     return ReadWithDecoder(source, kTga, width, height);
-}
-
-uint8_t* ISReadPSD(const ISSource* source, uint32_t* width, uint32_t* height) {
-    return ReadWithDecoder(source, kPsd, width, height);
 }

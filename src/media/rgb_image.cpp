@@ -27,6 +27,8 @@ ISReader ReaderFor(int type) {
         return ISReadTGA;
     case kImageTypePsd:
         return ISReadPSD;
+    case kImageTypeWbmp:
+        return ISReadWBMP;
     default:
         return nullptr;
     }

@@ -40,9 +40,9 @@ public:
 
     // Type from the file's content, else from its extension, then LoadFileAs.
     int LoadFile(const std::string& path);
-    // Reads a file of the given ImageType (image_guess.h). Types without a reader (unknown,
-    // WBMP, and metafiles, which are not rendered) leave the image empty; unknown and WBMP
-    // return 0, metafiles 27. Returns the error code; a failed read leaves the image empty.
+    // Reads a file of the given ImageType (image_guess.h). The unknown type and metafiles
+    // (which are not rendered) leave the image empty; the unknown type returns 0, metafiles 27.
+    // Returns the error code; a failed read leaves the image empty.
     int LoadFileAs(const std::string& path, int type);
     // Type from the content of the bytes only (no name to fall back on), then read as by
     // LoadFileAs; metafile bytes read nothing and return 0.

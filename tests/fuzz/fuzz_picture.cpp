@@ -1,6 +1,6 @@
 // Picture sniffing and decoding from memory. The first byte chooses the way in: by content
 // (as for a file whose extension is not trusted) or straight into one reader, so formats
-// without a signature (TGA) are reached too. A decoded picture is then resized and written
+// without a signature (TGA, WBMP) are reached too. A decoded picture is then resized and written
 // as JPEG, as the converter does.
 #include <cstdlib>
 #include <vector>
@@ -12,7 +12,7 @@
 namespace {
 
 const ISReader kReaders[] = {ISReadJPG, ISReadPNG, ISReadTIFF, ISReadBMP,
-                             ISReadPCX, ISReadTGA, ISReadPSD};
+                             ISReadPCX, ISReadTGA, ISReadPSD,  ISReadWBMP};
 
 void Exercise(RgbImage& image) {
     if (image.IsEmpty()) {

@@ -82,8 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"Pcx24", "-type TrueColor", "p24.pcx", false, false, 0},
         DecodeCase{"Pcx8", "-type Palette", "p8.pcx", false, false, 0},
         DecodeCase{"Tga", "-orient TopLeft -compress None", "p.tga", false, false, 0},
-        DecodeCase{"TgaRle", "-orient TopLeft -compress RLE", "rle.tga", false, false, 0},
-        DecodeCase{"Psd", "", "p.psd", false, false, 0}),
+        DecodeCase{"TgaRle", "-orient TopLeft -compress RLE", "rle.tga", false, false, 0}),
     [](const ::testing::TestParamInfo<DecodeCase>& info) { return info.param.name; });
 
 // ImageMagick cannot write RLE4, so this 4 x 2 bitmap is laid out by hand: bottom row
@@ -170,8 +169,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BrokenCase{"TiffTruncated", "g.tif", kHalf, 0, kImageErrBadTiff},
                       BrokenCase{"TiffBadDirectory", "g.tif", 0, 4, kImageErrBadTiff},
                       BrokenCase{"PcxTruncated", "g.pcx", kHalf, 0, kImageErrBadPcx},
-                      BrokenCase{"TgaTruncated", "g.tga", kHalf, 0, kImageErrBadTga, false},
-                      BrokenCase{"PsdTruncated", "g.psd", kHalf, 0, kImageErrFileRead}),
+                      BrokenCase{"TgaTruncated", "g.tga", kHalf, 0, kImageErrBadTga, false}),
     [](const ::testing::TestParamInfo<BrokenCase>& info) { return info.param.name; });
 
 // A missing file is an open error whatever its type; an empty file, or junk whose header

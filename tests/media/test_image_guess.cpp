@@ -167,14 +167,6 @@ TEST_F(ImageGuessFiles, UnknownTypesReadNothingWithoutAnError) {
     }
 }
 
-TEST_F(ImageGuessFiles, WbmpIsTypedButNotRead) {
-    const std::string path = MakeAs("a.wbmp", "phone.wbmp", "-monochrome");
-    ASSERT_FALSE(path.empty());
-    RgbImage image;
-    EXPECT_EQ(image.LoadFile(path), 0);
-    EXPECT_TRUE(image.IsEmpty());
-}
-
 TEST(ImageMetafile, IsReportedAsInvalidAndReadsNothing) {
     testutil::TempDir dir;
     for (const auto& [name, bytes] :

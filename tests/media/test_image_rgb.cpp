@@ -5,6 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -113,6 +118,28 @@ TEST(RgbImageResize, ShrinkingAveragesAndKeepsOrientation) {
     ASSERT_EQ(whole.Resize(1, 1), 0);
     EXPECT_NEAR(whole.Lock()[0], 128, 3);
     EXPECT_NEAR(whole.Lock()[1], 96, 3);
+}
+
+// A decoded picture's buffer may end right before memory that cannot be read: the resampler
+// must not read past its last row, whatever the sizes.
+TEST(RgbImageResize, ReadsNothingPastThePicture) {
+    const long page = sysconf(_SC_PAGESIZE);
+    for (auto [w, h, newW, newH] : {std::array{16u, 2u, 6u, 1u}, std::array{641u, 481u, 300u, 200u},
+                                    std::array{1u, 40u, 1u, 20u}, std::array{3u, 3u, 9u, 9u}}) {
+        const size_t size = size_t{w} * h * 3;
+        const size_t mapped = (size / page + 2) * page;
+        void* block =
+            mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        ASSERT_NE(block, MAP_FAILED);
+        uint8_t* guard = static_cast<uint8_t*>(block) + mapped - page;
+        ASSERT_EQ(mprotect(guard, page, PROT_NONE), 0);
+        std::memset(guard - size, 90, size);
+        std::vector<uint8_t> out(size_t{newW} * newH * 3);
+        EXPECT_EQ(ISResizeImage(guard - size, w, h, out.data(), newW, newH), 0) << w << "x" << h;
+        EXPECT_EQ(*std::min_element(out.begin(), out.end()), 90);
+        EXPECT_EQ(*std::max_element(out.begin(), out.end()), 90);
+        munmap(block, mapped);
+    }
 }
 
 TEST(RgbImageResize, NeedsPixelsAndASize) {

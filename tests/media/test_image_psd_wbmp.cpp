@@ -1,0 +1,114 @@
+// Our PSD and WBMP readers against ImageMagick: every kind of file it writes decodes to the
+// pixels ImageMagick itself reads from it, and a file cut short is an error, not a picture.
+#include "media/image_codec.h"
+#include "media/rgb_image.h"
+#include "test_image_pictures.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+
+namespace {
+
+struct ReaderCase {
+    const char* name;
+    const char* options; // ImageMagick options for writing the file
+    const char* target;
+    int mode = -1;  // else the PSD colour mode byte is overwritten with this
+    size_t cut = 0; // bytes cut off the end: the read must then fail
+    // ImageMagick 6 reads no indexed PSD back: a picture of 8 colours is written, and the
+    // reader must give it back as it was.
+    bool againstSource = false;
+};
+
+std::ostream& operator<<(std::ostream& out, const ReaderCase& c) {
+    return out << c.name;
+}
+
+// The pixels of a binary PPM with 8-bit samples, as ImageMagick writes it.
+imagetest::Picture ReadPpm(const std::vector<uint8_t>& bytes) {
+    std::istringstream header(std::string(bytes.begin(), bytes.end()));
+    std::string magic;
+    imagetest::Picture picture;
+    int maxValue = 0;
+    header >> magic >> picture.width >> picture.height >> maxValue;
+    const size_t size = size_t{picture.width} * picture.height * 3;
+    const auto start = static_cast<size_t>(header.tellg()) + 1;
+    if (magic == "P6" && maxValue == 255 && bytes.size() >= start + size) {
+        picture.rgb.assign(bytes.begin() + start, bytes.begin() + start + size);
+    }
+    return picture;
+}
+
+class PsdWbmpReader : public ::testing::TestWithParam<ReaderCase> {};
+
+TEST_P(PsdWbmpReader, ReadsWhatImageMagickReads) {
+    const ReaderCase& c = GetParam();
+    if (!testutil::HaveTool("convert")) {
+        GTEST_SKIP() << "ImageMagick convert not found";
+    }
+    testutil::TempDir dir;
+    // Wider than 127 pixels: the WBMP width takes two bytes.
+    const imagetest::Picture source =
+        c.againstSource ? imagetest::Pattern(150, 20, 8) : imagetest::Gradient(150, 20);
+    const std::string path = imagetest::Convert(dir, source, c.options, c.target);
+    ASSERT_FALSE(path.empty());
+    std::vector<uint8_t> bytes = testutil::ReadFileBytes(path);
+    if (c.mode >= 0) {
+        bytes[25] = static_cast<uint8_t>(c.mode);
+    }
+    bytes.resize(bytes.size() - c.cut);
+    ASSERT_TRUE(testutil::WriteFileBytes(path, bytes));
+
+    RgbImage image;
+    const int code = image.LoadFile(path);
+    if (c.cut != 0) {
+        EXPECT_EQ(code, kImageErrFileRead);
+        EXPECT_TRUE(image.IsEmpty());
+        return;
+    }
+    ASSERT_EQ(code, 0) << ImageErrorText(code);
+    if (c.againstSource) {
+        EXPECT_EQ(imagetest::MaxDifference(source, image.Lock(), image.Width(), image.Height()), 0);
+        image.Unlock();
+        return;
+    }
+    const std::string reference = dir.File("reference.ppm");
+    ASSERT_EQ(testutil::RunCommand("convert " + testutil::ShellQuote(path + "[0]") + " -depth 8 " +
+                                   testutil::ShellQuote("ppm:" + reference))
+                  .exitCode,
+              0);
+    const imagetest::Picture expected = ReadPpm(testutil::ReadFileBytes(reference));
+    ASSERT_FALSE(expected.rgb.empty());
+    EXPECT_LE(imagetest::MaxDifference(expected, image.Lock(), image.Width(), image.Height()), 1);
+    EXPECT_GE(imagetest::MaxDifference(expected, image.Lock(), image.Width(), image.Height()), 0);
+    image.Unlock();
+}
+
+constexpr int kDuotone = 8;
+
+INSTANTIATE_TEST_SUITE_P(
+    AllVariants, PsdWbmpReader,
+    ::testing::Values(
+        ReaderCase{"PsdRgbRle", "-compress RLE", "rle.psd"},
+        ReaderCase{"PsdRgbRaw", "-compress None", "raw.psd"},
+        ReaderCase{"PsdRgb16Rle", "-depth 16 -compress RLE", "rle16.psd"},
+        ReaderCase{"PsdGreyRle", "-colorspace Gray -compress RLE", "grey.psd"},
+        ReaderCase{"PsdGrey16Raw", "-colorspace Gray -depth 16 -compress None", "grey16.psd"},
+        ReaderCase{"PsdCmykRle", "-colorspace CMYK -compress RLE", "cmyk.psd"},
+        ReaderCase{"PsdCmyk16Raw", "-colorspace CMYK -depth 16 -compress None", "cmyk16.psd"},
+        ReaderCase{"PsdPaletteRle", "-type Palette -compress RLE", "pal.psd", -1, 0, true},
+        ReaderCase{"PsdBitmapRaw", "-type Bilevel -depth 1", "bits.psd"},
+        ReaderCase{"PsdBitmapRle", "-type Bilevel -depth 1 -compress RLE", "bitsrle.psd"},
+        ReaderCase{"PsdAlphaRle", "-alpha set -compress RLE", "alpha.psd"},
+        ReaderCase{"PsdDuotone", "-colorspace Gray -compress RLE", "duo.psd", kDuotone},
+        ReaderCase{"PsdRleCut", "-compress RLE", "cutrle.psd", -1, 10},
+        ReaderCase{"PsdRawCut", "-compress None", "cutraw.psd", -1, 10},
+        ReaderCase{"Wbmp", "-monochrome", "a.wbmp"},
+        ReaderCase{"WbmpCut", "-monochrome", "cut.wbmp", -1, 10}),
+    [](const ::testing::TestParamInfo<ReaderCase>& info) { return info.param.name; });
+
+} // namespace
