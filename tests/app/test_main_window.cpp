@@ -203,8 +203,9 @@ TEST_F(MainWindowTest, DroppingFilesAddsOnlyThoseKnownByTheirLastExtension) {
     window->show();
     QList<QUrl> urls;
     std::vector<std::string> accepted;
-    for (const char* name : {"a.jpg", "b.tla", "c.WAV", "d.mp3", "e.avi", "scan.TIFF", "f.b.tif",
-                             "old.tls", "noextension", "photo.jpeg", "clip.MKV", "clip.mp4x"}) {
+    for (const char* name :
+         {"a.jpg", "b.tla", "c.WAV", "d.mp3", "e.avi", "scan.TIFF", "f.b.tif", "old.tls",
+          "noextension", "photo.jpeg", "clip.MKV", "clip.mp4x", "sign.wbmp"}) {
         std::string path = dir.File(name);
         apptest::WriteBytes(path, 10);
         urls << QUrl::fromLocalFile(QString::fromStdString(path));
@@ -213,7 +214,7 @@ TEST_F(MainWindowTest, DroppingFilesAddsOnlyThoseKnownByTheirLastExtension) {
         }
     }
     EXPECT_EQ(accepted, (std::vector<std::string>{"a.jpg", "c.WAV", "e.avi", "scan.TIFF", "f.b.tif",
-                                                  "old.tls", "clip.MKV"}));
+                                                  "old.tls", "clip.MKV", "sign.wbmp"}));
     QMimeData data;
     data.setUrls(urls);
     QWidget* viewport = window->ListView()->viewport();
