@@ -105,6 +105,15 @@ uint8_t* ISReadPCX(const ISSource* source, uint32_t* width, uint32_t* height);
 uint8_t* ISReadTGA(const ISSource* source, uint32_t* width, uint32_t* height);
 uint8_t* ISReadPSD(const ISSource* source, uint32_t* width, uint32_t* height);
 uint8_t* ISReadWBMP(const ISSource* source, uint32_t* width, uint32_t* height);
+// The EXIF orientation (1..8) of JPEG data: 1 when it has no EXIF block, no orientation tag
+// or one that cannot be read.
+int ISJpegOrientation(const uint8_t* data, size_t length);
+// Puts a decoded picture (malloc'd RGB, as stored) upright for an orientation 1..8: 2 mirrors
+// it left-right, 3 turns it 180 degrees, 4 mirrors it top-bottom, 5 transposes it, 6 turns it
+// 90 degrees clockwise, 7 transverses it, 8 turns it 90 degrees counter-clockwise (5..8 swap
+// width and height). Other values leave it as it is. Returns the buffer (a new one for 5..8,
+// the old one freed), or nullptr (the old one freed, last error 1) when no copy can be had.
+uint8_t* ISApplyOrientation(uint8_t* rgb, uint32_t* width, uint32_t* height, int orientation);
 // Windows and enhanced metafiles are not rendered: always nullptr with kImageErrBadMetafile.
 uint8_t* ISReadMetafileToRGB(const std::string& path, uint32_t* width, uint32_t* height,
                              uint32_t defaultWidth, uint32_t defaultHeight,

@@ -139,6 +139,11 @@ uint8_t* ISReadJPG(const ISSource* source, uint32_t* width, uint32_t* height) {
     }
     uint8_t* pixels = Decode(handle, source, width, height);
     tjDestroy(handle);
+    if (pixels != nullptr) {
+        // Cameras store the picture as the sensor saw it and say in EXIF how to turn it.
+        pixels = ISApplyOrientation(pixels, width, height,
+                                    ISJpegOrientation(source->data, source->length));
+    }
     return pixels;
 }
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 
 namespace imagetest {
 
@@ -79,6 +80,21 @@ double Psnr(const Picture& expected, const uint8_t* rgb) {
         return 1000;
     }
     return 10 * std::log10(255.0 * 255.0 * double(expected.rgb.size()) / sum);
+}
+
+// The pixels of a binary PPM with 8-bit samples, as ImageMagick writes it.
+Picture ReadPpm(const std::vector<uint8_t>& bytes) {
+    std::istringstream header(std::string(bytes.begin(), bytes.end()));
+    std::string magic;
+    Picture picture;
+    int maxValue = 0;
+    header >> magic >> picture.width >> picture.height >> maxValue;
+    const size_t size = size_t{picture.width} * picture.height * 3;
+    const auto start = static_cast<size_t>(header.tellg()) + 1;
+    if (magic == "P6" && maxValue == 255 && bytes.size() >= start + size) {
+        picture.rgb.assign(bytes.begin() + start, bytes.begin() + start + size);
+    }
+    return picture;
 }
 
 } // namespace imagetest

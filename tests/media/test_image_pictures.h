@@ -35,4 +35,8 @@ int MaxDifference(const Picture& expected, const uint8_t* rgb, uint32_t width, u
 // Peak signal-to-noise ratio in dB over all channels (1000 for identical pictures).
 double Psnr(const Picture& expected, const uint8_t* rgb);
 
+// The pixels of a binary PPM with 8-bit samples, as ImageMagick writes it; no pixels when
+// the bytes are not one.
+Picture ReadPpm(const std::vector<uint8_t>& bytes);
+
 } // namespace imagetest

@@ -8,7 +8,6 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <sstream>
 #include <string>
 
 namespace {
@@ -26,21 +25,6 @@ struct ReaderCase {
 
 std::ostream& operator<<(std::ostream& out, const ReaderCase& c) {
     return out << c.name;
-}
-
-// The pixels of a binary PPM with 8-bit samples, as ImageMagick writes it.
-imagetest::Picture ReadPpm(const std::vector<uint8_t>& bytes) {
-    std::istringstream header(std::string(bytes.begin(), bytes.end()));
-    std::string magic;
-    imagetest::Picture picture;
-    int maxValue = 0;
-    header >> magic >> picture.width >> picture.height >> maxValue;
-    const size_t size = size_t{picture.width} * picture.height * 3;
-    const auto start = static_cast<size_t>(header.tellg()) + 1;
-    if (magic == "P6" && maxValue == 255 && bytes.size() >= start + size) {
-        picture.rgb.assign(bytes.begin() + start, bytes.begin() + start + size);
-    }
-    return picture;
 }
 
 class PsdWbmpReader : public ::testing::TestWithParam<ReaderCase> {};
@@ -81,7 +65,7 @@ TEST_P(PsdWbmpReader, ReadsWhatImageMagickReads) {
                                    testutil::ShellQuote("ppm:" + reference))
                   .exitCode,
               0);
-    const imagetest::Picture expected = ReadPpm(testutil::ReadFileBytes(reference));
+    const imagetest::Picture expected = imagetest::ReadPpm(testutil::ReadFileBytes(reference));
     ASSERT_FALSE(expected.rgb.empty());
     EXPECT_LE(imagetest::MaxDifference(expected, image.Lock(), image.Width(), image.Height()), 1);
     EXPECT_GE(imagetest::MaxDifference(expected, image.Lock(), image.Width(), image.Height()), 0);
