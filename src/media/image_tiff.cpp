@@ -1,6 +1,7 @@
 // TIFF back end: libtiff's RGBA interface reads every compression, bit depth and photometric
 // interpretation libtiff supports (LZW, Deflate, PackBits, JPEG; palette, grey, 16-bit, ...).
-// Only the first page is read; alpha is dropped.
+// Only the first page is read; alpha is dropped. The picture is put upright by its
+// orientation tag.
 #include "media/image_codec.h"
 
 #include <cstdarg>
@@ -103,7 +104,14 @@ uint8_t* Decode(TIFF* tiff, uint32_t* width, uint32_t* height, int* code) {
         *code = kImageErrNoMemory;
         return nullptr;
     }
-    if (!TIFFReadRGBAImageOriented(tiff, w, h, raster, ORIENTATION_TOPLEFT, 1)) {
+    // libtiff mirrors a picture into the orientation asked for but never turns it: asking for the
+    // file's own orientation gives the rows as stored, which are then put upright as a JPEG's.
+    uint16_t orientation = ORIENTATION_TOPLEFT;
+    TIFFGetFieldDefaulted(tiff, TIFFTAG_ORIENTATION, &orientation);
+    if (orientation < ORIENTATION_TOPLEFT || orientation > ORIENTATION_LEFTBOT) {
+        orientation = ORIENTATION_TOPLEFT;
+    }
+    if (!TIFFReadRGBAImageOriented(tiff, w, h, raster, orientation, 1)) {
         std::free(raster);
         *code = kImageErrBadTiff;
         return nullptr;
@@ -121,6 +129,10 @@ uint8_t* Decode(TIFF* tiff, uint32_t* width, uint32_t* height, int* code) {
     }
     *width = w;
     *height = h;
+    out = ISApplyOrientation(out, width, height, orientation);
+    if (out == nullptr) {
+        *code = kImageErrNoMemory;
+    }
     return out;
 }
 

@@ -115,6 +115,11 @@ std::vector<OrientCase> Cases() {
         // Odd orientations in little-endian EXIF, even ones in big-endian.
         cases.push_back({kJpegNames[o], "o.jpg", o, o % 2 != 0 ? Exif::Little : Exif::Big});
     }
+    static const char* const kTiffNames[] = {"",      "Tiff1", "Tiff2", "Tiff3", "Tiff4",
+                                             "Tiff5", "Tiff6", "Tiff7", "Tiff8"};
+    for (int o = 1; o <= 8; ++o) {
+        cases.push_back({kTiffNames[o], "o.tif", o});
+    }
     cases.push_back({"JpegWithoutExif", "o.jpg", 6, Exif::None});
     cases.push_back({"JpegIfdCut", "o.jpg", 6, Exif::IfdCut});
     cases.push_back({"JpegIfdOutside", "o.jpg", 6, Exif::IfdOutside});
