@@ -48,17 +48,17 @@ const char* const kAddFilter =
     "(.jpg)|*.jpg|Portable network graphic SWF (.png)|*.png|paint file (.pcx)|*.pcx|psd "
     "(.psd)|*.psd|pax (.pax)|*.pax|tga (.tga)|*.tga|tla (.tla)|*.tla|tiff "
     "(.tiff;.tif)|*.tiff;*.tif|wave sound (.wav)|*.wav|avi movie (.avi)|*.avi|"
-    // Pictures and movie containers read besides the classic list: WBMP takes the .png entry's
-    // settings, the containers the .avi entry's.
-    "wireless bitmap (.wbmp)|*.wbmp|other movies "
+    // Pictures and movie containers read besides the classic list: WBMP, GIF and WebP take the
+    // .png entry's settings, the containers the .avi entry's.
+    "wireless bitmap (.wbmp)|*.wbmp|gif and webp pictures (.gif;.webp)|*.gif;*.webp|other movies "
     "(.asf;.mp4;.m4v;.mkv;.webm;.flv;.mpg;.mpeg;.3gp;.mov)|*.asf;*.mp4;*.m4v;*.mkv;"
     "*.webm;*.flv;*.mpg;*.mpeg;*.3gp;*.mov|";
 
 int nextObjectId = 0;
 
-const std::array<const char*, 23> MainWindow::extensionTable = {
-    "bmp", "jpg", "png", "pcx", "psd",  "pax", "tga", "wav",  "tls", "tiff", "tif", "avi",
-    "asf", "mp4", "m4v", "mkv", "webm", "flv", "mpg", "mpeg", "3gp", "mov",  "wbmp"};
+const std::array<const char*, 25> MainWindow::extensionTable = {
+    "bmp", "jpg", "png", "pcx",  "psd", "pax", "tga",  "wav", "tls", "tiff", "tif", "avi", "asf",
+    "mp4", "m4v", "mkv", "webm", "flv", "mpg", "mpeg", "3gp", "mov", "wbmp", "gif", "webp"};
 
 namespace {
 

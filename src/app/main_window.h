@@ -156,7 +156,7 @@ private:
     void ShowVersionDetails();
 
     // Extensions that drag and drop accepts, lower case and without the dot.
-    static const std::array<const char*, 23> extensionTable;
+    static const std::array<const char*, 25> extensionTable;
 
     BannerPicture* banner = nullptr;
     ListDropTarget* dropTarget = nullptr;

@@ -168,8 +168,8 @@ int FormatIndexOf(std::string_view path, const ConvertOptions& options) {
         std::end(kMovieContainers)) {
         return options.FindFormat(FormatAvi);
     }
-    // Nor has WBMP: its two colours are best kept lossless, as PNG's are.
-    if (whole == ".wbmp") {
+    // Nor have WBMP, GIF and WebP: their pictures are best kept lossless, as PNG's are.
+    if (whole == ".wbmp" || whole == ".gif" || whole == ".webp") {
         return options.FindFormat(FormatPng);
     }
     std::string extension = whole.substr(0, 4);

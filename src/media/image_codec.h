@@ -7,8 +7,8 @@
 // the words for a code come from ImageErrorText (rgb_image.h).
 //
 // Back ends: libjpeg-turbo (JPEG), libpng (PNG), libtiff (TIFF), FFmpeg's image decoders
-// (BMP, PCX, TGA) and our own readers (PSD, WBMP). Each reader has the same shape and checks the
-// picture's size against the limits below before it allocates anything.
+// (BMP, PCX, TGA, GIF, WebP) and our own readers (PSD, WBMP). Each reader has the same shape and
+// checks the picture's size against the limits below before it allocates anything.
 #pragma once
 
 #include <cstddef>
@@ -89,6 +89,8 @@ enum ImageGuess : int {
     kGuessPsd = 10,
     kGuessWbmp = 13, // never guessed: WBMP has no signature
     kGuessTga = 14,  // never guessed: TGA has no signature
+    kGuessGif = 15,
+    kGuessWebp = 16,
 };
 
 // Looks at the first bytes only; kGuessUnknown when no signature matches.
@@ -105,6 +107,9 @@ uint8_t* ISReadPCX(const ISSource* source, uint32_t* width, uint32_t* height);
 uint8_t* ISReadTGA(const ISSource* source, uint32_t* width, uint32_t* height);
 uint8_t* ISReadPSD(const ISSource* source, uint32_t* width, uint32_t* height);
 uint8_t* ISReadWBMP(const ISSource* source, uint32_t* width, uint32_t* height);
+// The first frame; transparent pixels keep whatever colour the decoder gives them.
+uint8_t* ISReadGIF(const ISSource* source, uint32_t* width, uint32_t* height);
+uint8_t* ISReadWEBP(const ISSource* source, uint32_t* width, uint32_t* height);
 // The EXIF orientation (1..8) of JPEG data: 1 when it has no EXIF block, no orientation tag
 // or one that cannot be read.
 int ISJpegOrientation(const uint8_t* data, size_t length);

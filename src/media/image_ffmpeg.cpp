@@ -1,4 +1,5 @@
-// BMP, PCX and TGA back end: FFmpeg's image decoders take the whole file as one packet,
+// BMP, PCX, TGA, GIF and WebP back end: FFmpeg's image decoders take the whole file as one
+// packet,
 // and libswscale turns whatever pixel format they produce (palette, 16-bit, planar, with
 // alpha, ...) into RGB24. The picture's size is read from the file header first, so a header
 // claiming an absurd size is refused before the decoder allocates anything.
@@ -78,6 +79,39 @@ bool TgaSize(const uint8_t* p, size_t n, HeaderSize* size) {
     return p[1] <= 1 && IsOneOf(p[2], {1, 2, 3, 9, 10, 11}) && IsOneOf(p[16], {8, 15, 16, 24, 32});
 }
 
+// The logical screen: every frame of a GIF is drawn on it, so it is the decoded picture's size.
+bool GifSize(const uint8_t* p, size_t n, HeaderSize* size) {
+    if (n < 13 || (std::memcmp(p, "GIF87a", 6) != 0 && std::memcmp(p, "GIF89a", 6) != 0)) {
+        return false;
+    }
+    *size = {Le16(p + 6), Le16(p + 8)};
+    return true;
+}
+
+// The canvas size, from the first chunk: the extended header (24-bit sides less one), a
+// lossless bitstream (14-bit sides less one after its signature byte) or a lossy key frame
+// (14-bit sides after its start code).
+bool WebpSize(const uint8_t* p, size_t n, HeaderSize* size) {
+    if (n < 30 || std::memcmp(p, "RIFF", 4) != 0 || std::memcmp(p + 8, "WEBP", 4) != 0) {
+        return false;
+    }
+    const uint8_t* chunk = p + 20;
+    if (std::memcmp(p + 12, "VP8X", 4) == 0) {
+        *size = {(Le32(chunk + 4) & 0xFFFFFF) + 1u, (Le32(chunk + 6) >> 8) + 1u};
+        return true;
+    }
+    if (std::memcmp(p + 12, "VP8L", 4) == 0 && chunk[0] == 0x2F) {
+        const uint32_t bits = Le32(chunk + 1);
+        *size = {(bits & 0x3FFF) + 1u, ((bits >> 14) & 0x3FFF) + 1u};
+        return true;
+    }
+    if (std::memcmp(p + 12, "VP8 ", 4) == 0 && std::memcmp(chunk + 3, "\x9D\x01\x2A", 3) == 0) {
+        *size = {Le16(chunk + 6) & 0x3FFFu, Le16(chunk + 8) & 0x3FFFu};
+        return true;
+    }
+    return false;
+}
+
 struct DecoderFormat {
     AVCodecID codec;
     int badFileCode;
@@ -87,6 +121,9 @@ struct DecoderFormat {
 constexpr DecoderFormat kBmp{AV_CODEC_ID_BMP, kImageErrBadBmp, BmpSize};
 constexpr DecoderFormat kPcx{AV_CODEC_ID_PCX, kImageErrBadPcx, PcxSize};
 constexpr DecoderFormat kTga{AV_CODEC_ID_TARGA, kImageErrBadTga, TgaSize};
+// Neither has an error code of its own: a broken one reads as a file that could not be read.
+constexpr DecoderFormat kGif{AV_CODEC_ID_GIF, kImageErrFileRead, GifSize};
+constexpr DecoderFormat kWebp{AV_CODEC_ID_WEBP, kImageErrFileRead, WebpSize};
 
 int MapError(int averror, const DecoderFormat& format) {
     if (averror == AVERROR(ENOMEM)) {
@@ -217,4 +254,14 @@ uint8_t* ISReadPCX(const ISSource* source, uint32_t* width, uint32_t* height) {
 
 uint8_t* ISReadTGA(const ISSource* source, uint32_t* width, uint32_t* height) {
     return ReadWithDecoder(source, kTga, width, height);
+}
+
+// The first frame of an animated GIF: the decoder stops at the end of the first image.
+uint8_t* ISReadGIF(const ISSource* source, uint32_t* width, uint32_t* height) {
+    return ReadWithDecoder(source, kGif, width, height);
+}
+
+// An animated WebP is refused by the decoder; a picture with alpha gives its colour channels.
+uint8_t* ISReadWEBP(const ISSource* source, uint32_t* width, uint32_t* height) {
+    return ReadWithDecoder(source, kWebp, width, height);
 }

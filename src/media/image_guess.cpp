@@ -6,14 +6,15 @@
 #include <cstdio>
 #include <cstring>
 
-const ImageFormatRow kImageFormats[13] = {
+const ImageFormatRow kImageFormats[15] = {
     {kImageTypeUnknown, kGuessUnknown, ""}, {kImageTypeBmp, kGuessBmp, ".BMP"},
     {kImageTypeJpeg, kGuessJpeg, ".JPG"},   {kImageTypeJpeg, kGuessJpeg, ".JPEG"},
     {kImageTypePng, kGuessPng, ".PNG"},     {kImageTypePcx, kGuessPcx, ".PCX"},
     {kImageTypeTiff, kGuessTiff, ".TIF"},   {kImageTypeTiff, kGuessTiff, ".TIFF"},
     {kImageTypeWmf, kGuessWmf, ".WMF"},     {kImageTypeEmf, kGuessEmf, ".EMF"},
     {kImageTypePsd, kGuessPsd, ".PSD"},     {kImageTypeWbmp, kGuessWbmp, ".WBMP"},
-    {kImageTypeTga, kGuessTga, ".TGA"},
+    {kImageTypeTga, kGuessTga, ".TGA"},     {kImageTypeGif, kGuessGif, ".GIF"},
+    {kImageTypeWebp, kGuessWebp, ".WEBP"},
 };
 
 namespace {
@@ -81,6 +82,12 @@ int ISGuessFileType(const ISSource* source) {
     }
     if (StartsWith(p, n, "8BPS", 4)) {
         return kGuessPsd;
+    }
+    if (StartsWith(p, n, "GIF87a", 6) || StartsWith(p, n, "GIF89a", 6)) {
+        return kGuessGif;
+    }
+    if (n >= 12 && StartsWith(p, n, "RIFF", 4) && std::memcmp(p + 8, "WEBP", 4) == 0) {
+        return kGuessWebp;
     }
     if (IsEmf(p, n)) {
         return kGuessEmf;

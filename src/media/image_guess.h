@@ -19,6 +19,8 @@ enum ImageType : int {
     kImageTypePsd = 20,
     kImageTypeEmf = 23,
     kImageTypeWbmp = 24,
+    kImageTypeGif = 25,
+    kImageTypeWebp = 26,
 };
 
 // One row of the picture format table.
@@ -29,7 +31,7 @@ struct ImageFormatRow {
 };
 
 // The format table, searched from row 0.
-extern const ImageFormatRow kImageFormats[13];
+extern const ImageFormatRow kImageFormats[15];
 
 // Type of the first row whose guess code equals guess; 0 when none does.
 int ImageTypeFromGuess(int guess);

@@ -29,6 +29,10 @@ ISReader ReaderFor(int type) {
         return ISReadPSD;
     case kImageTypeWbmp:
         return ISReadWBMP;
+    case kImageTypeGif:
+        return ISReadGIF;
+    case kImageTypeWebp:
+        return ISReadWEBP;
     default:
         return nullptr;
     }

@@ -294,11 +294,12 @@ TEST(BrowserCommandTest, CommandIsCutAtTheFileFieldAQuotedOneFirst) {
 TEST(FileFilterTest, ClassicFiltersBecomeQtNameFilters) {
     EXPECT_EQ(QtNameFilters("Flash Files (.swf)|*.swf|"), "Flash Files (.swf) (*.swf)");
     QStringList add = QtNameFilters(kAddFilter).split(";;");
-    ASSERT_EQ(add.size(), 14);
+    ASSERT_EQ(add.size(), 15);
     EXPECT_EQ(add[9], "tiff (.tiff;.tif) (*.tiff *.tif)");
     EXPECT_EQ(add[12], "wireless bitmap (.wbmp) (*.wbmp)");
+    EXPECT_EQ(add[13], "gif and webp pictures (.gif;.webp) (*.gif *.webp)");
     EXPECT_TRUE(
-        add[13].endsWith("(*.asf *.mp4 *.m4v *.mkv *.webm *.flv *.mpg *.mpeg *.3gp *.mov)"));
+        add[14].endsWith("(*.asf *.mp4 *.m4v *.mkv *.webm *.flv *.mpg *.mpeg *.3gp *.mov)"));
 }
 
 } // namespace

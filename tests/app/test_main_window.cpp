@@ -203,9 +203,9 @@ TEST_F(MainWindowTest, DroppingFilesAddsOnlyThoseKnownByTheirLastExtension) {
     window->show();
     QList<QUrl> urls;
     std::vector<std::string> accepted;
-    for (const char* name :
-         {"a.jpg", "b.tla", "c.WAV", "d.mp3", "e.avi", "scan.TIFF", "f.b.tif", "old.tls",
-          "noextension", "photo.jpeg", "clip.MKV", "clip.mp4x", "sign.wbmp"}) {
+    for (const char* name : {"a.jpg", "b.tla", "c.WAV", "d.mp3", "e.avi", "scan.TIFF", "f.b.tif",
+                             "old.tls", "noextension", "photo.jpeg", "clip.MKV", "clip.mp4x",
+                             "sign.wbmp", "anim.GIF", "photo.webp", "photo.webpx"}) {
         std::string path = dir.File(name);
         apptest::WriteBytes(path, 10);
         urls << QUrl::fromLocalFile(QString::fromStdString(path));
@@ -214,7 +214,8 @@ TEST_F(MainWindowTest, DroppingFilesAddsOnlyThoseKnownByTheirLastExtension) {
         }
     }
     EXPECT_EQ(accepted, (std::vector<std::string>{"a.jpg", "c.WAV", "e.avi", "scan.TIFF", "f.b.tif",
-                                                  "old.tls", "clip.MKV", "sign.wbmp"}));
+                                                  "old.tls", "clip.MKV", "sign.wbmp", "anim.GIF",
+                                                  "photo.webp"}));
     QMimeData data;
     data.setUrls(urls);
     QWidget* viewport = window->ListView()->viewport();

@@ -146,6 +146,8 @@ TEST(FormatLookup, FileNames) {
     EXPECT_EQ(FormatIndexOf("/a/photo.JPEG", o), -1); // ".jpe"
     EXPECT_EQ(FormatIndexOf("scan.tiff", o), 8);      // cut to ".tif"
     EXPECT_EQ(FormatIndexOf("phone.WBMP", o), 2);     // the ".png" entry
+    EXPECT_EQ(FormatIndexOf("anim.Gif", o), 2);
+    EXPECT_EQ(FormatIndexOf("photo.webp", o), 2);
     EXPECT_EQ(FormatIndexOf("x.tar.WAV", o), 9);
     EXPECT_EQ(FormatIndexOf("noextension", o), -1);
     // The last dot of the whole path counts, even in a folder name.

@@ -11,8 +11,8 @@
 
 namespace {
 
-const ISReader kReaders[] = {ISReadJPG, ISReadPNG, ISReadTIFF, ISReadBMP,
-                             ISReadPCX, ISReadTGA, ISReadPSD,  ISReadWBMP};
+const ISReader kReaders[] = {ISReadJPG, ISReadPNG, ISReadTIFF, ISReadBMP, ISReadPCX,
+                             ISReadTGA, ISReadPSD, ISReadWBMP, ISReadGIF, ISReadWEBP};
 
 void Exercise(RgbImage& image) {
     if (image.IsEmpty()) {

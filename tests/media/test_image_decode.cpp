@@ -82,7 +82,15 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"Pcx24", "-type TrueColor", "p24.pcx", false, false, 0},
         DecodeCase{"Pcx8", "-type Palette", "p8.pcx", false, false, 0},
         DecodeCase{"Tga", "-orient TopLeft -compress None", "p.tga", false, false, 0},
-        DecodeCase{"TgaRle", "-orient TopLeft -compress RLE", "rle.tga", false, false, 0}),
+        DecodeCase{"TgaRle", "-orient TopLeft -compress RLE", "rle.tga", false, false, 0},
+        DecodeCase{"Gif", "-type Palette", "p.gif", false, false, 0},
+        // A second frame, the negative of the first: only the first is read.
+        DecodeCase{"GifAnimated", "\\( +clone -negate \\) -delay 10", "anim.gif", false, false, 0},
+        DecodeCase{"WebpLossless", "-define webp:lossless=true", "p.webp", false, false, 0},
+        DecodeCase{"WebpLossy", "-quality 95", "p.webp", false, true, 6},
+        // The extended header carries the size; alpha is dropped.
+        DecodeCase{"WebpAlpha", "-quality 95 -alpha set -channel A -evaluate set 50% +channel",
+                   "alpha.webp", false, true, 6}),
     [](const ::testing::TestParamInfo<DecodeCase>& info) { return info.param.name; });
 
 // ImageMagick cannot write RLE4, so this 4 x 2 bitmap is laid out by hand: bottom row
@@ -169,7 +177,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BrokenCase{"TiffTruncated", "g.tif", kHalf, 0, kImageErrBadTiff},
                       BrokenCase{"TiffBadDirectory", "g.tif", 0, 4, kImageErrBadTiff},
                       BrokenCase{"PcxTruncated", "g.pcx", kHalf, 0, kImageErrBadPcx},
-                      BrokenCase{"TgaTruncated", "g.tga", kHalf, 0, kImageErrBadTga, false}),
+                      BrokenCase{"TgaTruncated", "g.tga", kHalf, 0, kImageErrBadTga, false},
+                      BrokenCase{"WebpTruncated", "g.webp", kHalf, 0, kImageErrFileRead}),
     [](const ::testing::TestParamInfo<BrokenCase>& info) { return info.param.name; });
 
 // A missing file is an open error whatever its type; an empty file, or junk whose header

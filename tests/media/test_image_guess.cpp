@@ -77,6 +77,9 @@ TEST(ImageGuess, SignaturesGiveTheirGuessCodes) {
     EXPECT_EQ(GuessOf(WmfHeader()), kGuessWmf);
     EXPECT_EQ(GuessOf(Bytes({1, 0, 9, 0, 0, 3}, 32)), kGuessWmf); // standard header only
     EXPECT_EQ(GuessOf(Bytes({0x0A, 5, 1, 8}, 128)), kGuessPcx);
+    EXPECT_EQ(GuessOf(Bytes({'G', 'I', 'F', '8', '7', 'a'}, 32)), kGuessGif);
+    EXPECT_EQ(GuessOf(Bytes({'G', 'I', 'F', '8', '9', 'a'}, 32)), kGuessGif);
+    EXPECT_EQ(GuessOf(Bytes({'R', 'I', 'F', 'F', 9, 9, 0, 0, 'W', 'E', 'B', 'P'}, 32)), kGuessWebp);
 }
 
 TEST(ImageGuess, UnrecognisedContentGuessesNothing) {
@@ -86,6 +89,9 @@ TEST(ImageGuess, UnrecognisedContentGuessesNothing) {
     EXPECT_EQ(GuessOf(Bytes({0, 0, 13, 7}, 32)), kGuessUnknown);            // a WBMP header
     EXPECT_EQ(GuessOf({}), kGuessUnknown);
     EXPECT_EQ(GuessOf(Bytes({'B'})), kGuessUnknown);
+    EXPECT_EQ(GuessOf(Bytes({'G', 'I', 'F', '8', '8', 'a'}, 32)), kGuessUnknown);
+    EXPECT_EQ(GuessOf(Bytes({'R', 'I', 'F', 'F', 9, 9, 0, 0, 'W', 'A', 'V', 'E'}, 32)),
+              kGuessUnknown);
     EXPECT_EQ(ImageTypeFromGuess(2), kImageTypeUnknown);
     EXPECT_EQ(ImageTypeFromGuess(99), kImageTypeUnknown);
 }
@@ -96,6 +102,8 @@ TEST(ImageGuess, ExtensionsCompareCaseInsensitivelyWithoutTrailingBlanks) {
     EXPECT_EQ(ImageTypeFromExtension("a.b.Tga"), kImageTypeTga);
     EXPECT_EQ(ImageTypeFromExtension("phone.wbmp"), kImageTypeWbmp);
     EXPECT_EQ(ImageTypeFromExtension("art.psd"), kImageTypePsd);
+    EXPECT_EQ(ImageTypeFromExtension("anim.GIF"), kImageTypeGif);
+    EXPECT_EQ(ImageTypeFromExtension("photo.webp"), kImageTypeWebp);
     EXPECT_EQ(ImageTypeFromExtension("noextension"), kImageTypeUnknown);
     EXPECT_EQ(ImageTypeFromExtension("trailing."), kImageTypeUnknown);
     EXPECT_EQ(ImageTypeFromExtension("old.pax"), kImageTypeUnknown);
@@ -126,8 +134,14 @@ protected:
 };
 
 TEST_F(ImageGuessFiles, ContentWinsOverTheExtension) {
-    for (const char* target : {"png24:a.png", "bmp3:a.bmp", "a.tif", "a.pcx", "a.psd"}) {
-        const std::string path = MakeAs(target, "misnamed.jpg");
+    for (const auto& [target, options] : {std::pair{"png24:a.png", ""},
+                                          {"bmp3:a.bmp", ""},
+                                          {"a.tif", ""},
+                                          {"a.pcx", ""},
+                                          {"a.psd", ""},
+                                          {"a.gif", ""},
+                                          {"a.webp", "-define webp:lossless=true"}}) {
+        const std::string path = MakeAs(target, "misnamed.jpg", options);
         ASSERT_FALSE(path.empty()) << target;
         RgbImage image;
         EXPECT_EQ(image.LoadFile(path), 0) << target;
@@ -258,6 +272,7 @@ TEST(ImageSizeLimit, EveryReaderRefusesAHeaderOverTheBudget) {
              PutLe32(b, 22, 20000);
          }},
         {"a.tga", [](B b) { b[12] = b[13] = b[14] = b[15] = 0xFF; }},
+        {"a.gif", [](B b) { b[6] = b[7] = b[8] = b[9] = 0xFF; }}, // the logical screen
         {"a.psd", // ffmpeg writes no PSD: a header alone, 3 channels of 8 bits, RGB
          [&](B b) {
              b = Bytes({'8', 'B', 'P', 'S', 0, 1, 0, 0, 0, 0, 0, 0, 0, 3}, 64);
