@@ -50,13 +50,13 @@ ISSource* ISOpenFileSource(const std::string& path) {
     }
     if (code == kImageOk) {
         try {
-            source->owned.resize(static_cast<size_t>(length) + kSourcePadding);
+            source->owned.resize(static_cast<size_t>(length));
         } catch (const std::bad_alloc&) {
             code = kImageErrNoMemory;
         }
     }
-    if (code == kImageOk && std::fread(source->owned.data(), 1, static_cast<size_t>(length),
-                                       file) != static_cast<size_t>(length)) {
+    if (code == kImageOk &&
+        std::fread(source->owned.data(), 1, source->owned.size(), file) != source->owned.size()) {
         code = kImageErrFileRead;
     }
     std::fclose(file);
@@ -66,8 +66,7 @@ ISSource* ISOpenFileSource(const std::string& path) {
         return nullptr;
     }
     source->data = source->owned.data();
-    source->length = static_cast<size_t>(length);
-    source->padding = kSourcePadding;
+    source->length = source->owned.size();
     ISSetLastError(kImageOk);
     return source;
 }

@@ -61,16 +61,11 @@ void ISFree(void* buffer);
 struct ISSource {
     const uint8_t* data = nullptr;
     size_t length = 0;
-    size_t padding = 0; // zero bytes that follow the data in memory
     std::vector<uint8_t> owned;
 };
 
-// Zero bytes a file source keeps after its data, so that a decoder which reads a little past
-// the end can take the bytes where they lie instead of copying them.
-constexpr size_t kSourcePadding = 64;
-
 // nullptr on failure (last error 2 when the file cannot be opened, 3 when it cannot be read,
-// 1 when it does not fit in memory). The data is followed by kSourcePadding zero bytes.
+// 1 when it does not fit in memory).
 ISSource* ISOpenFileSource(const std::string& path);
 // nullptr (last error 5) when data is null.
 ISSource* ISOpenMemorySource(const uint8_t* data, size_t length);

@@ -13,7 +13,6 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
-#include <libavutil/buffer.h>
 #include <libavutil/frame.h>
 #include <libswscale/swscale.h>
 }
@@ -147,24 +146,11 @@ int DecodeFrame(const ISSource* source, const DecoderFormat& format, AVFrame* fr
         context->err_recognition = AV_EF_EXPLODE;
         result = avcodec_open2(context, codec, nullptr);
     }
-    if (result == 0 && source->padding >= AV_INPUT_BUFFER_PADDING_SIZE) {
-        // A file's bytes are decoded where they lie, through a reference that frees nothing:
-        // a large picture is not held a second time. The source outlives the decoder.
-        packet->buf = av_buffer_create(
-            const_cast<uint8_t*>(source->data), source->length, [](void*, uint8_t*) {}, nullptr,
-            AV_BUFFER_FLAG_READONLY);
-        result = packet->buf == nullptr ? AVERROR(ENOMEM) : 0;
-        if (result == 0) {
-            packet->data = packet->buf->data;
-            packet->size = static_cast<int>(source->length);
-        }
-    } else if (result == 0) {
-        result = av_new_packet(packet, static_cast<int>(source->length));
-        if (result == 0 && source->length != 0) {
-            std::memcpy(packet->data, source->data, source->length);
-        }
-    }
     if (result == 0) {
+        result = av_new_packet(packet, static_cast<int>(source->length));
+    }
+    if (result == 0 && source->length != 0) {
+        std::memcpy(packet->data, source->data, source->length);
         result = avcodec_send_packet(context, packet);
     }
     if (result == 0) {
