@@ -304,10 +304,6 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
         err << "kestrova-cli: no files given (see --help)\n";
         return 2;
     }
-    // An empty temporary directory stands for the system's, as in the window.
-    if (options.tempDirectory.empty()) {
-        options.tempDirectory = SystemTempDirectory();
-    }
     // -o decides the output mode of this run only; the saved and printed options keep the
     // mode the window last used.
     options.outputMode = single.empty() ? OutputIndividual : OutputSingle;

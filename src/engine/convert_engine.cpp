@@ -273,17 +273,27 @@ void CConvertEngine::RunJob(const ConvertJob& run) {
     const ConvertOptions& opts = *run.options;
     IConvertObserver* win = run.window;
     bool single = opts.outputMode == OutputSingle;
-    // Every temporary file of the run lives in one private folder, removed with its files
-    // however the run ends. Without it nothing is converted.
-    std::string tempError;
-    std::optional<TempFolder> folder = TempFolder::Create(opts.tempDirectory, &tempError);
-    if (!folder) {
-        ShowMessage(tempError);
+    // Ends a run that converts nothing: no entry has a movie, and the message says why.
+    auto convertNothing = [&](const std::string& message) {
         for (ConvertObject* cur = run.first; cur != nullptr; cur = cur->next) {
             cur->result = 0;
             cur->outputPath = "none";
         }
-        win->FinishedConvert();
+        if (!message.empty()) {
+            ShowMessage(message);
+        }
+        if (!cancelRequested) {
+            win->FinishedConvert();
+        }
+    };
+    // Every temporary file of the run lives in one private folder, removed with its files
+    // however the run ends; an empty directory in the options stands for the system's.
+    // Without the folder nothing is converted.
+    std::string tempError;
+    std::optional<TempFolder> folder = TempFolder::Create(
+        opts.tempDirectory.empty() ? SystemTempDirectory() : opts.tempDirectory, &tempError);
+    if (!folder) {
+        convertNothing(tempError);
         return;
     }
     tempFolder = folder->Path();
@@ -298,20 +308,6 @@ void CConvertEngine::RunJob(const ConvertJob& run) {
         }
         AbandonMovie();
         return true;
-    };
-
-    // Ends a run that converts nothing: no entry has a movie, and the message says why.
-    auto convertNothing = [&](const std::string& message) {
-        for (ConvertObject* cur = run.first; cur != nullptr; cur = cur->next) {
-            cur->result = 0;
-            cur->outputPath = "none";
-        }
-        if (!message.empty()) {
-            ShowMessage(message);
-        }
-        if (!cancelRequested) {
-            win->FinishedConvert();
-        }
     };
 
     // The window's fields take any number: values no movie can hold stop the run here.
