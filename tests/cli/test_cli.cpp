@@ -325,22 +325,50 @@ protected:
         return ReadFileBytes(rgb);
     }
 
-    // Runs the program; standard error goes to a file read back into err.
-    CommandResult RunProgram(const std::vector<std::string>& args, std::string& err) {
+    // The shell command running the program on args, with no options file and the test folder
+    // as the temporary directory.
+    std::string ProgramCommand(const std::vector<std::string>& args) {
         std::string command = ShellQuote(kCliProgram) + " --options " +
                               ShellQuote(dir.File("none.ini")) +
                               " --set tempDirectory=" + ShellQuote(dir.Path() + "/");
         for (const std::string& arg : args) {
             command += " " + ShellQuote(arg);
         }
+        return command;
+    }
+
+    // Runs the program; standard error goes to a file read back into err.
+    CommandResult RunProgram(const std::vector<std::string>& args, std::string& err,
+                             const std::string& shellPrefix = "") {
         std::string errFile = dir.File("cli-stderr.txt");
-        CommandResult result = RunCommand(command + " 2>" + ShellQuote(errFile));
+        CommandResult result =
+            RunCommand(shellPrefix + ProgramCommand(args) + " 2>" + ShellQuote(errFile));
         std::vector<uint8_t> bytes = ReadFileBytes(errFile);
         err.assign(bytes.begin(), bytes.end());
         // A sanitized build reports memory errors on stderr (with exit status 1, which some
         // tests expect for other reasons).
         EXPECT_FALSE(Contains(err, "Sanitizer") || Contains(err, "runtime error:")) << err;
         return result;
+    }
+
+    // What a failed or stopped run may not leave in the test folder: the private temporary
+    // folder, or the movie it was writing.
+    std::vector<std::string> Leftovers(const std::string& movie) {
+        std::vector<std::string> names;
+        for (const auto& file : std::filesystem::directory_iterator(dir.Path())) {
+            const std::string name = file.path().filename().string();
+            if (name.find("kestrova-") != std::string::npos || name == movie) {
+                names.push_back(name);
+            }
+        }
+        return names;
+    }
+
+    // The pixels a movie of file must show: JPEG and GIF (fewer colours) sources are compared
+    // with their own decoded pixels, the others with the pattern.
+    std::vector<uint8_t> SourcePixels(const std::string& file,
+                                      const std::vector<uint8_t>& pattern) {
+        return file.ends_with(".jpg") || file.ends_with(".gif") ? DecodeWithConvert(file) : pattern;
     }
 
     // The first picture ffmpeg finds in a movie, as rgb24.
@@ -406,10 +434,7 @@ TEST_F(CliProgram, LosslessBitmapOfEveryFormatDecodesToTheSourcePixels) {
     ASSERT_EQ(pattern.size(), size_t{kWidth * kHeight * 3});
     for (const std::string& file : ConvertEveryFormat("lossless", false)) {
         SCOPED_TRACE(file);
-        // JPEG and GIF (fewer colours) sources are compared with their own decoded pixels.
-        std::vector<uint8_t> expected =
-            file.ends_with(".jpg") || file.ends_with(".gif") ? DecodeWithConvert(file) : pattern;
-        EXPECT_TRUE(DecodeMovie(SwfBeside(file)) == expected);
+        EXPECT_TRUE(DecodeMovie(SwfBeside(file)) == SourcePixels(file, pattern));
 
         swfread::Swf swf = ReadSwf(SwfBeside(file));
         EXPECT_EQ(swfread::CountTags(swf.tags, kLossless), 1u);
@@ -424,8 +449,7 @@ TEST_F(CliProgram, JpegBitmapAtQuality70StaysCloseToTheSource) {
         swfread::Swf swf = ReadSwf(SwfBeside(file));
         EXPECT_EQ(swfread::CountTags(swf.tags, kJpeg2), 1u);
         EXPECT_EQ(swfread::CountTags(swf.tags, kLossless), 0u);
-        std::vector<uint8_t> expected =
-            file.ends_with(".jpg") || file.ends_with(".gif") ? DecodeWithConvert(file) : pattern;
+        std::vector<uint8_t> expected = SourcePixels(file, pattern);
         std::vector<uint8_t> decoded = DecodeMovie(SwfBeside(file));
         ASSERT_EQ(decoded.size(), expected.size());
         double sum = 0;
@@ -477,16 +501,9 @@ TEST_F(CliProgram, BrokenEntriesAreReportedAndTheOthersStillConvert) {
 TEST_F(CliProgram, AFileSizeLimitFailsTheEntryAndLeavesNothingBehind) {
     std::string noise = dir.File("noise.bmp");
     ASSERT_TRUE(Sh("convert -size 200x200 xc: +noise Random " + ShellQuote(noise)));
-    CommandResult run = RunCommand("ulimit -f 16; " + ShellQuote(kCliProgram) + " -q --options " +
-                                   ShellQuote(dir.File("none.ini")) +
-                                   " --set tempDirectory=" + ShellQuote(dir.Path() + "/") + " " +
-                                   ShellQuote(noise) + " 2>" + ShellQuote(dir.File("err.txt")));
-    std::vector<uint8_t> err = ReadFileBytes(dir.File("err.txt"));
-    EXPECT_EQ(run.exitCode, 1) << std::string(err.begin(), err.end());
-    for (const auto& file : std::filesystem::directory_iterator(dir.Path())) {
-        const std::string name = file.path().filename().string();
-        EXPECT_TRUE(name.find("kestrova") == std::string::npos && name != "noise.swf") << name;
-    }
+    std::string err;
+    EXPECT_EQ(RunProgram({"-q", noise}, err, "ulimit -f 16; ").exitCode, 1) << err;
+    EXPECT_EQ(Leftovers("noise.swf"), std::vector<std::string>{});
 }
 
 // Ctrl+C, kill and a closed terminal cancel a running conversion: exit 1, and neither the
@@ -497,36 +514,23 @@ TEST_F(CliProgram, StopSignalsCancelAndLeaveNothingBehind) {
     ASSERT_TRUE(Sh("ffmpeg -v error -nostdin -y -f lavfi -i testsrc=size=320x240:rate=25 -t 40 "
                    "-c:v mjpeg " +
                    ShellQuote(movie)));
-    auto leftovers = [&] {
-        std::vector<std::string> names;
-        for (const auto& file : std::filesystem::directory_iterator(dir.Path())) {
-            const std::string name = file.path().filename().string();
-            if (name.find("kestrova-") != std::string::npos || name == "long.swf") {
-                names.push_back(name);
-            }
-        }
-        return names;
-    };
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
         SCOPED_TRACE(signal);
-        const std::string command = "exec " + ShellQuote(kCliProgram) + " -q --options " +
-                                    ShellQuote(dir.File("none.ini")) +
-                                    " --set tempDirectory=" + ShellQuote(dir.Path() + "/") + " " +
-                                    ShellQuote(movie) + " 2>/dev/null";
+        const std::string command = "exec " + ProgramCommand({"-q", movie}) + " 2>/dev/null";
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
             execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
-        while (leftovers().empty() && waitpid(child, nullptr, WNOHANG) == 0) {
+        while (Leftovers("long.swf").empty() && waitpid(child, nullptr, WNOHANG) == 0) {
             sched_yield();
         }
         kill(child, signal);
         int status = 0;
         ASSERT_EQ(waitpid(child, &status, 0), child);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
-        EXPECT_EQ(leftovers(), std::vector<std::string>{});
+        EXPECT_EQ(Leftovers("long.swf"), std::vector<std::string>{});
     }
 }
 
