@@ -38,9 +38,7 @@ constexpr uint16_t kRemove2 = 28, kSprite = 39;
 
 const std::string kCliProgram = KESTROVA_BINARY_DIR "/src/cli/kestrova-cli";
 
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
+using testutil::Contains;
 
 swfread::Swf ReadSwf(const std::string& path) {
     swfread::Swf swf;
@@ -165,8 +163,7 @@ TEST_F(CliUsage, SaveOptionsWritesTheFileLaterRunsReadAndPrintOptionsOnlyPrints)
 
     // The saved page settings apply: a page loading Ruffle from the address, no copy.
     EXPECT_EQ(Run({"-q", picture}).code, 0);
-    std::vector<uint8_t> page = testutil::ReadFileBytes(dir.File("a.html"));
-    EXPECT_TRUE(Contains(std::string(page.begin(), page.end()),
+    EXPECT_TRUE(Contains(testutil::ReadFileText(dir.File("a.html")),
                          "<script src=\"https://cdn.example/ruffle/ruffle.js\">"));
     EXPECT_FALSE(exists(dir.File("ruffle")));
 }
@@ -221,8 +218,7 @@ TEST_F(CliUsage, HostileInputsAreRefusedClearlyAndLoseNoFile) {
     ASSERT_TRUE(testutil::WriteFileBytes(dir.File("x.swf"), {'o', 'l', 'd'}));
     ASSERT_EQ(mkfifo(dir.File("f.wav").c_str(), 0600), 0);
     std::filesystem::create_symlink("/dev/zero", dir.File("z.wav"));
-    std::vector<uint8_t> keep = ReadFileBytes(dir.File("keep.swf"));
-    const std::string keepText(keep.begin(), keep.end());
+    const std::string keepText = testutil::ReadFileText(dir.File("keep.swf"));
 
     struct Case {
         std::vector<std::string> args;
@@ -265,11 +261,11 @@ TEST_F(CliUsage, HostileInputsAreRefusedClearlyAndLoseNoFile) {
         EXPECT_EQ(run.code, c.code) << run.err;
         EXPECT_TRUE(Contains(run.err, expand(c.fragment))) << run.err;
         for (const auto& [name, text] : c.files) {
-            std::vector<uint8_t> bytes = ReadFileBytes(dir.File(name));
+            const std::string got = testutil::ReadFileText(dir.File(name));
             if (text == "*") {
-                EXPECT_FALSE(bytes.empty()) << name;
+                EXPECT_FALSE(got.empty()) << name;
             } else {
-                EXPECT_EQ(std::string(bytes.begin(), bytes.end()), text) << name;
+                EXPECT_EQ(got, text) << name;
             }
         }
     }
@@ -343,8 +339,7 @@ protected:
         std::string errFile = dir.File("cli-stderr.txt");
         CommandResult result =
             RunCommand(shellPrefix + ProgramCommand(args) + " 2>" + ShellQuote(errFile));
-        std::vector<uint8_t> bytes = ReadFileBytes(errFile);
-        err.assign(bytes.begin(), bytes.end());
+        err = testutil::ReadFileText(errFile);
         // A sanitized build reports memory errors on stderr (with exit status 1, which some
         // tests expect for other reasons).
         EXPECT_FALSE(Contains(err, "Sanitizer") || Contains(err, "runtime error:")) << err;
