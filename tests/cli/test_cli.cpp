@@ -38,9 +38,7 @@ constexpr uint16_t kRemove2 = 28, kSprite = 39;
 
 const std::string kCliProgram = KESTROVA_BINARY_DIR "/src/cli/kestrova-cli";
 
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
+using testutil::Contains;
 
 swfread::Swf ReadSwf(const std::string& path) {
     swfread::Swf swf;
@@ -165,8 +163,7 @@ TEST_F(CliUsage, SaveOptionsWritesTheFileLaterRunsReadAndPrintOptionsOnlyPrints)
 
     // The saved page settings apply: a page loading Ruffle from the address, no copy.
     EXPECT_EQ(Run({"-q", picture}).code, 0);
-    std::vector<uint8_t> page = testutil::ReadFileBytes(dir.File("a.html"));
-    EXPECT_TRUE(Contains(std::string(page.begin(), page.end()),
+    EXPECT_TRUE(Contains(testutil::ReadFileText(dir.File("a.html")),
                          "<script src=\"https://cdn.example/ruffle/ruffle.js\">"));
     EXPECT_FALSE(exists(dir.File("ruffle")));
 }
@@ -221,8 +218,7 @@ TEST_F(CliUsage, HostileInputsAreRefusedClearlyAndLoseNoFile) {
     ASSERT_TRUE(testutil::WriteFileBytes(dir.File("x.swf"), {'o', 'l', 'd'}));
     ASSERT_EQ(mkfifo(dir.File("f.wav").c_str(), 0600), 0);
     std::filesystem::create_symlink("/dev/zero", dir.File("z.wav"));
-    std::vector<uint8_t> keep = ReadFileBytes(dir.File("keep.swf"));
-    const std::string keepText(keep.begin(), keep.end());
+    const std::string keepText = testutil::ReadFileText(dir.File("keep.swf"));
 
     struct Case {
         std::vector<std::string> args;
@@ -265,11 +261,11 @@ TEST_F(CliUsage, HostileInputsAreRefusedClearlyAndLoseNoFile) {
         EXPECT_EQ(run.code, c.code) << run.err;
         EXPECT_TRUE(Contains(run.err, expand(c.fragment))) << run.err;
         for (const auto& [name, text] : c.files) {
-            std::vector<uint8_t> bytes = ReadFileBytes(dir.File(name));
+            const std::string got = testutil::ReadFileText(dir.File(name));
             if (text == "*") {
-                EXPECT_FALSE(bytes.empty()) << name;
+                EXPECT_FALSE(got.empty()) << name;
             } else {
-                EXPECT_EQ(std::string(bytes.begin(), bytes.end()), text) << name;
+                EXPECT_EQ(got, text) << name;
             }
         }
     }
@@ -325,22 +321,49 @@ protected:
         return ReadFileBytes(rgb);
     }
 
-    // Runs the program; standard error goes to a file read back into err.
-    CommandResult RunProgram(const std::vector<std::string>& args, std::string& err) {
+    // The shell command running the program on args, with no options file and the test folder
+    // as the temporary directory.
+    std::string ProgramCommand(const std::vector<std::string>& args) {
         std::string command = ShellQuote(kCliProgram) + " --options " +
                               ShellQuote(dir.File("none.ini")) +
                               " --set tempDirectory=" + ShellQuote(dir.Path() + "/");
         for (const std::string& arg : args) {
             command += " " + ShellQuote(arg);
         }
+        return command;
+    }
+
+    // Runs the program; standard error goes to a file read back into err.
+    CommandResult RunProgram(const std::vector<std::string>& args, std::string& err,
+                             const std::string& shellPrefix = "") {
         std::string errFile = dir.File("cli-stderr.txt");
-        CommandResult result = RunCommand(command + " 2>" + ShellQuote(errFile));
-        std::vector<uint8_t> bytes = ReadFileBytes(errFile);
-        err.assign(bytes.begin(), bytes.end());
+        CommandResult result =
+            RunCommand(shellPrefix + ProgramCommand(args) + " 2>" + ShellQuote(errFile));
+        err = testutil::ReadFileText(errFile);
         // A sanitized build reports memory errors on stderr (with exit status 1, which some
         // tests expect for other reasons).
         EXPECT_FALSE(Contains(err, "Sanitizer") || Contains(err, "runtime error:")) << err;
         return result;
+    }
+
+    // What a failed or stopped run may not leave in the test folder: the private temporary
+    // folder, or the movie it was writing.
+    std::vector<std::string> Leftovers(const std::string& movie) {
+        std::vector<std::string> names;
+        for (const auto& file : std::filesystem::directory_iterator(dir.Path())) {
+            const std::string name = file.path().filename().string();
+            if (name.find("kestrova-") != std::string::npos || name == movie) {
+                names.push_back(name);
+            }
+        }
+        return names;
+    }
+
+    // The pixels a movie of file must show: JPEG and GIF (fewer colours) sources are compared
+    // with their own decoded pixels, the others with the pattern.
+    std::vector<uint8_t> SourcePixels(const std::string& file,
+                                      const std::vector<uint8_t>& pattern) {
+        return file.ends_with(".jpg") || file.ends_with(".gif") ? DecodeWithConvert(file) : pattern;
     }
 
     // The first picture ffmpeg finds in a movie, as rgb24.
@@ -406,10 +429,7 @@ TEST_F(CliProgram, LosslessBitmapOfEveryFormatDecodesToTheSourcePixels) {
     ASSERT_EQ(pattern.size(), size_t{kWidth * kHeight * 3});
     for (const std::string& file : ConvertEveryFormat("lossless", false)) {
         SCOPED_TRACE(file);
-        // JPEG and GIF (fewer colours) sources are compared with their own decoded pixels.
-        std::vector<uint8_t> expected =
-            file.ends_with(".jpg") || file.ends_with(".gif") ? DecodeWithConvert(file) : pattern;
-        EXPECT_TRUE(DecodeMovie(SwfBeside(file)) == expected);
+        EXPECT_TRUE(DecodeMovie(SwfBeside(file)) == SourcePixels(file, pattern));
 
         swfread::Swf swf = ReadSwf(SwfBeside(file));
         EXPECT_EQ(swfread::CountTags(swf.tags, kLossless), 1u);
@@ -424,8 +444,7 @@ TEST_F(CliProgram, JpegBitmapAtQuality70StaysCloseToTheSource) {
         swfread::Swf swf = ReadSwf(SwfBeside(file));
         EXPECT_EQ(swfread::CountTags(swf.tags, kJpeg2), 1u);
         EXPECT_EQ(swfread::CountTags(swf.tags, kLossless), 0u);
-        std::vector<uint8_t> expected =
-            file.ends_with(".jpg") || file.ends_with(".gif") ? DecodeWithConvert(file) : pattern;
+        std::vector<uint8_t> expected = SourcePixels(file, pattern);
         std::vector<uint8_t> decoded = DecodeMovie(SwfBeside(file));
         ASSERT_EQ(decoded.size(), expected.size());
         double sum = 0;
@@ -477,16 +496,9 @@ TEST_F(CliProgram, BrokenEntriesAreReportedAndTheOthersStillConvert) {
 TEST_F(CliProgram, AFileSizeLimitFailsTheEntryAndLeavesNothingBehind) {
     std::string noise = dir.File("noise.bmp");
     ASSERT_TRUE(Sh("convert -size 200x200 xc: +noise Random " + ShellQuote(noise)));
-    CommandResult run = RunCommand("ulimit -f 16; " + ShellQuote(kCliProgram) + " -q --options " +
-                                   ShellQuote(dir.File("none.ini")) +
-                                   " --set tempDirectory=" + ShellQuote(dir.Path() + "/") + " " +
-                                   ShellQuote(noise) + " 2>" + ShellQuote(dir.File("err.txt")));
-    std::vector<uint8_t> err = ReadFileBytes(dir.File("err.txt"));
-    EXPECT_EQ(run.exitCode, 1) << std::string(err.begin(), err.end());
-    for (const auto& file : std::filesystem::directory_iterator(dir.Path())) {
-        const std::string name = file.path().filename().string();
-        EXPECT_TRUE(name.find("kestrova") == std::string::npos && name != "noise.swf") << name;
-    }
+    std::string err;
+    EXPECT_EQ(RunProgram({"-q", noise}, err, "ulimit -f 16; ").exitCode, 1) << err;
+    EXPECT_EQ(Leftovers("noise.swf"), std::vector<std::string>{});
 }
 
 // Ctrl+C, kill and a closed terminal cancel a running conversion: exit 1, and neither the
@@ -497,36 +509,23 @@ TEST_F(CliProgram, StopSignalsCancelAndLeaveNothingBehind) {
     ASSERT_TRUE(Sh("ffmpeg -v error -nostdin -y -f lavfi -i testsrc=size=320x240:rate=25 -t 40 "
                    "-c:v mjpeg " +
                    ShellQuote(movie)));
-    auto leftovers = [&] {
-        std::vector<std::string> names;
-        for (const auto& file : std::filesystem::directory_iterator(dir.Path())) {
-            const std::string name = file.path().filename().string();
-            if (name.find("kestrova-") != std::string::npos || name == "long.swf") {
-                names.push_back(name);
-            }
-        }
-        return names;
-    };
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
         SCOPED_TRACE(signal);
-        const std::string command = "exec " + ShellQuote(kCliProgram) + " -q --options " +
-                                    ShellQuote(dir.File("none.ini")) +
-                                    " --set tempDirectory=" + ShellQuote(dir.Path() + "/") + " " +
-                                    ShellQuote(movie) + " 2>/dev/null";
+        const std::string command = "exec " + ProgramCommand({"-q", movie}) + " 2>/dev/null";
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
             execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
-        while (leftovers().empty() && waitpid(child, nullptr, WNOHANG) == 0) {
+        while (Leftovers("long.swf").empty() && waitpid(child, nullptr, WNOHANG) == 0) {
             sched_yield();
         }
         kill(child, signal);
         int status = 0;
         ASSERT_EQ(waitpid(child, &status, 0), child);
         EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << status;
-        EXPECT_EQ(leftovers(), std::vector<std::string>{});
+        EXPECT_EQ(Leftovers("long.swf"), std::vector<std::string>{});
     }
 }
 

@@ -54,11 +54,6 @@ void FillDistinct(ConvertOptions& o) {
     }
 }
 
-std::string ReadText(const std::string& path) {
-    std::vector<uint8_t> bytes = testutil::ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
-
 void WriteText(const std::string& path, const std::string& text) {
     ASSERT_TRUE(testutil::WriteFileBytes(path, std::vector<uint8_t>(text.begin(), text.end())));
 }
@@ -267,7 +262,7 @@ TEST(OptionsFileRoundTrip, EveryFieldThroughTheFile) {
     ResetOutOfRangeFields(saved); // a loaded file holds only values within range
     std::string path = dir.File("nested/folders/kestrova.ini");
     ASSERT_EQ(saved.SaveOptionsFile(path), 1); // creates the missing folders
-    std::string text = ReadText(path);
+    std::string text = testutil::ReadFileText(path);
     EXPECT_NE(text.find("/tmp/my<*>temp<*><*>dir/\r\n"), std::string::npos);
     EXPECT_NE(text.find("/home/u/my<*>pics/loading<*>picture.bmp\r\n"), std::string::npos);
 
@@ -279,7 +274,7 @@ TEST(OptionsFileRoundTrip, EveryFieldThroughTheFile) {
 
     // Saving again replaces the file with identical text.
     ASSERT_EQ(loaded.SaveOptionsFile(path), 1);
-    EXPECT_EQ(ReadText(path), text);
+    EXPECT_EQ(testutil::ReadFileText(path), text);
 }
 
 TEST(OptionsFileRoundTrip, SectionsInAnyOrderAndCase) {
@@ -458,7 +453,6 @@ TEST(OptionsFileRead, DamagedFilesNeverFail) {
 TEST(OptionsFileRead, NumbersOutOfRangeTakeTheDefaultWithAWarning) {
     testutil::TempDir dir;
     ConvertOptions written;
-    written.frameRate = 100000;
     written.framesPerImage = -5;
     written.movieWidth = 1000000000;
     written.imageX = 200000000;
@@ -498,7 +492,7 @@ TEST(OptionsFileDisk, LoadAndSaveFailuresChangeNothing) {
     WriteText(dir.File("plain"), "x");
     EXPECT_EQ(o.SaveOptionsFile(dir.File("plain/kestrova.ini")), 0); // under a regular file
     EXPECT_EQ(o.SaveOptionsFile(dir.Path()), 0);                     // a directory
-    EXPECT_EQ(ReadText(dir.File("plain")), "x");
+    EXPECT_EQ(testutil::ReadFileText(dir.File("plain")), "x");
 }
 
 // ---- fields by name ----

@@ -15,14 +15,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadText(const std::string& path) {
-    std::vector<uint8_t> bytes = testutil::ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
-
-bool Contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
+using testutil::Contains;
 
 TEST(HtmlPage, TextNamesTheMovieItsSizeColourAndRuffle) {
     std::string page = HtmlPageText("my <photo>#1.swf", 280, 184, 0x00332211, "");
@@ -73,7 +66,7 @@ TEST(HtmlPage, RuffleFolderIsCopiedOnceWithoutSourceMaps) {
     // A folder already in place is kept as it is.
     ASSERT_TRUE(testutil::WriteFileBytes(dir.File("out/ruffle/1.wasm"), {'y'}));
     EXPECT_EQ(PublishHtmlPage(dir.File("out/other.swf"), 10, 10, 0, "", source), "");
-    EXPECT_EQ(ReadText(dir.File("out/ruffle/1.wasm")), "y");
+    EXPECT_EQ(testutil::ReadFileText(dir.File("out/ruffle/1.wasm")), "y");
 
     // With an address nothing is copied; a page that cannot be written is reported.
     fs::create_directories(dir.File("web"));

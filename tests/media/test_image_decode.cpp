@@ -21,17 +21,10 @@ struct DecodeCase {
     int tolerance; // largest difference allowed in any channel
 };
 
-std::ostream& operator<<(std::ostream& out, const DecodeCase& c) {
-    return out << c.name;
-}
-
-class ImageDecode : public ::testing::TestWithParam<DecodeCase> {};
+using ImageDecode = imagetest::ConvertTest<DecodeCase>;
 
 TEST_P(ImageDecode, DecodesToThePattern) {
     const DecodeCase& c = GetParam();
-    if (!testutil::HaveTool("convert")) {
-        GTEST_SKIP() << "ImageMagick convert not found";
-    }
     testutil::TempDir dir;
     // Odd sizes exercise row padding; JPEG gets whole 8 x 8 blocks of one colour.
     const Picture pattern =
@@ -44,9 +37,7 @@ TEST_P(ImageDecode, DecodesToThePattern) {
     ASSERT_EQ(code, 0) << ImageErrorText(code);
     EXPECT_EQ(image.Width(), pattern.width);
     EXPECT_EQ(image.Height(), pattern.height);
-    const int difference =
-        imagetest::MaxDifference(pattern, image.Lock(), image.Width(), image.Height());
-    image.Unlock();
+    const int difference = imagetest::MaxDifference(pattern, image);
     EXPECT_GE(difference, 0);
     EXPECT_LE(difference, c.tolerance);
 }
@@ -91,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(
         // The extended header carries the size; alpha is dropped.
         DecodeCase{"WebpAlpha", "-quality 95 -alpha set -channel A -evaluate set 50% +channel",
                    "alpha.webp", false, true, 6}),
-    [](const ::testing::TestParamInfo<DecodeCase>& info) { return info.param.name; });
+    imagetest::CaseName());
 
 // ImageMagick cannot write RLE4, so this 4 x 2 bitmap is laid out by hand: bottom row
 // red, blue, red, blue; top row blue, red, blue, red.
@@ -129,17 +120,10 @@ struct BrokenCase {
     bool hasSignature = true; // else LoadMemory cannot tell the format: empty image, code 0
 };
 
-std::ostream& operator<<(std::ostream& out, const BrokenCase& c) {
-    return out << c.name;
-}
-
-class ImageBroken : public ::testing::TestWithParam<BrokenCase> {};
+using ImageBroken = imagetest::ConvertTest<BrokenCase>;
 
 TEST_P(ImageBroken, FailsWithItsCode) {
     const BrokenCase& c = GetParam();
-    if (!testutil::HaveTool("convert")) {
-        GTEST_SKIP() << "ImageMagick convert not found";
-    }
     testutil::TempDir dir;
     const std::string path =
         imagetest::Convert(dir, imagetest::Gradient(64, 48), "-quality 90", c.target);
@@ -179,7 +163,7 @@ INSTANTIATE_TEST_SUITE_P(
                       BrokenCase{"PcxTruncated", "g.pcx", kHalf, 0, kImageErrBadPcx},
                       BrokenCase{"TgaTruncated", "g.tga", kHalf, 0, kImageErrBadTga, false},
                       BrokenCase{"WebpTruncated", "g.webp", kHalf, 0, kImageErrFileRead}),
-    [](const ::testing::TestParamInfo<BrokenCase>& info) { return info.param.name; });
+    imagetest::CaseName());
 
 // A missing file is an open error whatever its type; an empty file, or junk whose header
 // fields no picture has, takes its extension's reader and is a broken file of that format;

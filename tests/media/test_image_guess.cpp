@@ -145,8 +145,7 @@ TEST_F(ImageGuessFiles, ContentWinsOverTheExtension) {
         ASSERT_FALSE(path.empty()) << target;
         RgbImage image;
         EXPECT_EQ(image.LoadFile(path), 0) << target;
-        EXPECT_EQ(imagetest::MaxDifference(pattern, image.Lock(), image.Width(), image.Height()), 0)
-            << target;
+        EXPECT_EQ(imagetest::MaxDifference(pattern, image), 0) << target;
     }
     const std::string jpeg = MakeAs("a.jpg", "misnamed.bmp");
     RgbImage image;
@@ -158,7 +157,7 @@ TEST_F(ImageGuessFiles, UnrecognisedContentFallsBackToTheExtension) {
     const std::string tga = MakeAs("a.tga", "picture.TGA", "-orient TopLeft");
     RgbImage image;
     ASSERT_EQ(image.LoadFile(tga), 0);
-    EXPECT_EQ(imagetest::MaxDifference(pattern, image.Lock(), image.Width(), image.Height()), 0);
+    EXPECT_EQ(imagetest::MaxDifference(pattern, image), 0);
 
     // TGA bytes named as JPEG with trailing blanks: read, and rejected, by the JPEG reader.
     EXPECT_EQ(image.LoadFile(MakeAs("a.tga", "picture.JpEg  ")), kImageErrBadJpg);

@@ -59,6 +59,21 @@ std::string Convert(const testutil::TempDir& dir, const Picture& picture,
     return testutil::RunCommand(command).exitCode == 0 ? path : "";
 }
 
+int MaxDifference(const Picture& expected, RgbImage& image) {
+    const int worst = MaxDifference(expected, image.Lock(), image.Width(), image.Height());
+    image.Unlock();
+    return worst;
+}
+
+Picture ImageMagickRead(const testutil::TempDir& dir, const std::string& path,
+                        const std::string& options) {
+    const std::string ppm = dir.File("reference.ppm");
+    const std::string command = "convert " + testutil::ShellQuote(path) + " " + options +
+                                " -depth 8 " + testutil::ShellQuote("ppm:" + ppm);
+    return testutil::RunCommand(command).exitCode == 0 ? ReadPpm(testutil::ReadFileBytes(ppm))
+                                                       : Picture{};
+}
+
 int MaxDifference(const Picture& expected, const uint8_t* rgb, uint32_t width, uint32_t height) {
     if (rgb == nullptr || width != expected.width || height != expected.height) {
         return -1;

@@ -2,7 +2,10 @@
 // PPM and converted by ImageMagick into the format under test.
 #pragma once
 
+#include "media/rgb_image.h"
 #include "support/test_util.h"
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
@@ -32,11 +35,34 @@ std::string Convert(const testutil::TempDir& dir, const Picture& picture,
 
 // Largest difference of any channel of any pixel; -1 when the sizes differ.
 int MaxDifference(const Picture& expected, const uint8_t* rgb, uint32_t width, uint32_t height);
+// MaxDifference against the decoded pixels of image.
+int MaxDifference(const Picture& expected, RgbImage& image);
 // Peak signal-to-noise ratio in dB over all channels (1000 for identical pictures).
 double Psnr(const Picture& expected, const uint8_t* rgb);
 
 // The pixels of a binary PPM with 8-bit samples, as ImageMagick writes it; no pixels when
 // the bytes are not one.
 Picture ReadPpm(const std::vector<uint8_t>& bytes);
+// What ImageMagick reads from the file at path (as `convert <path> <options>`), as 8-bit RGB;
+// no pixels when convert fails.
+Picture ImageMagickRead(const testutil::TempDir& dir, const std::string& path,
+                        const std::string& options);
+
+// A test over named cases that needs ImageMagick: skipped where convert is not installed.
+template <class Case> class ConvertTest : public ::testing::TestWithParam<Case> {
+protected:
+    void SetUp() override {
+        if (!testutil::HaveTool("convert")) {
+            GTEST_SKIP() << "ImageMagick convert not found";
+        }
+    }
+};
+
+// Names each instantiated case after its `name`.
+struct CaseName {
+    template <class Case> std::string operator()(const ::testing::TestParamInfo<Case>& info) const {
+        return info.param.name;
+    }
+};
 
 } // namespace imagetest

@@ -23,17 +23,10 @@ struct ReaderCase {
     bool againstSource = false;
 };
 
-std::ostream& operator<<(std::ostream& out, const ReaderCase& c) {
-    return out << c.name;
-}
-
-class PsdWbmpReader : public ::testing::TestWithParam<ReaderCase> {};
+using PsdWbmpReader = imagetest::ConvertTest<ReaderCase>;
 
 TEST_P(PsdWbmpReader, ReadsWhatImageMagickReads) {
     const ReaderCase& c = GetParam();
-    if (!testutil::HaveTool("convert")) {
-        GTEST_SKIP() << "ImageMagick convert not found";
-    }
     testutil::TempDir dir;
     // Wider than 127 pixels: the WBMP width takes two bytes.
     const imagetest::Picture source =
@@ -56,20 +49,14 @@ TEST_P(PsdWbmpReader, ReadsWhatImageMagickReads) {
     }
     ASSERT_EQ(code, 0) << ImageErrorText(code);
     if (c.againstSource) {
-        EXPECT_EQ(imagetest::MaxDifference(source, image.Lock(), image.Width(), image.Height()), 0);
-        image.Unlock();
+        EXPECT_EQ(imagetest::MaxDifference(source, image), 0);
         return;
     }
-    const std::string reference = dir.File("reference.ppm");
-    ASSERT_EQ(testutil::RunCommand("convert " + testutil::ShellQuote(path + "[0]") + " -depth 8 " +
-                                   testutil::ShellQuote("ppm:" + reference))
-                  .exitCode,
-              0);
-    const imagetest::Picture expected = imagetest::ReadPpm(testutil::ReadFileBytes(reference));
+    const imagetest::Picture expected = imagetest::ImageMagickRead(dir, path + "[0]", "");
     ASSERT_FALSE(expected.rgb.empty());
-    EXPECT_LE(imagetest::MaxDifference(expected, image.Lock(), image.Width(), image.Height()), 1);
-    EXPECT_GE(imagetest::MaxDifference(expected, image.Lock(), image.Width(), image.Height()), 0);
-    image.Unlock();
+    const int worst = imagetest::MaxDifference(expected, image);
+    EXPECT_GE(worst, 0);
+    EXPECT_LE(worst, 1);
 }
 
 constexpr int kDuotone = 8;
@@ -93,6 +80,6 @@ INSTANTIATE_TEST_SUITE_P(
         ReaderCase{"PsdRawCut", "-compress None", "cutraw.psd", -1, 10},
         ReaderCase{"Wbmp", "-monochrome", "a.wbmp"},
         ReaderCase{"WbmpCut", "-monochrome", "cut.wbmp", -1, 10}),
-    [](const ::testing::TestParamInfo<ReaderCase>& info) { return info.param.name; });
+    imagetest::CaseName());
 
 } // namespace

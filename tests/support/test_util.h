@@ -42,6 +42,8 @@ private:
 
 // Whole file contents; empty when the file cannot be read.
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
+std::string ReadFileText(const std::string& path);
+bool Contains(const std::string& text, const std::string& part);
 bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 
 struct CommandResult {
