@@ -24,7 +24,7 @@ TEST_F(PlayerWindowTest, PlaysAConvertedPictureInsideTheProgram) {
     if (!PlayerUnavailableReason().isEmpty()) {
         GTEST_SKIP() << PlayerUnavailableReason().toStdString();
     }
-    Add("photo.png", 0, 64, 48);
+    Add("photo.png", 64, 48);
     window->RefreshList();
     window->OnConvert();
     ASSERT_TRUE(SpinUntil([this] { return !window->Converting(); }));
