@@ -125,47 +125,19 @@ INSTANTIATE_TEST_SUITE_P(Encodings, WavToPcmEncodingTest,
                          ::testing::Values(EncodingCase{"pcm_u8", 1, 22050, 22050, 40},
                                            EncodingCase{"pcm_u8", 2, 8000, 11025, 40},
                                            EncodingCase{"pcm_s24le", 2, 44100, 44100, 60},
-                                           EncodingCase{"pcm_s24le", 1, 48000, 44100, 40},
                                            EncodingCase{"pcm_s32le", 2, 16000, 22050, 40},
                                            EncodingCase{"pcm_f32le", 1, 11025, 11025, 60},
-                                           EncodingCase{"pcm_f32le", 2, 32000, 44100, 40},
                                            EncodingCase{"adpcm_ms", 1, 22050, 22050, 60},
-                                           EncodingCase{"adpcm_ms", 2, 48000, 44100, 40},
                                            EncodingCase{"adpcm_ima_wav", 2, 11025, 11025, 60},
-                                           EncodingCase{"adpcm_ima_wav", 1, 16000, 22050, 40},
                                            EncodingCase{"pcm_mulaw", 1, 8000, 11025, 40},
-                                           EncodingCase{"pcm_mulaw", 2, 44100, 44100, 60},
                                            EncodingCase{"pcm_alaw", 2, 22050, 22050, 60},
-                                           EncodingCase{"pcm_alaw", 1, 48000, 44100, 40},
                                            EncodingCase{"libgsm_ms", 1, 8000, 11025, 40},
-                                           EncodingCase{"pcm_s16le", 1, 48000, 44100, 40},
                                            EncodingCase{"pcm_u8", 2, 5512, 5512, 60}),
                          [](const ::testing::TestParamInfo<EncodingCase>& info) {
                              return std::string(info.param.codec) + "_" +
                                     std::to_string(info.param.channels) + "ch_" +
                                     std::to_string(info.param.rate);
                          });
-
-TEST_F(WavToPcmTest, ResampledSineKeepsItsPitchAndLength) {
-    // Independent of ffmpeg's resampler: an 8000 Hz 440 Hz sine must come out as a 440 Hz sine
-    // of one second at 11025 Hz.
-    const std::string source = MakeSource("sine.wav", "pcm_s16le", 1, 8000);
-    WavToPcmConverter converter(source, Destination(), &sink);
-    ASSERT_EQ(converter.Convert(false), 1);
-    const std::vector<int16_t> s = CheckPcmFile(Destination(), 1, 11025);
-    EXPECT_NEAR(double(s.size()), 11025, 16);
-    // Least-squares fit of a 440 Hz sinusoid over the middle of the sound.
-    double ss = 0, cc = 0, sc = 0, ys = 0, yc = 0, yy = 0;
-    for (size_t i = 1000; i + 1000 < s.size(); ++i) {
-        const double w = 2 * M_PI * 440 * double(i) / 11025;
-        const double sn = std::sin(w), cs = std::cos(w), y = s[i];
-        ss += sn * sn, cc += cs * cs, sc += sn * cs, ys += y * sn, yc += y * cs, yy += y * y;
-    }
-    const double det = ss * cc - sc * sc;
-    const double a = (ys * cc - yc * sc) / det, b = (yc * ss - ys * sc) / det;
-    const double fitted = a * ys + b * yc;
-    EXPECT_GT(10 * std::log10(fitted / (yy - fitted)), 50);
-}
 
 TEST_F(WavToPcmTest, SixteenBitPcmAtSwfRateIsLeftAlone) {
     const std::string stereo = MakeSource("stereo.wav", "pcm_s16le", 2, 22050);
@@ -177,93 +149,6 @@ TEST_F(WavToPcmTest, SixteenBitPcmAtSwfRateIsLeftAlone) {
         EXPECT_FALSE(DestinationExists());
     }
     EXPECT_TRUE(sink.shown.empty());
-}
-
-TEST_F(WavToPcmTest, MonoOnRequestAveragesTheChannels) {
-    for (const char* codec : {"pcm_s24le", "adpcm_ima_wav"}) {
-        SCOPED_TRACE(codec);
-        const std::string source = MakeSource("stereo.wav", codec, 2, 22050);
-        WavToPcmConverter both(source, dir.File("both.wav"), &sink);
-        ASSERT_EQ(both.Convert(false), 1);
-        WavToPcmConverter mixed(source, Destination(), &sink);
-        ASSERT_EQ(mixed.Convert(true), 1);
-        ASSERT_TRUE(mixed.IsConverted());
-        const std::vector<int16_t> lr = CheckPcmFile(dir.File("both.wav"), 2, 22050);
-        const std::vector<int16_t> m = CheckPcmFile(Destination(), 1, 22050);
-        ASSERT_EQ(m.size() * 2, lr.size());
-        int worst = 0;
-        for (size_t i = 0; i < m.size(); ++i) {
-            worst = std::max(worst, std::abs(m[i] - (lr[2 * i] + lr[2 * i + 1]) / 2));
-        }
-        EXPECT_LE(worst, 1);
-        // Destinations are created new, never replaced.
-        std::filesystem::remove(dir.File("both.wav"));
-        std::filesystem::remove(Destination());
-    }
-}
-
-TEST_F(WavToPcmTest, MoreThanTwoChannelsMixDownToStereo) {
-    const std::string source = MakeSource("surround.wav", "pcm_s16le", 1, 22050, "-ac 6");
-    WavToPcmConverter converter(source, Destination(), &sink);
-    ASSERT_EQ(converter.Convert(false), 1);
-    const std::vector<int16_t> s = CheckPcmFile(Destination(), 2, 22050);
-    EXPECT_EQ(s.size(), 2u * 22050);
-}
-
-TEST_F(WavToPcmTest, Mp3FilesDecodeAndResample) {
-    const std::string source = MakeSource("song.mp3", "libmp3lame", 2, 48000, "-b:a 128k");
-    WavToPcmConverter converter(source, Destination(), &sink);
-    ASSERT_EQ(converter.Convert(false), 1);
-    ASSERT_TRUE(converter.IsConverted());
-    const std::vector<int16_t> s = CheckPcmFile(Destination(), 2, 44100);
-    const std::vector<int16_t> reference = Reference(source, 2, 44100);
-    EXPECT_NEAR(double(s.size()), double(reference.size()), 16);
-    EXPECT_GT(SnrDb(reference, s), 40);
-}
-
-TEST_F(WavToPcmTest, ChunksAreFoundInAnyOrderPastOddSizedOnes) {
-    // "data", then an odd-sized chunk with its pad byte, then "fmt ".
-    const std::vector<uint8_t> b =
-        ReadFileBytes(MakeSource("u8.wav", "pcm_u8", 1, 11025, "-bitexact"));
-    ASSERT_EQ(Id(b, 36), "data");
-    std::vector<uint8_t> moved(b.begin(), b.begin() + 12);
-    moved.insert(moved.end(), b.begin() + 36, b.end());
-    const uint8_t junk[] = {'j', 'u', 'n', 'k', 3, 0, 0, 0, 1, 2, 3, 0};
-    moved.insert(moved.end(), std::begin(junk), std::end(junk));
-    moved.insert(moved.end(), b.begin() + 12, b.begin() + 36);
-    SetU32(moved, 4, static_cast<uint32_t>(moved.size() - 8));
-    ASSERT_TRUE(WriteFileBytes(dir.File("moved.wav"), moved));
-    WavToPcmConverter converter(dir.File("moved.wav"), Destination(), &sink);
-    ASSERT_EQ(converter.Convert(false), 1);
-    EXPECT_EQ(CheckPcmFile(Destination(), 1, 11025).size(), 11025u);
-}
-
-// ffmpeg writing to a pipe cannot go back to fill in the sizes: it leaves 0xFFFFFFFF in both,
-// and the data is taken to the end of the file.
-TEST_F(WavToPcmTest, StreamedWavTakesItsDataToTheEnd) {
-    const std::string path = dir.File("streamed.wav");
-    ASSERT_EQ(RunCommand("ffmpeg -nostdin -v error -f lavfi -i sine=sample_rate=8000:duration=1 "
-                         "-c:a pcm_u8 -f wav - | cat > " +
-                         ShellQuote(path))
-                  .exitCode,
-              0);
-    const std::vector<uint8_t> b = ReadFileBytes(path);
-    ASSERT_EQ(U32(b, 4), 0xFFFFFFFFu);
-    WavToPcmConverter converter(path, Destination(), &sink);
-    ASSERT_EQ(converter.Convert(false), 1);
-    EXPECT_NEAR(double(CheckPcmFile(Destination(), 1, 11025).size()), 11025, 16);
-}
-
-TEST_F(WavToPcmTest, MissingDataChunkGivesAnEmptySound) {
-    std::vector<uint8_t> b = ReadFileBytes(MakeSource("u8.wav", "pcm_u8", 1, 11025, "-bitexact"));
-    ASSERT_EQ(Id(b, 36), "data");
-    b.resize(36);
-    SetU32(b, 4, 28);
-    ASSERT_TRUE(WriteFileBytes(dir.File("nodata.wav"), b));
-    WavToPcmConverter converter(dir.File("nodata.wav"), Destination(), &sink);
-    EXPECT_EQ(converter.Convert(false), 1);
-    EXPECT_TRUE(converter.IsConverted());
-    EXPECT_TRUE(CheckPcmFile(Destination(), 1, 11025).empty());
 }
 
 // Broken sources: each fails with its message (or silently without "fmt "), leaves no file
@@ -340,20 +225,14 @@ TEST_F(WavToPcmBrokenTest, EachDamageGivesItsMessages) {
              SetU32(b, 4, 0xFFFFFFFCu);
          },
          shortRead},
-        {"huge fmt chunk", [](B b) { SetU32(b, 16, 0x7FFFFFF0u); }, shortRead},
         {"RIFX", [](B b) { b[3] = 'X'; }, noRiff},
         {"text", [&](B b) { b.assign(text.begin(), text.end()); }, noRiff},
-        {"empty", [](B b) { b.clear(); }, noRiff},
-        {"0xFF bytes", [](B b) { b.assign(5000, 0xFF); }, noRiff},
         // "xmt " is skipped like any unknown chunk: no format, no message.
         {"no fmt chunk", [](B b) { b[12] = 'x'; }, {}},
         {"no channels", [](B b) { b[22] = b[23] = 0; }, declares(" declares 0 channels")},
-        {"no rate", [](B b) { SetU32(b, 24, 0); }, declares(" declares a sample rate of 0 Hz")},
         {"rate past 768 kHz", [](B b) { SetU32(b, 24, 768001); },
          declares(" declares a sample rate above 768000 Hz")},
         {"empty fmt chunk", shortFormat(0),
-         declares(" has a format chunk too short to describe its sound")},
-        {"short fmt chunk", shortFormat(6),
          declares(" has a format chunk too short to describe its sound")},
         {"65535 channels", [](B b) { b[22] = b[23] = 0xFF; },
          sound(" has a channel count or sample rate that cannot be converted")},
@@ -369,34 +248,6 @@ TEST_F(WavToPcmBrokenTest, EachDamageGivesItsMessages) {
         c.damage(bytes);
         EXPECT_EQ(Fail(bytes), c.messages) << c.what;
     }
-    // A device has no end to search to.
-    std::filesystem::create_symlink("/dev/zero", dir.File("zero.wav"));
-    WavToPcmConverter zero(dir.File("zero.wav"), Destination(), &sink);
-    EXPECT_EQ(zero.Convert(false), 0);
-    ASSERT_EQ(sink.shown.size(), 1u);
-    EXPECT_EQ(sink.shown[0].first.rfind("Error No WAVE RIFF block could be found", 0), 0u);
-}
-
-TEST_F(WavToPcmTest, MissingSourceAndUnwritableDestinationAreReported) {
-    const std::string missing = dir.File("missing.wav");
-    WavToPcmConverter absent(missing, Destination(), &sink);
-    EXPECT_EQ(absent.Convert(false), 0);
-    ASSERT_EQ(sink.shown.size(), 1u);
-    EXPECT_EQ(sink.shown[0].first, "Error opening file " + missing +
-                                       "\n\nUnable to continue with wave converstion.. audio "
-                                       "convert aborted\n");
-    EXPECT_EQ(sink.shown[0].second, "");
-
-    sink.shown.clear();
-    const std::string source = MakeSource("u8.wav", "pcm_u8", 1, 11025);
-    const std::string unwritable = dir.File("no/such/folder/out.wav");
-    WavToPcmConverter blocked(source, unwritable, &sink);
-    EXPECT_EQ(blocked.Convert(false), 0);
-    ASSERT_EQ(sink.shown.size(), 1u);
-    EXPECT_EQ(sink.shown[0].first,
-              "Error, Unable to Open Destination file for writing " + unwritable +
-                  "\n Make sure the disk is not write protected and the file is not in "
-                  "use\nUnable to continue with wave audio conversion...");
 }
 
 // The limit is checked from the duration before the destination is even created: one second
@@ -412,13 +263,6 @@ TEST_F(WavToPcmTest, SizeLimitRefusesBeforeTheDestinationIsMade) {
     taken.LimitDestination(22050 + 44 + 64);
     EXPECT_EQ(taken.Convert(false), 1);
     EXPECT_FALSE(taken.IsTooLarge());
-}
-
-TEST(WavToPcmNamingTest, CopyGoesToTheTemporaryDirectory) {
-    EXPECT_EQ(PcmCopyPath("/tmp/kv/", "/home/u/music/song.wav"), "/tmp/kv/kestrova_pcm_song.wav");
-    // The extracted sound of a movie lives in the temporary directory itself.
-    EXPECT_NE(PcmCopyPath("/tmp/", "/tmp/Audio3.wav"), "/tmp/Audio3.wav");
-    EXPECT_EQ(PcmCopyPath("/tmp/", "/tmp/Audio3.wav"), "/tmp/kestrova_pcm_Audio3.wav");
 }
 
 TEST(WavToPcmNamingTest, RatesGoToTheNextSwfRate) {
