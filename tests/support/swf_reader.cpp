@@ -2,7 +2,6 @@
 
 #include <libdeflate.h>
 
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 
@@ -30,8 +29,6 @@ bool Finish(const BitReader& r, const char* what, std::string* error) {
 }
 
 } // namespace
-
-// ---- BitReader -------------------------------------------------------------------------------
 
 uint32_t BitReader::UB(uint32_t nbits) {
     uint32_t value = 0;
@@ -81,7 +78,7 @@ uint16_t BitReader::U16() {
 
 uint32_t BitReader::U32() {
     uint32_t low = U16();
-    return low | (static_cast<uint32_t>(U16()) << 16);
+    return low | uint32_t{U16()} << 16;
 }
 
 Bytes BitReader::Take(size_t count) {
@@ -96,19 +93,6 @@ Bytes BitReader::Take(size_t count) {
     return out;
 }
 
-std::string BitReader::CString() {
-    std::string text;
-    for (;;) {
-        uint8_t c = U8();
-        if (overrun || c == 0) {
-            return text;
-        }
-        text.push_back(static_cast<char>(c));
-    }
-}
-
-// ---- Basic records -------------------------------------------------------------------------
-
 Rect ReadRect(BitReader& r) {
     Rect rect;
     rect.nBits = r.UB(5);
@@ -120,23 +104,26 @@ Rect ReadRect(BitReader& r) {
     return rect;
 }
 
+namespace {
+
+// An optional pair of signed fields behind their 5-bit width.
+void ReadPair(BitReader& r, uint32_t& bits, int32_t& a, int32_t& b) {
+    bits = r.UB(5);
+    a = r.SB(bits);
+    b = r.SB(bits);
+}
+
+} // namespace
+
 Matrix ReadMatrix(BitReader& r) {
     Matrix m;
-    m.hasScale = r.Flag();
-    if (m.hasScale) {
-        m.nScaleBits = r.UB(5);
-        m.scaleX = r.SB(m.nScaleBits);
-        m.scaleY = r.SB(m.nScaleBits);
+    if ((m.hasScale = r.Flag())) {
+        ReadPair(r, m.nScaleBits, m.scaleX, m.scaleY);
     }
-    m.hasRotate = r.Flag();
-    if (m.hasRotate) {
-        m.nRotateBits = r.UB(5);
-        m.rotateSkew0 = r.SB(m.nRotateBits);
-        m.rotateSkew1 = r.SB(m.nRotateBits);
+    if ((m.hasRotate = r.Flag())) {
+        ReadPair(r, m.nRotateBits, m.rotateSkew0, m.rotateSkew1);
     }
-    m.nTranslateBits = r.UB(5);
-    m.translateX = r.SB(m.nTranslateBits);
-    m.translateY = r.SB(m.nTranslateBits);
+    ReadPair(r, m.nTranslateBits, m.translateX, m.translateY);
     r.Align();
     return m;
 }
@@ -146,15 +133,9 @@ Cxform ReadCxform(BitReader& r, bool withAlpha) {
     c.hasAddTerms = r.Flag();
     c.hasMultTerms = r.Flag();
     c.nBits = r.UB(4);
-    int channels = withAlpha ? 4 : 3;
-    if (c.hasMultTerms) {
-        for (int i = 0; i < channels; ++i) {
-            c.mult[i] = r.SB(c.nBits);
-        }
-    }
-    if (c.hasAddTerms) {
-        for (int i = 0; i < channels; ++i) {
-            c.add[i] = r.SB(c.nBits);
+    for (int32_t* terms : {c.hasMultTerms ? c.mult : nullptr, c.hasAddTerms ? c.add : nullptr}) {
+        for (int i = 0; terms != nullptr && i < (withAlpha ? 4 : 3); ++i) {
+            terms[i] = r.SB(c.nBits);
         }
     }
     r.Align();
@@ -171,8 +152,6 @@ Rgba ReadColour(BitReader& r, bool alpha) {
     }
     return c;
 }
-
-// ---- File and tags -------------------------------------------------------------------------
 
 bool ParseTags(const uint8_t* data, size_t size, std::vector<Tag>& out, std::string* error,
                size_t baseOffset) {
@@ -216,12 +195,9 @@ bool ParseSwf(const Bytes& file, Swf& out, std::string* error) {
     if (r.Overrun()) {
         return Fail(error, "file shorter than its header");
     }
-    if (h.signature != "FWS") {
-        return Fail(error, "signature is not FWS");
-    }
-    if (h.fileLength != file.size()) {
-        return Fail(error, "FileLength " + std::to_string(h.fileLength) + " but the file has " +
-                               std::to_string(file.size()) + " bytes");
+    if (h.signature != "FWS" || h.fileLength != file.size()) {
+        return Fail(error, "not FWS, or FileLength " + std::to_string(h.fileLength) +
+                               " for a file of " + std::to_string(file.size()) + " bytes");
     }
     return ParseTags(file.data() + h.headerSize, file.size() - h.headerSize, out.tags, error,
                      h.headerSize);
@@ -236,21 +212,13 @@ bool ParseSwfFile(const std::string& path, Swf& out, std::string* error) {
     return ParseSwf(file, out, error);
 }
 
-std::vector<const Tag*> TagsWithCode(const std::vector<Tag>& tags, uint16_t code) {
-    std::vector<const Tag*> found;
-    for (const Tag& tag : tags) {
-        if (tag.code == code) {
-            found.push_back(&tag);
-        }
-    }
-    return found;
-}
-
 size_t CountTags(const std::vector<Tag>& tags, uint16_t code) {
-    return TagsWithCode(tags, code).size();
+    size_t count = 0;
+    for (const Tag& tag : tags) {
+        count += tag.code == code;
+    }
+    return count;
 }
-
-// ---- Display list and actions ----------------------------------------------------------------
 
 bool ParsePlaceObject2(const Tag& tag, PlaceObject2& out, std::string* error) {
     if (tag.code != 26) {
@@ -277,7 +245,10 @@ bool ParsePlaceObject2(const Tag& tag, PlaceObject2& out, std::string* error) {
         out.ratio = r.U16();
     }
     if (out.flags & 0x20) {
-        out.name = r.CString();
+        out.name.emplace();
+        for (uint8_t c; (c = r.U8()) != 0 && !r.Overrun();) {
+            out.name->push_back(static_cast<char>(c));
+        }
     }
     if (out.flags & 0x40) {
         out.clipDepth = r.U16();
@@ -310,22 +281,6 @@ bool ParseDoAction(const Tag& tag, std::vector<ActionRecord>& out, std::string* 
         out.push_back(std::move(action));
     }
 }
-
-bool ParseDefineSprite(const Tag& tag, Sprite& out, std::string* error) {
-    if (tag.code != 39) {
-        return Fail(error, "not a DefineSprite tag");
-    }
-    out = Sprite();
-    if (tag.body.size() < 4) {
-        return Fail(error, "DefineSprite body too short");
-    }
-    BitReader r(tag.body);
-    out.id = r.U16();
-    out.frameCount = r.U16();
-    return ParseTags(tag.body.data() + 4, tag.body.size() - 4, out.tags, error);
-}
-
-// ---- Shapes ----------------------------------------------------------------------------------
 
 namespace {
 
@@ -366,14 +321,21 @@ bool ReadFillStyles(BitReader& r, bool rgba, std::vector<FillStyle>& out, bool* 
     return true;
 }
 
-void ReadLineStyles(BitReader& r, bool rgba, std::vector<LineStyle>& out, bool* extended) {
-    uint32_t count = ReadStyleCount(r, extended);
-    for (uint32_t i = 0; i < count && !r.Overrun(); ++i) {
-        LineStyle style;
-        style.width = r.U16();
-        style.colour = ReadColour(r, rgba);
-        out.push_back(style);
+// Fill styles, line styles and the index widths that follow them.
+bool ReadStyles(BitReader& r, bool rgba, std::vector<FillStyle>& fills, bool* fillsExtended,
+                std::vector<LineStyle>& lines, bool* linesExtended, uint32_t& fillBits,
+                uint32_t& lineBits, std::string* error) {
+    if (!ReadFillStyles(r, rgba, fills, fillsExtended, error)) {
+        return false;
     }
+    uint32_t count = ReadStyleCount(r, linesExtended);
+    for (uint32_t i = 0; i < count && !r.Overrun(); ++i) {
+        uint16_t width = r.U16();
+        lines.push_back(LineStyle{width, ReadColour(r, rgba)});
+    }
+    fillBits = r.UB(4);
+    lineBits = r.UB(4);
+    return true;
 }
 
 // Reads one record with the index widths in force; a record with new styles updates them.
@@ -393,27 +355,18 @@ bool ReadShapeRecord(BitReader& r, bool rgba, uint32_t& fillBits, uint32_t& line
         rec.stateFillStyle0 = flags & 0x02;
         rec.stateMoveTo = flags & 0x01;
         if (rec.stateMoveTo) {
-            rec.moveBits = r.UB(5);
-            rec.moveX = r.SB(rec.moveBits);
-            rec.moveY = r.SB(rec.moveBits);
+            ReadPair(r, rec.moveBits, rec.moveX, rec.moveY);
         }
-        if (rec.stateFillStyle0) {
-            rec.fillStyle0 = r.UB(fillBits);
-        }
-        if (rec.stateFillStyle1) {
-            rec.fillStyle1 = r.UB(fillBits);
-        }
-        if (rec.stateLineStyle) {
-            rec.lineStyle = r.UB(lineBits);
+        rec.fillStyle0 = rec.stateFillStyle0 ? r.UB(fillBits) : 0;
+        rec.fillStyle1 = rec.stateFillStyle1 ? r.UB(fillBits) : 0;
+        rec.lineStyle = rec.stateLineStyle ? r.UB(lineBits) : 0;
+        bool extended = false;
+        if (rec.stateNewStyles &&
+            !ReadStyles(r, rgba, rec.newFillStyles, &extended, rec.newLineStyles, &extended,
+                        rec.newNumFillBits, rec.newNumLineBits, error)) {
+            return false;
         }
         if (rec.stateNewStyles) {
-            bool extended = false;
-            if (!ReadFillStyles(r, rgba, rec.newFillStyles, &extended, error)) {
-                return false;
-            }
-            ReadLineStyles(r, rgba, rec.newLineStyles, &extended);
-            rec.newNumFillBits = r.UB(4);
-            rec.newNumLineBits = r.UB(4);
             fillBits = rec.newNumFillBits;
             lineBits = rec.newNumLineBits;
         }
@@ -453,12 +406,10 @@ bool ParseDefineShape(const Tag& tag, Shape& out, std::string* error) {
     BitReader r(tag.body);
     out.id = r.U16();
     out.bounds = ReadRect(r);
-    if (!ReadFillStyles(r, rgba, out.fillStyles, &out.fillCountExtended, error)) {
+    if (!ReadStyles(r, rgba, out.fillStyles, &out.fillCountExtended, out.lineStyles,
+                    &out.lineCountExtended, out.numFillBits, out.numLineBits, error)) {
         return false;
     }
-    ReadLineStyles(r, rgba, out.lineStyles, &out.lineCountExtended);
-    out.numFillBits = r.UB(4);
-    out.numLineBits = r.UB(4);
     uint32_t fillBits = out.numFillBits, lineBits = out.numLineBits;
     for (;;) {
         if (r.Overrun()) {
@@ -475,8 +426,6 @@ bool ParseDefineShape(const Tag& tag, Shape& out, std::string* error) {
         }
     }
 }
-
-// ---- Bitmaps ---------------------------------------------------------------------------------
 
 bool ParseDefineBitsLossless(const Tag& tag, LosslessBitmap& out, std::string* error) {
     if (tag.code != 20 && tag.code != 36) {
