@@ -2,7 +2,8 @@
 // recognised and which reader decodes it. A file's type is found from its content first (the
 // rows' signature tests), else from its name's extension. Sniffing, reader dispatch, the
 // options entry a format takes and the file dialogs' extra filters all derive from these rows:
-// a new format is a reader in its own file plus one row in image_guess.cpp.
+// a new format is a reader in its own file (declared in image_codec.h with its guess code), its
+// type below and one row in image_guess.cpp.
 #pragma once
 
 #include "media/image_codec.h"
