@@ -103,40 +103,6 @@ Decoded DecodeSwfAdpcm(const uint8_t* data, size_t size, int sampleRate, int cha
     return out;
 }
 
-Decoded DecodeMp3Frames(const uint8_t* data, size_t size) {
-    Decoded out;
-    Codec codec;
-    const AVCodec* decoder = avcodec_find_decoder(AV_CODEC_ID_MP3);
-    AVCodecParserContext* parser = av_parser_init(AV_CODEC_ID_MP3);
-    if (!decoder || !parser || !(codec.ctx = avcodec_alloc_context3(decoder)) ||
-        avcodec_open2(codec.ctx, decoder, nullptr) < 0) {
-        av_parser_close(parser);
-        return out;
-    }
-    // The parser reads a little past the end of its input: give it padded copies.
-    std::vector<uint8_t> padded(data, data + size);
-    padded.resize(size + AV_INPUT_BUFFER_PADDING_SIZE, 0);
-    bool ok = true;
-    size_t pos = 0;
-    while (ok) {
-        uint8_t* frame = nullptr;
-        int frameSize = 0;
-        int remaining = static_cast<int>(size - pos);
-        int used = av_parser_parse2(parser, codec.ctx, &frame, &frameSize, padded.data() + pos,
-                                    remaining, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
-        pos += used;
-        if (frameSize > 0) {
-            ok = codec.Send(frame, frameSize, out);
-        }
-        if (remaining == 0) {
-            break;
-        }
-    }
-    av_parser_close(parser);
-    out.ok = ok && codec.Finish(out);
-    return out;
-}
-
 double SnrDb(const std::vector<int16_t>& source, const std::vector<int16_t>& decoded) {
     size_t n = std::min(source.size(), decoded.size());
     double signal = 0, noise = 0;

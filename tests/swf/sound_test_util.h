@@ -30,8 +30,6 @@ struct Decoded {
 
 // SWF ADPCM data (as stored in DefineSound, code size bits first) decoded as one packet.
 Decoded DecodeSwfAdpcm(const uint8_t* data, size_t size, int sampleRate, int channels);
-// A run of MPEG audio frames, split with FFmpeg's MP3 parser and decoded one by one.
-Decoded DecodeMp3Frames(const uint8_t* data, size_t size);
 
 // Signal-to-noise ratio in dB of `decoded` against `source` over their common length.
 double SnrDb(const std::vector<int16_t>& source, const std::vector<int16_t>& decoded);
