@@ -1,7 +1,5 @@
 // Sound tags made from the WAV reader's and the MP3 scanner's results; StartSound, the stream
 // heads and the stream block; the MP3 scanner on files made by FFmpeg.
-#include "sound_test_util.h"
-#include "support/test_util.h"
 #include "swf/adpcm_encoder.h"
 #include "swf/mp3_frames.h"
 #include "swf/swf_sound.h"
@@ -100,102 +98,94 @@ TEST(SoundStreamTags, BodiesByteForByte) {
 
 // ---- MP3 -------------------------------------------------------------------------------------
 
-// Encodes a one-second sine with LAME; extra holds further ffmpeg output options.
-Bytes MakeMp3(int rate, int channels, const std::string& extra = "") {
-    testutil::TempDir dir;
-    std::string path = dir.File("tone.mp3");
-    std::string cmd = "ffmpeg -hide_banner -loglevel error -y -f lavfi -i sine=frequency=440:"
-                      "sample_rate=" +
-                      std::to_string(rate) + ":duration=1 -ac " + std::to_string(channels) +
-                      " -c:a libmp3lame " + extra + " " + testutil::ShellQuote(path) +
-                      " </dev/null";
-    EXPECT_EQ(testutil::RunCommand(cmd).exitCode, 0) << cmd;
-    return testutil::ReadFileBytes(path);
-}
-
-bool ReadMp3(const Bytes& bytes, CMp3Frames& frames) {
-    FILE* file = tmpfile();
-    fwrite(bytes.data(), 1, bytes.size(), file);
-    rewind(file);
-    bool found = ReadMp3File(file, frames);
-    fclose(file);
-    return found;
-}
-
-TEST(Mp3Sound, RatesSwfCanLabelBecomeFormatTwo) {
-    if (!testutil::HaveTool("ffmpeg")) {
-        GTEST_SKIP() << "ffmpeg not installed";
+// `count` frames with header bytes 1 to 3, each filled to its length with bytes that hold no
+// sync word.
+Bytes Frames(uint8_t b1, uint8_t b2, uint8_t b3, int count) {
+    Bytes out;
+    for (int f = 0; f < count; ++f) {
+        const uint8_t header[4] = {0xFF, b1, b2, b3};
+        CMp3FrameHeader h;
+        EXPECT_TRUE(ParseMp3FrameHeader(header, h));
+        out.insert(out.end(), header, header + 4);
+        for (uint32_t i = 4; i < h.frameLength; ++i) {
+            out.push_back(static_cast<uint8_t>((i * 7 + f) % 200));
+        }
     }
-    struct Case {
-        int rate, channels;
-        uint8_t formatByte;
-        uint32_t samplesPerFrame;
-    } cases[] = {
-        {44100, 2, 0x2F, 1152}, // MPEG-1
-        {22050, 1, 0x2A, 576},  // MPEG-2
-        {11025, 2, 0x27, 576},  // MPEG-2.5
-        {48000, 1, 0, 1152},    // rates without a code
-        {24000, 1, 0, 576},     {8000, 1, 0, 576},
+    return out;
+}
+
+Bytes Join(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& part : parts) {
+        out.insert(out.end(), part.begin(), part.end());
+    }
+    return out;
+}
+
+// The frames with every header's bit rate index replaced.
+Bytes WithBitRate(Bytes frames, uint8_t bits) {
+    for (size_t at = 0; at < frames.size(); at += 417) {
+        frames[at + 2] = static_cast<uint8_t>((frames[at + 2] & 0x0F) | bits);
+    }
+    return frames;
+}
+
+TEST(Mp3Frames, OnlyTheAudioFramesOfTheFirstStreamAreCollected) {
+    const Bytes clean = Frames(0xFB, 0x90, 0x44, 5); // MPEG-1, 44100 Hz, 417 bytes a frame
+    const Bytes head(clean.begin(), clean.begin() + 834), tail(clean.begin() + 834, clean.end());
+    Bytes info = Frames(0xFB, 0x90, 0x44, 1);
+    std::copy_n("Info", 4, info.begin() + 36); // after the header and the side information
+    Bytes id3v1 = {'T', 'A', 'G'};
+    id3v1.resize(128, 0xFF);
+    const std::pair<Bytes, uint32_t> cases[] = {
+        {clean, 5},
+        // An ID3v2 tag whose body holds a sync word, junk with a false frame, a metadata frame.
+        {Join({{'I', 'D', '3', 3, 0, 0, 0, 0, 0, 6, 0xFF, 0xF3, 0x44, 0xC4, 0, 0},
+               {0x00, 0xFF, 0xFB, 0x90, 0x00, 0x12, 0xFF},
+               info,
+               clean,
+               id3v1}),
+         5},
+        {Join({head, {0xFF, 0xF3, 0x44, 0xC4, 0x01}, tail}), 5}, // another stream's header
+        {Bytes(clean.begin(), clean.end() - 10), 4},             // the last frame cut short
+        {WithBitRate(clean, 0x00), 0},                           // free format
+        {WithBitRate(clean, 0xF0), 0},                           // bit rate index 15
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.rate);
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const auto& [file, frames] = cases[i];
+        SCOPED_TRACE(i);
+        CMp3Frames out;
+        EXPECT_EQ(CollectMp3Frames(file.data(), file.size(), out), frames > 0);
+        EXPECT_EQ(out.frameCount, frames);
+        EXPECT_EQ(out.data, Bytes(clean.begin(), clean.begin() + frames * 417));
+    }
+}
+
+// Only 11025, 22050 and 44100 Hz have a rate code; the data is SeekSamples 0 and the frames.
+TEST(Mp3Frames, RatesSwfCanLabelBecomeFormatTwoSound) {
+    const std::tuple<Bytes, uint8_t, uint32_t> cases[] = {
+        {Frames(0xFB, 0x90, 0x44, 3), 0x2F, 3 * 1152}, // MPEG-1 stereo
+        {Frames(0xF3, 0x80, 0x00, 3), 0x2B, 3 * 576},  // MPEG-2 stereo
+        {Frames(0xE3, 0x40, 0xC4, 3), 0x26, 3 * 576},  // MPEG-2.5 mono
+        {Frames(0xFB, 0x94, 0x00, 3), 0, 0},           // 48000 Hz
+        {Frames(0xE3, 0x18, 0xC0, 3), 0, 0},           // 8000 Hz
+    };
+    for (const auto& [file, formatByte, samples] : cases) {
+        FILE* f = tmpfile();
+        fwrite(file.data(), 1, file.size(), f);
+        rewind(f);
         CMp3Frames frames;
-        ASSERT_TRUE(ReadMp3(MakeMp3(c.rate, c.channels), frames));
-        EXPECT_EQ(frames.first.sampleRate, uint32_t(c.rate));
-        // About one second: LAME adds its delay and padding, at most a few frames.
-        EXPECT_EQ(frames.sampleCount, frames.frameCount * c.samplesPerFrame);
-        EXPECT_GE(frames.sampleCount, uint32_t(c.rate));
-        EXPECT_LE(frames.sampleCount, uint32_t(c.rate) + 4 * c.samplesPerFrame);
-        Bytes expected = {0, 0}; // SeekSamples, then the frames
-        expected.insert(expected.end(), frames.data.begin(), frames.data.end());
+        ASSERT_TRUE(ReadMp3File(f, frames));
+        fclose(f);
         std::optional<CSwfSoundData> sound = SoundFromMp3(std::move(frames));
-        ASSERT_EQ(sound.has_value(), c.formatByte != 0);
+        ASSERT_EQ(sound.has_value(), formatByte != 0);
         if (sound) {
             swfread::Tag t = ParseOne(CSwfDefineSound(1, *sound));
-            EXPECT_EQ(t.body[2], c.formatByte);
-            EXPECT_EQ(Bytes(t.body.begin() + 7, t.body.end()), expected);
+            EXPECT_EQ(Bytes(t.body.begin() + 2, t.body.begin() + 7),
+                      (Bytes{formatByte, static_cast<uint8_t>(samples),
+                             static_cast<uint8_t>(samples >> 8), 0, 0}));
+            EXPECT_EQ(Bytes(t.body.begin() + 7, t.body.end()), Join({{0, 0}, file}));
         }
-    }
-    CMp3Frames none;
-    EXPECT_FALSE(ReadMp3(soundtest::PcmWave(1, 22050, 16, Bytes(1000, 0)), none));
-}
-
-// ID3 tags, a metadata frame, junk with false sync words and frames of another stream are
-// left out; a frame cut short and frames with invalid headers are not frames.
-TEST(Mp3Frames, OnlyTheAudioFramesOfTheFirstStreamAreCollected) {
-    if (!testutil::HaveTool("ffmpeg")) {
-        GTEST_SKIP() << "ffmpeg not installed";
-    }
-    Bytes clean = MakeMp3(22050, 2, "-write_xing 0 -id3v2_version 0");
-    Bytes tagged = MakeMp3(22050, 2, "-write_id3v1 1 -metadata title=Tone");
-    CMp3Frames a, b, c, cut;
-    ASSERT_TRUE(CollectMp3Frames(clean.data(), clean.size(), a));
-    ASSERT_TRUE(CollectMp3Frames(tagged.data(), tagged.size(), b));
-    EXPECT_EQ(a.data, clean);
-    EXPECT_EQ(b.data, clean);
-    CMp3FrameHeader first, second;
-    ASSERT_TRUE(ParseMp3FrameHeader(clean.data(), first));
-    ASSERT_TRUE(ParseMp3FrameHeader(clean.data() + first.frameLength, second));
-    const size_t twoFrames = first.frameLength + second.frameLength;
-    Bytes dirty{'I', 'D', '3', 3, 0, 0, 0, 0, 0, 6, 0xFF, 0xF3, 0x44, 0xC4, 0, 0};
-    dirty.insert(dirty.end(), {0x00, 0xFF, 0xFB, 0x90, 0x00, 0x12, 0xFF});
-    dirty.insert(dirty.end(), clean.begin(), clean.begin() + twoFrames);
-    dirty.insert(dirty.end(), {0xFF, 0xF3, 0x44, 0xC4, 0x01}); // 24000 Hz: another stream
-    dirty.insert(dirty.end(), clean.begin() + twoFrames, clean.end());
-    ASSERT_TRUE(CollectMp3Frames(dirty.data(), dirty.size(), c));
-    EXPECT_EQ(std::tuple(c.data, c.frameCount), std::tuple(clean, a.frameCount));
-    ASSERT_TRUE(CollectMp3Frames(clean.data(), clean.size() - 10, cut));
-    EXPECT_EQ(cut.frameCount, a.frameCount - 1);
-    for (uint8_t bitRateBits : {0x00, 0xF0}) { // free format, bit rate index 15
-        Bytes broken = clean;
-        for (size_t pos = 0; pos + 4 <= broken.size();) {
-            CMp3FrameHeader h;
-            ASSERT_TRUE(ParseMp3FrameHeader(broken.data() + pos, h));
-            broken[pos + 2] = static_cast<uint8_t>((broken[pos + 2] & 0x0F) | bitRateBits);
-            pos += h.frameLength;
-        }
-        CMp3Frames none;
-        EXPECT_FALSE(CollectMp3Frames(broken.data(), broken.size(), none));
     }
 }
 
