@@ -33,6 +33,32 @@ inline Bytes TagBytes(const CSwfTag& tag) {
     return StreamBytes(s);
 }
 
+// Bytes that vary from one to the next, differently for each seed.
+inline Bytes Pattern(size_t size, uint32_t seed = 1) {
+    Bytes out(size);
+    for (uint8_t& b : out) {
+        seed = seed * 1103515245u + 12345u;
+        b = static_cast<uint8_t>(seed >> 16);
+    }
+    return out;
+}
+
+// An anonymous temporary file holding the bytes, positioned at its start.
+inline FILE* FileWith(const Bytes& bytes) {
+    FILE* f = tmpfile();
+    EXPECT_TRUE(bytes.empty() || fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size());
+    rewind(f);
+    return f;
+}
+
+inline Bytes Join(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& part : parts) {
+        out.insert(out.end(), part.begin(), part.end());
+    }
+    return out;
+}
+
 // The tag decoded by the reader; fails the test unless the bytes are exactly one tag record.
 inline swfread::Tag ParseOne(const CSwfTag& tag) {
     Bytes bytes = TagBytes(tag);

@@ -10,24 +10,9 @@
 namespace {
 
 using swftest::Bytes;
+using swftest::Join;
 using swftest::ParseOne;
-
-Bytes Pattern(size_t size, uint32_t seed) {
-    Bytes out(size);
-    for (size_t i = 0; i < size; ++i) {
-        seed = seed * 1103515245u + 12345u;
-        out[i] = static_cast<uint8_t>(seed >> 16);
-    }
-    return out;
-}
-
-Bytes Concat(std::initializer_list<Bytes> parts) {
-    Bytes out;
-    for (const Bytes& part : parts) {
-        out.insert(out.end(), part.begin(), part.end());
-    }
-    return out;
-}
+using swftest::Pattern;
 
 const Bytes kEoiSoi = {0xFF, 0xD9, 0xFF, 0xD8};
 const Bytes kEoi = {0xFF, 0xD9};
@@ -42,23 +27,22 @@ TEST(SwfJpegTags, BodiesByteForByte) {
     ASSERT_TRUE(testutil::WriteFileBytes(dir.File("p.jpg"), file));
     const std::tuple<std::shared_ptr<CSwfTag>, int, Bytes> cases[] = {
         {std::make_shared<CSwfDefineBitsJPEG2>(2, image.data(), 1000), 21,
-         Concat({{0x02, 0x00}, kEoiSoi, image, kEoi})},
+         Join({{0x02, 0x00}, kEoiSoi, image, kEoi})},
         {std::make_shared<CSwfDefineBitsJPEG2>(fromFile), 21,
-         Concat({{0x03, 0x00}, kEoiSoi, file, kEoi})},
+         Join({{0x03, 0x00}, kEoiSoi, file, kEoi})},
         {std::make_shared<CSwfDefineBitsJPEG2>(4, dir.File("missing.jpg")), 21,
-         Concat({{0x04, 0x00}, kEoiSoi, kEoi})},
-        {std::make_shared<CSwfDefineBitsJPEG2>(5, "p.j"), 21,
-         Concat({{0x05, 0x00}, kEoiSoi, kEoi})},
+         Join({{0x04, 0x00}, kEoiSoi, kEoi})},
+        {std::make_shared<CSwfDefineBitsJPEG2>(5, "p.j"), 21, Join({{0x05, 0x00}, kEoiSoi, kEoi})},
         {std::make_shared<CSwfJPEGTables>(alpha.data(), 12), 8, alpha},
         {std::make_shared<CSwfDefineBits>(6, image.data(), 30), 6,
-         Concat({{0x06, 0x00}, Bytes(image.begin(), image.begin() + 30)})},
+         Join({{0x06, 0x00}, Bytes(image.begin(), image.begin() + 30)})},
         // The alpha data's offset: 30 + 6 bytes of markers.
         {std::make_shared<CSwfDefineBitsJPEG3>(7, image.data(), 30, alpha.data(), 12), 35,
-         Concat({{0x07, 0x00, 36, 0, 0, 0},
-                 kEoiSoi,
-                 Bytes(image.begin(), image.begin() + 30),
-                 kEoi,
-                 alpha})},
+         Join({{0x07, 0x00, 36, 0, 0, 0},
+               kEoiSoi,
+               Bytes(image.begin(), image.begin() + 30),
+               kEoi,
+               alpha})},
     };
     for (const auto& [tag, code, body] : cases) {
         swfread::Tag t = ParseOne(*tag);

@@ -1,4 +1,5 @@
-// Control tags, actions and shape definitions, decoded with the test-side reader.
+// Control tags, actions and shape definitions, byte for byte or decoded with the test-side
+// reader.
 #include "swf/swf_shapes.h"
 
 #include "swf_test_helpers.h"
@@ -10,10 +11,8 @@
 namespace {
 
 using swfread::Rgba;
-using swfread::ShapeRecord;
 using swftest::Bytes;
 using swftest::ParseOne;
-using swftest::TagBytes;
 using Point = CSwfStyleChangeRecord::Point;
 
 swfread::Shape ParseShape(const CSwfTag& tag) {
@@ -23,7 +22,8 @@ swfread::Shape ParseShape(const CSwfTag& tag) {
     return shape;
 }
 
-TEST(SwfControlTags, SmallTagsByteForByte) {
+TEST(SwfControlTags, ByteForByte) {
+    using Cx = CSwfCxformWithAlpha::Terms;
     const std::pair<std::shared_ptr<CSwfTag>, Bytes> cases[] = {
         // The background is RGB: a colour's alpha is never written.
         {std::make_shared<CSwfSetBackgroundColor>(CSwfRGBA{0x40, 0x80, 0xFF, 0x7F}),
@@ -33,37 +33,32 @@ TEST(SwfControlTags, SmallTagsByteForByte) {
         {std::make_shared<CSwfProtect>(), {0x00, 0x06}},
         {std::make_shared<CSwfFreeCharacter>(0x0203), {0xC2, 0x00, 0x03, 0x02}},
         {std::make_shared<CSwfFrameLabel>("intro"), {0xC6, 0x0A, 'i', 'n', 't', 'r', 'o', 0x00}},
+        // PlaceObject always has a matrix.
+        {std::make_shared<CSwfPlaceObject>(5, 2), {0x05, 0x01, 0x05, 0x00, 0x02, 0x00, 0x00}},
         // The engine's placement: character, one-byte identity matrix, ratio 0 (flags 0x16).
         {std::make_shared<CSwfPlaceObject2>(CSwfPlacement{
              .depth = 1, .characterId = 9, .matrix = CSwfMatrix{.compact = true}, .ratio = 0}),
          {0x88, 0x06, 0x16, 0x01, 0x00, 0x09, 0x00, 0x00, 0x00, 0x00}},
         {std::make_shared<CSwfPlaceObject2>(CSwfPlacement{.depth = 3, .move = true}),
          {0x83, 0x06, 0x01, 0x03, 0x00}},
-        // PlaceObject always has a matrix.
-        {std::make_shared<CSwfPlaceObject>(5, 2), {0x05, 0x01, 0x05, 0x00, 0x02, 0x00, 0x00}},
+        // Every part, in the field order of the format.
+        {std::make_shared<CSwfPlaceObject2>(
+             CSwfPlacement{.depth = 3,
+                           .characterId = 4,
+                           .move = true,
+                           .matrix = CSwfMatrix{.rotate = CSwfMatrix::Terms{-100, 100}},
+                           .cxform = CSwfCxformWithAlpha{.mult = Cx{256, 256, 256, 128},
+                                                         .add = Cx{10, 20, 30, -40}},
+                           .ratio = 5,
+                           .name = "pic",
+                           .clipDepth = 9}),
+         {0x9C, 0x06, 0x7F, 0x03, 0x00, 0x04, 0x00, 0x51, 0x38, 0xC8,
+          0x10, 0xE9, 0x00, 0x40, 0x10, 0x02, 0x00, 0x0A, 0x05, 0x01,
+          0xEF, 0x60, 0x05, 0x00, 'p',  'i',  'c',  0x00, 0x09, 0x00}},
     };
     for (const auto& [tag, bytes] : cases) {
-        EXPECT_EQ(TagBytes(*tag), bytes);
+        EXPECT_EQ(swftest::TagBytes(*tag), bytes);
     }
-}
-
-TEST(SwfControlTags, PlaceObject2WritesEveryPartInFieldOrder) {
-    CSwfPlaceObject2 full(
-        {.depth = 3,
-         .characterId = 4,
-         .move = true,
-         .matrix = CSwfMatrix{.rotate = CSwfMatrix::Terms{-100, 100}},
-         .cxform = CSwfCxformWithAlpha{.mult = {{256, 256, 256, 128}}, .add = {{10, 20, 30, -40}}},
-         .ratio = 5,
-         .name = "pic",
-         .clipDepth = 9});
-    swfread::PlaceObject2 p;
-    std::string error;
-    ASSERT_TRUE(swfread::ParsePlaceObject2(ParseOne(full), p, &error)) << error;
-    EXPECT_EQ(std::tuple(p.flags, p.depth, *p.characterId, *p.ratio, *p.name, *p.clipDepth),
-              std::tuple(0x7F, 3, 4, 5, "pic", 9));
-    EXPECT_EQ(p.matrix->rotateSkew0, -100);
-    EXPECT_EQ(std::tuple(p.cxform->add[3], p.cxform->mult[3]), std::tuple(-40, 128));
 }
 
 TEST(SwfActions, EveryActionByteForByte) {
@@ -102,12 +97,16 @@ TEST(SwfShapes, RecordsAndTheIndexWidthsInForce) {
     CSwfDefineShape3 shape(7, CSwfRect(0, 0, 400, 400));
     EXPECT_EQ(shape.AddFillStyle(CSwfSolidFill{{1, 2, 3, 4}}), 1u); // 1 fill bit, 0 line bits
     shape.AddRecord(CSwfStyleChangeRecord{.moveTo = Point{100, -200}, .fillStyle0 = 1});
-    for (auto [dx, dy] : {std::pair{400, 0}, {0, 0}, {-3, 5}, {0, -7}}) {
-        shape.AddRecord(CSwfStraightEdgeRecord{dx, dy});
+    const std::tuple<int32_t, int32_t, int32_t, int32_t, uint32_t, bool> edges[] = {
+        // dx or control dx, dy or control dy, anchor dx, dy (curves), bits, vertical
+        {400, 0, 0, 0, 10, false},       {0, 0, 0, 0, 2, true},        {-3, 5, 0, 0, 4, false},
+        {0, -7, 0, 0, 4, true},          {100, -50, 30, 70, 8, false}, {0, 0, 0, 0, 2, false},
+        {-32768, 0, 0, 32767, 17, false}};
+    for (size_t i = 0; i < std::size(edges); ++i) {
+        auto [a, b, c, d, bits, vertical] = edges[i];
+        shape.AddRecord(i < 4 ? CSwfShapeRecord(CSwfStraightEdgeRecord{a, b})
+                              : CSwfCurvedEdgeRecord{a, b, c, d});
     }
-    shape.AddRecord(CSwfCurvedEdgeRecord{100, -50, 30, 70});
-    shape.AddRecord(CSwfCurvedEdgeRecord{0, 0, 0, 0});
-    shape.AddRecord(CSwfCurvedEdgeRecord{-32768, 0, 0, 32767});
     CSwfStyles styles{.fills = {CSwfSolidFill{}, CSwfSolidFill{}, CSwfBitmapFill{.bitmapId = 3}},
                       .lines = {{20, {}}, {40, {9, 9, 9, 99}}}};
     shape.AddRecord(CSwfStyleChangeRecord{.fillStyle1 = 1, .newStyles = styles});
@@ -120,23 +119,15 @@ TEST(SwfShapes, RecordsAndTheIndexWidthsInForce) {
     ASSERT_EQ(s.records.size(), 11u);
     EXPECT_EQ(std::tuple(s.records[0].moveBits, s.records[0].moveX, s.records[0].moveY),
               std::tuple(9u, 100, -200));
-    using K = ShapeRecord::Kind;
-    auto edge = [&](size_t i) {
-        const ShapeRecord& e = s.records[i];
-        return std::tuple(e.kind, e.numBits, e.generalLine, e.verticalLine, e.dx, e.dy);
-    };
-    EXPECT_EQ(edge(1), std::tuple(K::StraightEdge, 10u, false, false, 400, 0));
-    EXPECT_EQ(edge(2), std::tuple(K::StraightEdge, 2u, false, true, 0, 0));
-    EXPECT_EQ(edge(3), std::tuple(K::StraightEdge, 4u, true, false, -3, 5));
-    EXPECT_EQ(edge(4), std::tuple(K::StraightEdge, 4u, false, true, 0, -7));
-    auto curve = [&](size_t i) {
-        const ShapeRecord& c = s.records[i];
-        return std::tuple(c.numBits, c.controlDx, c.controlDy, c.anchorDx, c.anchorDy);
-    };
-    EXPECT_EQ(curve(5), std::tuple(8u, 100, -50, 30, 70));
-    EXPECT_EQ(curve(6), std::tuple(2u, 0, 0, 0, 0));
-    EXPECT_EQ(curve(7), std::tuple(17u, -32768, 0, 0, 32767));
-    const ShapeRecord& change = s.records[8];
+    for (size_t i = 0; i < std::size(edges); ++i) {
+        const swfread::ShapeRecord& r = s.records[i + 1];
+        EXPECT_EQ(
+            i < 4 ? std::tuple(r.dx, r.dy, 0, 0, r.numBits, r.verticalLine)
+                  : std::tuple(r.controlDx, r.controlDy, r.anchorDx, r.anchorDy, r.numBits, false),
+            edges[i])
+            << i;
+    }
+    const swfread::ShapeRecord& change = s.records[8];
     EXPECT_EQ(std::tuple(change.fillStyle1, change.newNumFillBits, change.newNumLineBits),
               std::tuple(1u, 2u, 2u));
     ASSERT_EQ(change.newFillStyles.size(), 3u);
@@ -158,21 +149,19 @@ TEST(SwfShapes, ColoursFollowTheShapeKind) {
     for (const auto& [shape, code, alpha] : cases) {
         shape->AddFillStyle(CSwfSolidFill{colour});
         shape->AddLineStyle({20, colour});
-        shape->AddFillStyle(
-            CSwfGradientFill{.linear = false,
-                             .matrix = {.scale = CSwfMatrix::Terms{1 << 16, 1 << 15}},
-                             .records = {{0, colour}, {255, {0, 0, 255, 20}}}});
+        shape->AddFillStyle(CSwfGradientFill{.linear = false,
+                                             .matrix = {.scale = CSwfMatrix::Terms{1, 1 << 15}},
+                                             .records = {{0, {}}, {255, colour}}});
         shape->AddRecord(CSwfEndShapeRecord{});
         swfread::Shape s = ParseShape(*shape);
-        EXPECT_EQ(s.code, code);
-        ASSERT_EQ(s.fillStyles.size(), 2u);
+        ASSERT_EQ(std::tuple(s.code, s.fillStyles.size()), std::tuple(code, size_t{2}));
         EXPECT_EQ(s.fillStyles[0].colour, (Rgba{10, 20, 30, alpha}));
         EXPECT_EQ(s.lineStyles[0].colour, (Rgba{10, 20, 30, alpha}));
-        EXPECT_EQ(std::tuple(s.fillStyles[1].type, s.fillStyles[1].matrix.scaleY),
-                  std::tuple(0x12, 1 << 15));
-        ASSERT_EQ(s.fillStyles[1].gradient.size(), 2u);
-        EXPECT_EQ(s.fillStyles[1].gradient[1].ratio, 255);
-        EXPECT_EQ(s.fillStyles[1].gradient[0].colour, (Rgba{10, 20, 30, alpha}));
+        const swfread::FillStyle& gradient = s.fillStyles[1];
+        ASSERT_EQ(std::tuple(gradient.type, gradient.matrix.scaleY, gradient.gradient.size()),
+                  std::tuple(0x12, 1 << 15, size_t{2}));
+        EXPECT_EQ(gradient.gradient[1].ratio, 255);
+        EXPECT_EQ(gradient.gradient[1].colour, (Rgba{10, 20, 30, alpha}));
     }
 }
 
@@ -181,14 +170,12 @@ TEST(SwfShapes, ColoursFollowTheShapeKind) {
 TEST(SwfShapes, LongStyleArraysAndLongLines) {
     CSwfDefineShape shape(1, CSwfRect(-400000, -400000, 400000, 400000));
     for (int i = 0; i < 300; ++i) {
-        shape.AddFillStyle(CSwfSolidFill{{static_cast<uint8_t>(i), 0, 0}});
+        shape.AddFillStyle(CSwfSolidFill{});
+        if (i < 255) {
+            shape.AddLineStyle({});
+        }
     }
-    for (int i = 0; i < 255; ++i) {
-        shape.AddLineStyle({});
-    }
-    const std::tuple<int32_t, int32_t, size_t> lines[] = {
-        {65535, 0, 1}, {0, -65536, 2}, {-320000, 0, 5}, {200000, -70000, 4}};
-    for (auto [dx, dy, edges] : lines) {
+    for (auto [dx, dy] : {std::pair{65535, 0}, {0, -65536}, {-320000, 0}, {200000, -70000}}) {
         shape.AddLine(dx, dy);
     }
     shape.AddRecord(CSwfEndShapeRecord{});
@@ -197,17 +184,15 @@ TEST(SwfShapes, LongStyleArraysAndLongLines) {
               std::tuple(true, size_t{300}, 9u));
     EXPECT_EQ(std::tuple(s.lineCountExtended, s.lineStyles.size(), s.numLineBits),
               std::tuple(true, size_t{255}, 8u));
-    size_t at = 0;
-    for (auto [dx, dy, edges] : lines) {
-        int64_t x = 0, y = 0;
-        for (size_t i = 0; i < edges; ++i, ++at) {
-            EXPECT_LE(s.records[at].numBits, 17u);
-            x += s.records[at].dx;
-            y += s.records[at].dy;
-        }
-        EXPECT_EQ(std::tuple(x, y), std::tuple(dx, dy));
+    std::vector<std::tuple<uint32_t, int32_t, int32_t>> pieces;
+    for (size_t i = 0; i + 1 < s.records.size(); ++i) {
+        pieces.emplace_back(s.records[i].numBits, s.records[i].dx, s.records[i].dy);
     }
-    EXPECT_EQ(s.records.size(), at + 1);
+    const std::vector<std::tuple<uint32_t, int32_t, int32_t>> expected = {
+        {17, 65535, 0},      {17, 0, -32768},     {17, 0, -32768},     {17, -64000, 0},
+        {17, -64000, 0},     {17, -64000, 0},     {17, -64000, 0},     {17, -64000, 0},
+        {17, 50000, -17500}, {17, 50000, -17500}, {17, 50000, -17500}, {17, 50000, -17500}};
+    EXPECT_EQ(pieces, expected);
 }
 
 } // namespace

@@ -17,18 +17,6 @@ template <typename Record> Bytes RecordBytes(const Record& record) {
     return s.Bytes();
 }
 
-TEST(SwfBits, FieldWidths) {
-    const std::tuple<uint32_t, uint32_t, uint32_t> unsignedCases[] = {
-        {0, 0, 0}, {0, 1, 1}, {1, 0, 1}, {3, 0, 2}, {4, 0, 3}, {0xFFFFFFFFu, 0, 32}};
-    for (auto [value, extra, bits] : unsignedCases) {
-        EXPECT_EQ(BitsFor(value, extra), bits) << value;
-    }
-    EXPECT_EQ(MaxAbs(-7, 3, 0, 5), 7u);
-    EXPECT_EQ(MaxAbs(INT32_MIN, 0, 0, 0), 0x80000000u);
-    EXPECT_EQ(SignedBits(0, 0), 1u);
-    EXPECT_EQ(SignedBits(-400, 1), 10u);
-}
-
 TEST(SwfBits, PacksMostSignificantBitFirstAcrossBytes) {
     CSwfStream s;
     s.WriteBits(5, 3);

@@ -1,48 +1,35 @@
 // RIFF/WAVE reader: chunk walk, rate codes, sample counts and broken files.
 #include "swf/wav_reader.h"
+#include "swf_test_helpers.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <string>
-
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using swftest::Bytes;
+using swftest::Join;
+using swftest::Pattern;
 
-void PutLe(Bytes& b, uint32_t v, int bytes) {
+Bytes Le(uint32_t value, int bytes) {
+    Bytes b;
     for (int i = 0; i < bytes; ++i) {
-        b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+        b.push_back(static_cast<uint8_t>(value >> (8 * i)));
     }
+    return b;
 }
 
 // A chunk: id, size field (the body's length unless given), body and the pad byte of an odd
 // body.
 Bytes Chunk(const char* id, const Bytes& body, int64_t declaredSize = -1) {
-    Bytes b(id, id + 4);
-    PutLe(b, declaredSize < 0 ? body.size() : static_cast<uint32_t>(declaredSize), 4);
-    b.insert(b.end(), body.begin(), body.end());
-    if (body.size() % 2 != 0) {
-        b.push_back(0);
-    }
-    return b;
+    return Join({Bytes(id, id + 4), Le(declaredSize < 0 ? body.size() : declaredSize, 4), body,
+                 Bytes(body.size() % 2, 0)});
 }
 
+// A fmt chunk; formats other than PCM carry an extra size field.
 Bytes Fmt(uint32_t formatTag, uint32_t channels, uint32_t rate, uint32_t bits) {
-    Bytes b;
-    const uint32_t blockAlign = channels * ((bits + 7) / 8);
-    for (auto [value, bytes] : {std::pair{formatTag, 2},
-                                {channels, 2},
-                                {rate, 4},
-                                {rate * blockAlign, 4},
-                                {blockAlign, 2},
-                                {bits, 2}}) {
-        PutLe(b, value, bytes);
-    }
-    if (formatTag != 1) {
-        PutLe(b, 0, 2); // extra size
-    }
-    return Chunk("fmt ", b);
+    const uint32_t align = channels * ((bits + 7) / 8);
+    return Chunk("fmt ", Join({Le(formatTag, 2), Le(channels, 2), Le(rate, 4), Le(rate * align, 4),
+                               Le(align, 2), Le(bits, 2), Le(0, formatTag != 1 ? 2 : 0)}));
 }
 
 Bytes Riff(const std::vector<Bytes>& chunks, int64_t declaredSize = -1) {
@@ -53,21 +40,9 @@ Bytes Riff(const std::vector<Bytes>& chunks, int64_t declaredSize = -1) {
     return Chunk("RIFF", body, declaredSize);
 }
 
-Bytes Pattern(size_t n) {
-    Bytes b(n);
-    for (size_t i = 0; i < n; ++i) {
-        b[i] = static_cast<uint8_t>(i * 31 + 7);
-    }
-    return b;
-}
-
 bool Read(const Bytes& file, CWaveSound& out) {
-    FILE* f = tmpfile();
-    if (!file.empty()) {
-        fwrite(file.data(), 1, file.size(), f);
-    }
-    rewind(f);
-    bool ok = ReadWaveFile(f, out);
+    FILE* f = swftest::FileWith(file);
+    const bool ok = ReadWaveFile(f, out);
     fclose(f);
     return ok;
 }
