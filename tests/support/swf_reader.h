@@ -1,12 +1,11 @@
 // A small SWF reader for tests, written independently of the writer in src/swf: the header,
-// the tag list, and the records tests assert on. Every Parse function returns false (with a
-// reason in *error when given) on truncated data or bytes left over, so that a length field
-// disagreeing with the content fails too.
+// the tag list, and the records tests assert on (actions, shapes, lossless bitmaps). Every
+// Parse function returns false (with a reason in *error when given) on truncated data or
+// bytes left over, so that a length field disagreeing with the content fails too.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,21 +17,25 @@ using Bytes = std::vector<uint8_t>;
 // sets Overrun().
 class BitReader {
 public:
+    explicit BitReader(const Bytes& bytes) : data(bytes.data()), size(bytes.size()) {}
     BitReader(const uint8_t* data, size_t size) : data(data), size(size) {}
-    explicit BitReader(const Bytes& bytes) : BitReader(bytes.data(), bytes.size()) {}
 
     uint32_t UB(uint32_t nbits);
     int32_t SB(uint32_t nbits);
     bool Flag() { return UB(1) != 0; }
     void Align();
-    uint8_t U8();
-    uint16_t U16();
-    uint32_t U32();
+    uint8_t U8() { return (Align(), static_cast<uint8_t>(UB(8))); }
+    uint16_t U16() {
+        uint8_t low = U8();
+        return static_cast<uint16_t>(low | U8() << 8);
+    }
+    uint32_t U32() {
+        uint16_t low = U16();
+        return low | uint32_t{U16()} << 16;
+    }
     Bytes Take(size_t count);
-
     // The next unread byte (a partly read byte counts as read).
     size_t BytePos() const { return bitPos == 0 ? bytePos : bytePos + 1; }
-    size_t Remaining() const { return BytePos() >= size ? 0 : size - BytePos(); }
     bool AtEnd() const { return BytePos() >= size; }
     bool Overrun() const { return overrun; }
 
@@ -49,31 +52,16 @@ struct Rect {
     int32_t xMin = 0, xMax = 0, yMin = 0, yMax = 0;
 };
 
+// 16.16 scale and rotation (0 when absent), translation in twips.
 struct Matrix {
-    bool hasScale = false, hasRotate = false;
-    uint32_t nScaleBits = 0, nRotateBits = 0, nTranslateBits = 0;
-    int32_t scaleX = 0, scaleY = 0, rotateSkew0 = 0, rotateSkew1 = 0; // 16.16
-    int32_t translateX = 0, translateY = 0;                           // twips
-};
-
-// 8.8 terms, red, green, blue, alpha.
-struct Cxform {
-    bool hasAddTerms = false, hasMultTerms = false;
-    uint32_t nBits = 0;
-    int32_t mult[4] = {256, 256, 256, 256};
-    int32_t add[4] = {0, 0, 0, 0};
+    int32_t scaleX = 0, scaleY = 0, rotateSkew0 = 0, rotateSkew1 = 0, translateX = 0,
+            translateY = 0;
 };
 
 struct Rgba {
     uint8_t r = 0, g = 0, b = 0, a = 255;
     bool operator==(const Rgba&) const = default;
 };
-
-// Each reads at the current bit position and aligns at the end.
-Rect ReadRect(BitReader& r);
-Matrix ReadMatrix(BitReader& r);
-Cxform ReadCxform(BitReader& r, bool withAlpha);
-Rgba ReadColour(BitReader& r, bool alpha);
 
 struct Header {
     std::string signature;
@@ -82,14 +70,11 @@ struct Header {
     Rect frameSize;
     uint16_t frameRate8_8 = 0;
     uint16_t frameCount = 0;
-    uint32_t headerSize = 0; // bytes before the first tag
 };
 
 struct Tag {
     uint16_t code = 0;
     uint32_t length = 0;
-    bool longHeader = false; // length field 63 + u32
-    size_t offset = 0;       // of the record header in the parsed buffer
     Bytes body;
 };
 
@@ -99,25 +84,11 @@ struct Swf {
 };
 
 // "FWS", FileLength equal to the size, and tags ending with End exactly at the end.
-bool ParseSwf(const Bytes& file, Swf& out, std::string* error = nullptr);
 bool ParseSwfFile(const std::string& path, Swf& out, std::string* error = nullptr);
-// Tag records up to the End tag, which must be the last bytes; baseOffset is added to offsets.
+// Tag records up to the End tag, which must be the last bytes.
 bool ParseTags(const uint8_t* data, size_t size, std::vector<Tag>& out,
-               std::string* error = nullptr, size_t baseOffset = 0);
+               std::string* error = nullptr);
 size_t CountTags(const std::vector<Tag>& tags, uint16_t code);
-
-struct PlaceObject2 {
-    uint8_t flags = 0;
-    bool move = false;
-    uint16_t depth = 0;
-    std::optional<uint16_t> characterId;
-    std::optional<Matrix> matrix;
-    std::optional<Cxform> cxform;
-    std::optional<uint16_t> ratio;
-    std::optional<std::string> name;
-    std::optional<uint16_t> clipDepth;
-};
-bool ParsePlaceObject2(const Tag& tag, PlaceObject2& out, std::string* error = nullptr);
 
 struct ActionRecord {
     uint8_t code = 0;
@@ -145,12 +116,9 @@ struct LineStyle {
     Rgba colour;
 };
 
+// A style change (with its new styles), a straight or curved edge, or the end record.
 struct ShapeRecord {
-    enum class Kind { StyleChange, StraightEdge, CurvedEdge, End };
-    Kind kind = Kind::End;
-    // Style change.
-    bool stateNewStyles = false, stateLineStyle = false, stateFillStyle1 = false;
-    bool stateFillStyle0 = false, stateMoveTo = false;
+    bool end = false, edge = false;
     uint32_t moveBits = 0;
     int32_t moveX = 0, moveY = 0;
     uint32_t fillStyle0 = 0, fillStyle1 = 0, lineStyle = 0;
@@ -159,7 +127,7 @@ struct ShapeRecord {
     uint32_t newNumFillBits = 0, newNumLineBits = 0;
     // Edges: numBits is the decoded width (field + 2); deltas not stored stay 0.
     uint32_t numBits = 0;
-    bool generalLine = false, verticalLine = false;
+    bool verticalLine = false;
     int32_t dx = 0, dy = 0;
     int32_t controlDx = 0, controlDy = 0, anchorDx = 0, anchorDy = 0;
 };
@@ -172,21 +140,20 @@ struct Shape {
     std::vector<LineStyle> lineStyles;
     bool fillCountExtended = false, lineCountExtended = false; // 0xFF + u16 count
     uint32_t numFillBits = 0, numLineBits = 0;
-    std::vector<ShapeRecord> records; // ends with the End record
+    std::vector<ShapeRecord> records; // ends with the end record
 };
 bool ParseDefineShape(const Tag& tag, Shape& out, std::string* error = nullptr);
 
 struct LosslessBitmap {
-    bool hasAlpha = false; // DefineBitsLossless2
     uint16_t id = 0;
     uint8_t format = 0;
     uint16_t width = 0, height = 0;
-    uint32_t colourTableSize = 0; // format 3 only
     Bytes zlibData;
-    Bytes colourTable; // decompressed: 3 or 4 bytes per entry
+    Bytes colourTable; // decompressed: 3 or 4 bytes per entry (format 3)
     Bytes pixels;      // decompressed rows, padded to 4 bytes
 };
-// Checks that the zlib stream holds exactly the colour table and the padded rows.
+// DefineBitsLossless and DefineBitsLossless2: the zlib stream must hold exactly the colour
+// table and the padded rows.
 bool ParseDefineBitsLossless(const Tag& tag, LosslessBitmap& out, std::string* error = nullptr);
 
 } // namespace swfread
