@@ -529,7 +529,7 @@ void MainWindow::OnDeleteItem() {
     }
     int id = SelectedId();
     DisableSelectionCommands();
-    handlers.DeleteObject(id);
+    OnDeleteObjectMessage(id);
 }
 
 void MainWindow::OnEmptyList() {
@@ -537,7 +537,7 @@ void MainWindow::OnEmptyList() {
         return;
     }
     DisableSelectionCommands();
-    handlers.DeleteAllObjects();
+    OnDeleteAllObjectsMessage();
 }
 
 void MainWindow::OnDeleteAllObjectsMessage() {

@@ -1,8 +1,8 @@
 // The lens: a translucent coloured square over the whole movie at depth 10.
-#include "engine/convert_engine.h"
 #include "engine/engine_tags.h"
+#include "engine/movie_builder.h"
 
-void CConvertEngine::AddLens(const ConvertOptions& opts) {
+void AddLens(MovieBuilder& builder, const ConvertOptions& opts) {
     const int32_t r = opts.lensColor & 0xFF;
     const int32_t g = (opts.lensColor >> 8) & 0xFF;
     const int32_t b = (opts.lensColor >> 16) & 0xFF;
@@ -20,11 +20,11 @@ void CConvertEngine::AddLens(const ConvertOptions& opts) {
     shape->AddRecord(new CSwfStraightEdgeRecord(0, -kSide));
     shape->AddRecord(new CSwfStraightEdgeRecord(kSide, 0));
     shape->AddRecord(new CSwfEndShapeRecord);
-    movie.AddTag(shape);
+    builder.Add(shape);
 
     // Multiply terms only, in 8.8: the fill colour times r/256, g/256, b/256 at opacity a/256.
     auto* tint = new CSwfCxformWithAlpha(true, false, 0, 0, 0, 0, r, g, b, a);
     CSwfDefineSprite* sprite = MakeSpriteOf(shape->GetId(), tint);
-    movie.AddTag(sprite);
-    movie.AddTag(MakePlacement(10, sprite->GetId()));
+    builder.Add(sprite);
+    builder.Add(MakePlacement(10, sprite->GetId()));
 }

@@ -1,11 +1,11 @@
-// Pictures into movies: decoding into the store, the bitmap character, the bitmap-filled
-// rectangle, its sprite and its placement at depth 1.
-#include "engine/convert_engine.h"
-#include "engine/engine_tags.h"
+// Pictures into movies: decoding and encoding (prepared anywhere), then the bitmap character,
+// the bitmap-filled rectangle, its sprite and its placement at depth 1 (appended in order).
+#include "engine/converter_parts.h"
+#include "engine/movie_builder.h"
 
+#include "engine/engine_tags.h"
 #include "media/image_codec.h"
 #include "media/rgb_image.h"
-#include "swf/swf_actions.h"
 #include "swf/swf_bitmaps.h"
 #include "swf/swf_shapes.h"
 
@@ -17,16 +17,16 @@
 
 namespace {
 
-std::string DecodeErrorText(const std::string& path, int code) {
-    return "Error During Conversion of file:\n" + path + "\n\nError Message:\n" +
-           ImageErrorText(code);
+ConvertError DecodeError(const std::string& path, int code) {
+    return {"Error During Conversion of file:\n" + path + "\n\nError Message:\n" +
+                ImageErrorText(code),
+            ""};
 }
 
-void SizeOf(const RgbImage& image, int& width, int& height) {
-    uint32_t w = 0, h = 0;
-    image.Size(&w, &h);
-    width = static_cast<int>(w);
-    height = static_cast<int>(h);
+ConvertError UnknownFormatError(const std::string& path) {
+    char text[2100];
+    snprintf(text, sizeof text, "Error, Unknown/supported File Format\n\n%s", path.c_str());
+    return {text, ""};
 }
 
 // Turns the image's RGB block into format-5 lossless pixels (a reserved 0 byte, then red,
@@ -53,105 +53,117 @@ unsigned char* TakeLosslessPixels(RgbImage& image, size_t* length) {
     return out;
 }
 
-// PlaceObject2 of a character at a depth with the identity matrix, as every picture and
-// sprite placement of the engine uses.
-CSwfPlaceObject2* PlaceAt(uint16_t depth, uint16_t characterId,
-                          CSwfCxformWithAlpha* cxform = nullptr) {
-    auto* identity = new CSwfMatrix(false, 0, 0, false, 0, 0, 0, 0);
-    identity->SetEmpty();
-    return new CSwfPlaceObject2(false, true, true, false, depth, characterId, identity, cxform, 0,
-                                nullptr, 0);
-}
-
-} // namespace
-
-CSwfDefineSprite* MakeSpriteOf(uint16_t shapeId, CSwfCxformWithAlpha* cxform) {
-    auto* sprite = new CSwfDefineSprite;
-    sprite->AddTag(PlaceAt(1, shapeId, cxform));
-    sprite->AddTag(new CSwfShowFrame);
-    return sprite;
-}
-
-CSwfPlaceObject2* MakePlacement(uint16_t depth, uint16_t characterId) {
-    return PlaceAt(depth, characterId);
-}
-
-bool CConvertEngine::DecodePicture(const ConvertObject& entry, RgbImage& image, int& width,
-                                   int& height) {
-    int code = image.LoadFile(entry.path);
-    if (code != 0) {
-        ShowMessage(DecodeErrorText(entry.path, code));
-        return false;
-    }
-    SizeOf(image, width, height);
-    return true;
-}
-
-StoredImage* CConvertEngine::MakeFilledEntry(size_t capacity) {
-    StoredImage* e = imageStore.MakeMemoryEntry(capacity);
-    if (!e->data) {
-        imageStore.Remove(e->id);
-        return nullptr;
-    }
-    return e;
-}
-
-int CConvertEngine::LoadLossless(const ConvertObject& entry, int& width, int& height, int& id) {
-    RgbImage image;
-    if (!DecodePicture(entry, image, width, height)) {
-        return 0;
-    }
+// Stores the image as lossless pixels; the store id, or 0 when memory ran out.
+int StoreLossless(ImageStore& store, RgbImage& image) {
+    const int width = static_cast<int>(image.Width()), height = static_cast<int>(image.Height());
     size_t length = 0;
     unsigned char* pixels = TakeLosslessPixels(image, &length);
     if (pixels == nullptr) {
         return 0;
     }
-    StoredImage* e = imageStore.AdoptMemoryEntry(pixels, length);
+    StoredImage* e = store.AdoptMemoryEntry(pixels, length);
     e->width = width;
     e->height = height;
-    id = e->id;
-    return 1;
+    return e->id;
 }
 
-int CConvertEngine::LoadJpeg(const ConvertObject& entry, int& width, int& height, int& dataLength,
-                             int quality, int& id) {
-    RgbImage image;
-    if (!DecodePicture(entry, image, width, height)) {
+// Stores the image as JPEG bytes of that quality; the store id, or 0 when it fails.
+int StoreJpeg(ImageStore& store, RgbImage& image, int quality) {
+    const uint32_t width = image.Width(), height = image.Height();
+    // The codec writes into a buffer of its own bound (so even 1 x 1 pictures fit); the store
+    // keeps only the bytes written, since a long single movie holds every picture.
+    size_t capacity = ISJpegBufferSize(width, height);
+    std::unique_ptr<unsigned char[]> scratch(new (std::nothrow) unsigned char[capacity]);
+    if (!scratch) {
         return 0;
     }
-    // The codec writes into a scratch buffer sized with its own bound (so even 1 x 1 pictures
-    // fit) and reused from picture to picture; the store keeps only the bytes written, since a
-    // long single movie holds every picture until it is written.
-    size_t capacity = ISJpegBufferSize(static_cast<uint32_t>(width), static_cast<uint32_t>(height));
-    if (jpegScratchSize < capacity) {
-        jpegScratch.reset(new (std::nothrow) unsigned char[capacity]);
-        jpegScratchSize = jpegScratch ? capacity : 0;
-        if (!jpegScratch) {
-            return 0;
-        }
-    }
-    int written =
-        image.WriteJpegToMemory(jpegScratch.get(), static_cast<uint32_t>(capacity), quality);
+    int written = image.WriteJpegToMemory(scratch.get(), static_cast<uint32_t>(capacity), quality);
     if (written <= 0) {
         return 0;
     }
-    StoredImage* e = MakeFilledEntry(static_cast<size_t>(written));
-    if (e == nullptr) {
+    StoredImage* e = store.MakeMemoryEntry(static_cast<size_t>(written));
+    if (!e->data) {
+        store.Remove(e->id);
         return 0;
     }
-    memcpy(e->data.get(), jpegScratch.get(), static_cast<size_t>(written));
-    e->dataLength = written;
-    e->width = width;
-    e->height = height;
-    dataLength = written;
-    id = e->id;
-    return 1;
+    memcpy(e->data.get(), scratch.get(), static_cast<size_t>(written));
+    e->width = static_cast<int>(width);
+    e->height = static_cast<int>(height);
+    return e->id;
 }
 
-int CConvertEngine::ToLossless(int id) {
-    StoredImage* e = imageStore.Find(id);
+class PreparedPictureEntry final : public PreparedEntry {
+public:
+    explicit PreparedPictureEntry(PreparedPicture picture) : picture(std::move(picture)) {}
+    Status Append(MovieBuilder& builder, const EntryContext& context) override {
+        const ConvertOptions& opts = context.opts;
+        if (builder.FrameCount() + static_cast<uint32_t>(opts.framesPerImage) > kSwfMaxFrames) {
+            return ConvertError{TooManyFramesText(entry), ""};
+        }
+        Status added = AppendPicture(builder, std::move(picture), opts);
+        builder.AddShowFrames(opts.framesPerImage);
+        return added;
+    }
+    ConvertObject entry;
+
+private:
+    PreparedPicture picture;
+};
+
+class PictureConverter final : public EntryConverter {
+public:
+    Result<std::unique_ptr<PreparedEntry>>
+    Prepare(const ConvertObject& entry, const EntryContext& context, bool, Notes&) const override {
+        Result<PreparedPicture> picture = PreparePictureFile(entry, context.opts);
+        if (!picture) {
+            return picture.Error();
+        }
+        auto prepared = std::make_unique<PreparedPictureEntry>(std::move(*picture));
+        prepared->entry.path = entry.path;
+        return std::unique_ptr<PreparedEntry>(std::move(prepared));
+    }
+};
+
+} // namespace
+
+const EntryConverter& PictureEntryConverter() {
+    static const PictureConverter converter;
+    return converter;
+}
+
+Result<PreparedPicture> PreparePictureFile(const ConvertObject& entry, const ConvertOptions& opts) {
+    int index = FormatIndexOf(entry.path, opts);
+    if (index < 0) {
+        return UnknownFormatError(entry.path);
+    }
+    const FormatOptions& format = opts.formats[index];
+    // A file smaller than the limit (in Kb) uses the small-file pair; a limit of 0 turns it off.
+    const int64_t smallBelow = int64_t{format.smallFileLimitKb} * 1024;
+    bool useSmall = entry.size >= 0 && entry.size < smallBelow;
+    int encoding = useSmall ? format.smallCompression : format.compression;
+    int quality = useSmall ? format.smallQuality : format.quality;
+    if (encoding != EncodeLossless && encoding != EncodeJpeg) {
+        return ConvertError{};
+    }
+    RgbImage image;
+    if (int code = image.LoadFile(entry.path); code != 0) {
+        return DecodeError(entry.path, code);
+    }
+    PreparedPicture picture;
+    picture.path = entry.path;
+    picture.lossless = encoding == EncodeLossless;
+    picture.id = picture.lossless ? StoreLossless(*picture.store, image)
+                                  : StoreJpeg(*picture.store, image, quality);
+    if (picture.id == 0) {
+        return ConvertError{};
+    }
+    return picture;
+}
+
+Result<int> ToLosslessPixels(ImageStore& store, int id) {
+    StoredImage* e = store.Find(id);
     if (e == nullptr) {
-        return -1;
+        return ConvertError{};
     }
     RgbImage image;
     int code;
@@ -160,64 +172,39 @@ int CConvertEngine::ToLossless(int id) {
     } else if (e->isFile) {
         code = image.LoadFile(e->filePath);
     } else {
-        return -1;
+        return ConvertError{};
     }
     if (code != 0) {
-        ShowMessage(DecodeErrorText("", code));
-        return -1;
+        return DecodeError("", code);
     }
-    int width = 0, height = 0;
-    SizeOf(image, width, height);
-    size_t length = 0;
-    unsigned char* pixels = TakeLosslessPixels(image, &length);
-    if (pixels == nullptr) {
-        return -1;
+    int lossless = StoreLossless(store, image);
+    if (lossless == 0) {
+        return ConvertError{};
     }
-    StoredImage* lossless = imageStore.AdoptMemoryEntry(pixels, length);
-    lossless->width = width;
-    lossless->height = height;
     e->Release();
-    return lossless->id;
+    return lossless;
 }
 
-int CConvertEngine::AddImage(ConvertObject& entry, const ConvertOptions& opts,
-                             int32_t formatOverride, int storedId) {
-    bool movieFrame = formatOverride == FormatAvi;
-    int index = movieFrame ? opts.FindFormat(FormatAvi) : FormatIndexOf(entry.path, opts);
-    if (index < 0) {
-        char text[2100];
-        snprintf(text, sizeof text, "Error, Unknown/supported File Format\n\n%s",
-                 entry.path.c_str());
-        ShowMessage(text);
-        return 0;
-    }
-    const FormatOptions& format = opts.formats[index];
-    // A file smaller than the limit (in Kb) uses the small-file pair; a limit of 0 turns it off.
-    const int64_t smallBelow = int64_t{format.smallFileLimitKb} * 1024;
-    bool useSmall = !movieFrame && entry.size >= 0 && entry.size < smallBelow;
-    int encoding = useSmall ? format.smallCompression : format.compression;
-    int quality = useSmall ? format.smallQuality : format.quality;
-
-    if (storedId == -1) {
-        int w = 0, h = 0, length = 0;
-        int loaded = 0;
-        if (encoding == EncodeLossless) {
-            loaded = LoadLossless(entry, w, h, storedId);
-        } else if (encoding == EncodeJpeg) {
-            loaded = LoadJpeg(entry, w, h, length, quality, storedId);
-        }
-        if (!loaded) {
-            return 0;
-        }
-    }
-    StoredImage* e = imageStore.Find(storedId);
+Status AppendPicture(MovieBuilder& builder, PreparedPicture picture, const ConvertOptions& opts) {
+    StoredImage* e = picture.store->Find(picture.id);
     if (e == nullptr) {
-        return 0;
+        return ConvertError{};
+    }
+    Status added = AppendBitmap(builder, *e, picture.lossless, picture.path, opts);
+    // Lossless pixels are compressed into the tag; JPEG bytes are read when the movie is written.
+    if (added && !picture.lossless) {
+        builder.Keep(std::move(picture.store));
+    }
+    return added;
+}
+
+Status AppendBitmap(MovieBuilder& builder, const StoredImage& image, bool lossless,
+                    const std::string& path, const ConvertOptions& opts) {
+    const StoredImage* e = &image;
+    if (e->width <= 0 || e->height <= 0) {
+        return ConvertError{};
     }
     const int W = e->width, H = e->height;
-    if (W <= 0 || H <= 0) {
-        return 0;
-    }
     const int X = opts.imageX, Y = opts.imageY;
     int w = W, h = H;
     if (opts.imageSizing == SizingStretch) {
@@ -227,35 +214,32 @@ int CConvertEngine::AddImage(ConvertObject& entry, const ConvertOptions& opts,
         w = opts.presetWidth;
         h = opts.presetHeight;
     }
-    largestWidth = std::max(largestWidth, W + X);
-    largestHeight = std::max(largestHeight, H + Y);
+    builder.NoteExtent(W + X, H + Y);
 
     CSwfCharacter* bitmap = nullptr;
-    if (encoding == EncodeLossless) {
+    if (lossless) {
         if (!e->data) {
-            return 0;
+            return ConvertError{};
         }
         bitmap = new CSwfDefineBitsLossless(5, W, H, 0, nullptr, e->data.get());
     } else if (e->isFile) {
         bitmap = new CSwfDefineBitsJPEG2(nullptr, 1, e->filePath.c_str());
     } else {
         if (!e->data || e->dataLength <= 0) {
-            return 0;
+            return ConvertError{};
         }
         bitmap =
             new CSwfDefineBitsJPEG2(e->data.get(), static_cast<uint32_t>(e->dataLength), nullptr);
     }
     if (bitmap->HasFailed()) {
-        ShowMessage("Error During Conversion of file:\n" + entry.path + "\n\nError Message:\n" +
-                    bitmap->FailureText());
+        ConvertError error{"Error During Conversion of file:\n" + path + "\n\nError Message:\n" +
+                               bitmap->FailureText(),
+                           ""};
         delete bitmap;
-        if (encoding == EncodeLossless) {
-            imageStore.Remove(storedId);
-        }
-        return 0;
+        return error;
     }
-    movie.AddTag(bitmap);
-    pendingFreeIds.push_back(bitmap->GetId());
+    builder.Add(bitmap);
+    builder.FreeLater(bitmap->GetId());
 
     auto* shape = new CSwfDefineShape(new CSwfRect(X * 20, Y * 20, (X + w) * 20, (Y + h) * 20));
     shape->AddFillStyle(new CSwfBitmapFill(
@@ -272,16 +256,12 @@ int CConvertEngine::AddImage(ConvertObject& entry, const ConvertOptions& opts,
     shape->AddLine(w * 20, 0);
     shape->AddLine(0, h * 20);
     shape->AddRecord(new CSwfEndShapeRecord);
-    movie.AddTag(shape);
+    builder.Add(shape);
 
     CSwfDefineSprite* sprite = MakeSpriteOf(shape->GetId(), nullptr);
-    pendingFreeIds.push_back(sprite->GetId());
-    movie.AddTag(sprite);
-    movie.AddTag(MakePlacement(1, sprite->GetId()));
-    pendingFreeIds.push_back(sprite->GetId());
-
-    if (encoding == EncodeLossless) {
-        imageStore.Remove(storedId);
-    }
-    return 1;
+    builder.FreeLater(sprite->GetId());
+    builder.Add(sprite);
+    builder.Add(MakePlacement(1, sprite->GetId()));
+    builder.FreeLater(sprite->GetId());
+    return Done{};
 }

@@ -366,7 +366,7 @@ TEST_F(EngineTest, CancelStopsAtOnceAndLeavesAnEmptyIdleEngine) {
     EXPECT_EQ(rec.events.back(), "showfilename 101") << "nothing is sent after a cancel";
     EXPECT_TRUE(engine.IsIdle());
     EXPECT_TRUE(engine.Movie().Tags().empty());
-    EXPECT_EQ(engine.Images().Count(), 0);
+    EXPECT_EQ(engine.KeptPictures(), 0);
 
     // The next conversion starts from an empty movie.
     rec.onEvent = nullptr;
