@@ -1,54 +1,44 @@
-// Movie entries through the whole engine: the tags of the written SWF (read back with the
-// test-side reader), the frame files in the temporary folder, cancelling and damaged files.
-// The sound track's place is pinned by the golden movie. How each codec and container is taken
-// apart is checked with the decomposer's own tests in tests/media.
+// Movie entries through the whole engine: the tags of the written SWF, the frame files in the
+// temporary folder, cancelling and damaged files. How each codec and container is taken apart
+// is checked with the decomposer's own tests in tests/media.
 #include "media/avi_decomposer.h"
 
 #include "engine_fixtures.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <filesystem>
-
 namespace {
 
 using namespace enginetest;
 using testutil::ShellQuote;
 
-class MovieConverterTest : public TempFolderTest {
+class MovieConverterTest : public EngineTest {
 protected:
     void SetUp() override {
-        if (!testutil::HaveTool("ffmpeg")) {
+        if (!testutil::HaveTool("ffmpeg"))
             GTEST_SKIP() << "ffmpeg is not installed";
-        }
-        TempFolderTest::SetUp();
-        avi().swfFramesPerImage = 2;
-        avi().soundFlag = 0;
+        EngineTest::SetUp();
+        Format(FormatAvi).swfFramesPerImage = 2;
+        Format(FormatAvi).soundFlag = 0;
     }
-    FormatOptions& avi() { return opts.formats[opts.FindFormat(FormatAvi)]; }
-
-    // A movie of 11 pictures of 64 x 48 made with ffmpeg.
-    std::string MakeMovie(const std::string& codecs) {
-        const std::string path = dir / "clip.avi";
-        const std::string command = "ffmpeg -nostdin -v error -y -f lavfi -t 1.1 -i "
-                                    "testsrc=s=64x48:r=10 " +
-                                    codecs + " " + ShellQuote(path) + " >/dev/null 2>&1";
-        EXPECT_EQ(testutil::RunCommand(command).exitCode, 0) << command;
+    // dir/name made by ffmpeg from a lavfi input and output options.
+    std::string Make(const std::string& name, const std::string& input) {
+        const std::string path = dir / name;
+        EXPECT_EQ(testutil::RunCommand("ffmpeg -nostdin -v error -y -f lavfi -i " + input + " " +
+                                       ShellQuote(path) + " >/dev/null 2>&1")
+                      .exitCode,
+                  0);
         return path;
     }
-
-    // Converts one entry and returns its result.
-    int Convert(const std::string& path) {
-        List list({path});
-        enginetest::Convert(engine, rec, list, opts);
-        return list[0].result;
+    // 11 pictures of 64 x 48.
+    std::string MakeClip(const std::string& codecs) {
+        return Make("clip.avi", "testsrc=s=64x48:r=10 -t 1.1 " + codecs);
     }
 };
 
 // The tags of n movie frames of f SWF frames each, behind the background.
-std::vector<uint16_t> FrameTags(uint16_t bitmap, int frames, int showFrames) {
-    std::vector<uint16_t> codes{SetBackgroundColor};
+Codes FrameTags(uint16_t bitmap, int frames, int showFrames) {
+    Codes codes{SetBackgroundColor};
     for (int i = 0; i < frames; ++i) {
         codes.insert(codes.end(), {bitmap, DefineShape, DefineSprite, PlaceObject2});
         codes.insert(codes.end(), static_cast<size_t>(showFrames), ShowFrame);
@@ -58,121 +48,92 @@ std::vector<uint16_t> FrameTags(uint16_t bitmap, int frames, int showFrames) {
     return codes;
 }
 
-} // namespace
-
 // The frame files exist only while a least-RAM movie is built; both modes write the same movie.
 TEST_F(MovieConverterTest, LeastRamAndMaxRamWriteTheSameMovie) {
-    const std::string path = MakeMovie("-c:v libx264 -pix_fmt yuv420p");
-    opts.performanceMode = PerformanceLeastRam;
-    size_t filesDuringConversion = 0;
+    const std::string path = MakeClip("-c:v libx264 -pix_fmt yuv420p");
+    size_t filesWhileWriting = 0;
     rec.onEvent = [&](const std::string& event) {
-        if (event == "state Creating Movie file...") {
-            filesDuringConversion = TempFileCount();
-        }
+        if (event == "state Creating Movie file...")
+            filesWhileWriting = TempFileCount();
     };
-    ASSERT_EQ(Convert(path), 1);
+    std::vector<uint8_t> movies[2];
+    for (int32_t mode : {PerformanceLeastRam, PerformanceMaxRam}) {
+        opts.performanceMode = mode;
+        ASSERT_EQ(ConvertOne(path), 1);
+        EXPECT_EQ(filesWhileWriting, mode == PerformanceLeastRam ? 11u : 0u);
+        movies[mode == PerformanceMaxRam] = testutil::ReadFileBytes(dir / "clip.swf");
+    }
     EXPECT_TRUE(rec.messages.empty());
-    EXPECT_EQ(filesDuringConversion, 11u);
     EXPECT_EQ(TempFileCount(), 0u) << "frame files are deleted once the movie is written";
-    const std::vector<uint8_t> leastRam = testutil::ReadFileBytes(dir / "clip.swf");
-    EXPECT_EQ(Codes(Parse(dir / "clip.swf")), FrameTags(DefineBitsJPEG2, 11, 2));
-
-    opts.performanceMode = PerformanceMaxRam;
-    ASSERT_EQ(Convert(path), 1);
-    EXPECT_EQ(filesDuringConversion, 0u);
-    ASSERT_FALSE(leastRam.empty());
-    EXPECT_EQ(testutil::ReadFileBytes(dir / "clip.swf"), leastRam);
+    EXPECT_EQ(CodesOf(dir / "clip.swf"), FrameTags(DefineBitsJPEG2, 11, 2));
+    EXPECT_EQ(movies[0], movies[1]);
 }
 
 TEST_F(MovieConverterTest, LosslessFramesBecomeLosslessBitmaps) {
-    const std::string path = MakeMovie("-c:v mjpeg");
-    avi().compression = EncodeLossless;
-    avi().swfFramesPerImage = 1;
+    const std::string path = MakeClip("-c:v mjpeg");
+    Format(FormatAvi).compression = EncodeLossless;
+    Format(FormatAvi).swfFramesPerImage = 1;
     opts.performanceMode = PerformanceMaxRam;
-    ASSERT_EQ(Convert(path), 1);
-    swfread::Swf swf = Parse(dir / "clip.swf");
-    EXPECT_EQ(Codes(swf), FrameTags(DefineBitsLossless, 11, 1));
-    swfread::LosslessBitmap bitmap;
-    ASSERT_TRUE(swfread::ParseDefineBitsLossless(swf.tags[1], bitmap));
-    EXPECT_EQ(bitmap.width, 64);
-    EXPECT_EQ(bitmap.height, 48);
+    ASSERT_EQ(ConvertOne(path), 1);
+    EXPECT_EQ(CodesOf(dir / "clip.swf"), FrameTags(DefineBitsLossless, 11, 1));
 }
 
 // A cancel in the middle of a movie stops between frames: nothing is written, the engine is
 // idle with an empty movie, and no frame file is left behind.
 TEST_F(MovieConverterTest, CancelLeavesNothingBehind) {
-    const std::string path = MakeMovie("-c:v mpeg4");
-    opts.performanceMode = PerformanceLeastRam;
+    const std::string path = MakeClip("-c:v mpeg4");
     rec.onEvent = [&](const std::string& event) {
-        if (event.ends_with("Decomposing...Frame 4")) {
+        if (event.ends_with("Decomposing...Frame 4"))
             engine.RequestCancel();
-        }
     };
-    EXPECT_EQ(Convert(path), 0);
+    EXPECT_EQ(ConvertOne(path), 0);
     EXPECT_TRUE(engine.IsIdle());
-    EXPECT_EQ(std::count(rec.events.begin(), rec.events.end(), "finished"), 0);
+    EXPECT_EQ(engine.KeptPictures(), 0);
+    EXPECT_FALSE(rec.Saw("finished"));
     EXPECT_FALSE(std::filesystem::exists(dir / "clip.swf"));
     EXPECT_TRUE(TempFolderEmpty());
     EXPECT_TRUE(rec.events.back().ends_with("  Closeing AVI library..."));
 
-    // The next conversion starts from an empty movie.
     rec.onEvent = nullptr;
-    ASSERT_EQ(Convert(path), 1);
-    EXPECT_EQ(Codes(Parse(dir / "clip.swf")), FrameTags(DefineBitsJPEG2, 11, 2));
+    ASSERT_EQ(ConvertOne(path), 1) << "the next conversion starts from an empty movie";
+    EXPECT_EQ(CodesOf(dir / "clip.swf"), FrameTags(DefineBitsJPEG2, 11, 2));
 }
 
-TEST_F(MovieConverterTest, DamagedFileIsReportedWithoutPictures) {
-    const std::string text = dir / "notes.avi";
-    ASSERT_TRUE(testutil::WriteFileBytes(text, {'j', 'u', 's', 't', ' ', 't', 'e', 'x', 't'}));
-    EXPECT_EQ(Convert(text), 0);
-    EXPECT_EQ(rec.messages, std::vector<std::string>{kAviErrBadFormatText});
-    EXPECT_FALSE(std::filesystem::exists(dir / "notes.swf")) << "a failed entry writes nothing";
-}
-
-// A movie that would be empty, or longer than a movie can be, is an error of its entry, and
-// nothing is written for it.
-TEST_F(MovieConverterTest, EmptyOrOverlongMoviesFailWithAMessageAndWriteNothing) {
+// A damaged, an empty or an overlong movie is an error of its entry and writes nothing; a
+// sound track too long to convert is the one failure the movie is made without.
+TEST_F(MovieConverterTest, FailuresOfAMovieAndTheSoundItGoesWithout) {
+    ASSERT_TRUE(testutil::WriteFileBytes(dir / "notes.avi", {'j', 'u', 's', 't'}));
     struct Case {
-        std::string ffmpegInput; // after "ffmpeg ... -i"
-        int swfFramesPerImage;
-        std::string message;
+        std::string path, message;
+        int swfFramesPerImage, soundFlag, result;
     };
     const Case cases[] = {
-        {"sine=frequency=440:sample_rate=11025 -t 0.5 -c:a pcm_s16le", 1,
-         "has no picture to convert"},
-        {"testsrc=s=64x48:r=10 -frames:v 3 -c:v mjpeg", 65535, "past 65535 frames"},
+        {dir / "notes.avi", kAviErrBadFormatText, 2, 0, 0},
+        {Make("sound.avi", "sine=frequency=440:sample_rate=11025 -t 0.5 -c:a pcm_s16le"),
+         "has no picture to convert", 1, 0, 0},
+        {Make("short.avi", "testsrc=s=64x48:r=10 -frames:v 3 -c:v mjpeg"), "past 65535 frames",
+         65535, 0, 0},
+        // Four pictures over 400 s of stereo sound: more than 30 MB once converted.
+        {Make("long.avi", "testsrc=s=32x24:r=1/100:d=400 -f lavfi -i "
+                          "sine=frequency=440:sample_rate=44100:duration=400 -ac 2 -c:v mjpeg "
+                          "-c:a libmp3lame -b:a 32k"),
+         "too long to convert", 1, 1, 1},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.ffmpegInput);
-        const std::string path = dir / "short.avi";
-        ASSERT_EQ(testutil::RunCommand("ffmpeg -nostdin -v error -y -f lavfi -i " + c.ffmpegInput +
-                                       " " + ShellQuote(path))
-                      .exitCode,
-                  0);
-        avi().swfFramesPerImage = c.swfFramesPerImage;
+        SCOPED_TRACE(c.path);
+        Format(FormatAvi).swfFramesPerImage = c.swfFramesPerImage;
+        Format(FormatAvi).soundFlag = c.soundFlag;
         rec.messages.clear();
-        EXPECT_EQ(Convert(path), 0);
+        EXPECT_EQ(ConvertOne(c.path), c.result);
         ASSERT_EQ(rec.messages.size(), 1u);
         EXPECT_NE(rec.messages[0].find(c.message), std::string::npos) << rec.messages[0];
-        EXPECT_FALSE(std::filesystem::exists(dir / "short.swf"));
+        std::string movie = IndividualOutputPath(c.path);
+        EXPECT_EQ(std::filesystem::exists(movie), c.result == 1);
+        if (c.result == 1) {
+            EXPECT_EQ(swfread::CountTags(Parse(movie).tags, DefineSound), 0u);
+        }
         EXPECT_EQ(TempFileCount(), 0u);
     }
 }
 
-// A sound track too long to convert is the one failure the movie is made without.
-TEST_F(MovieConverterTest, SoundTrackTooLongIsLeftOutAndTheMovieWritten) {
-    const std::string path = dir / "long.avi";
-    // Four pictures over 400 s of stereo sound: more than 30 MB once converted.
-    ASSERT_EQ(testutil::RunCommand("ffmpeg -nostdin -v error -y -f lavfi -i "
-                                   "testsrc=s=32x24:r=1/100:d=400 -f lavfi -i "
-                                   "sine=frequency=440:sample_rate=44100:duration=400 -ac 2 "
-                                   "-c:v mjpeg -c:a libmp3lame -b:a 32k " +
-                                   ShellQuote(path))
-                  .exitCode,
-              0);
-    avi().soundFlag = 1;
-    EXPECT_EQ(Convert(path), 1);
-    ASSERT_EQ(rec.messages.size(), 1u);
-    EXPECT_NE(rec.messages[0].find("too long to convert"), std::string::npos) << rec.messages[0];
-    EXPECT_EQ(swfread::CountTags(Parse(dir / "long.swf").tags, DefineSound), 0u);
-}
+} // namespace
