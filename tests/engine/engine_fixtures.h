@@ -1,5 +1,5 @@
-// Shared pieces of the engine tests: tag codes, a recording front end, convert lists, a BMP
-// writer and the run-and-parse steps.
+// Shared pieces of the engine tests: tag codes, a recording front end, convert lists, files
+// made with ImageMagick and ffmpeg, and the run-and-parse steps.
 #pragma once
 
 #include "engine/convert_engine.h"
@@ -9,64 +9,28 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
 namespace enginetest {
 
-using swfread::Tag;
 using Codes = std::vector<uint16_t>;
-
-// Tag codes.
-enum Code : uint16_t {
-    End = 0,
-    ShowFrame = 1,
-    DefineShape = 2,
-    SetBackgroundColor = 9,
-    DoAction = 12,
-    DefineSound = 14,
-    StartSound = 15,
-    SoundStreamHead = 18,
-    DefineBitsLossless = 20,
-    DefineBitsJPEG2 = 21,
-    PlaceObject2 = 26,
-    RemoveObject2 = 28,
-    DefineSprite = 39
-};
+constexpr uint16_t End = 0, ShowFrame = 1, DefineShape = 2, SetBackgroundColor = 9, DoAction = 12,
+                   DefineSound = 14, StartSound = 15, SoundStreamHead = 18, DefineBitsLossless = 20,
+                   DefineBitsJPEG2 = 21, PlaceObject2 = 26, RemoveObject2 = 28, DefineSprite = 39;
 inline const Codes kPicture = {DefineBitsLossless, DefineShape, DefineSprite, PlaceObject2};
 
-// A temporary folder; dir / "name" is the path of a file in it.
-class TempDir : public testutil::TempDir {
-public:
-    std::string operator/(const std::string& name) const { return File(name); }
-};
-
-// A 24-bit BMP of w x h (a gradient), made with ImageMagick.
-inline void WriteBmp(const std::string& path, int w, int h) {
-    ASSERT_EQ(testutil::RunCommand(
-                  "convert -size " + std::to_string(w) + "x" + std::to_string(h) +
-                  " gradient:red-blue -type TrueColor BMP3:" + testutil::ShellQuote(path))
-                  .exitCode,
-              0);
-}
-
-// The front end: notifications as events, messages and questions as they came.
+// The front end: notifications as events, messages and question captions as they came.
 struct Recorder : IConvertObserver, IConvertPrompt {
-    std::vector<std::string> events, messages;
-    std::vector<std::string> captions; // of the questions
+    std::vector<std::string> events, messages, captions;
     bool answer = false;
     std::string savePath;
-    std::function<void(const std::string&)> onEvent;
+    std::function<void(const std::string&)> onEvent = [](const std::string&) {};
 
-    void Record(const std::string& e) {
-        events.push_back(e);
-        if (onEvent)
-            onEvent(e);
-    }
+    void Record(const std::string& e) { events.push_back(e), onEvent(e); }
     void ShowFileName(int id) override { Record("showfilename " + std::to_string(id)); }
     void IncrementProgress(int steps) override { Record("progress " + std::to_string(steps)); }
     void FinishedConvert() override { Record("finished"); }
@@ -75,39 +39,30 @@ struct Recorder : IConvertObserver, IConvertPrompt {
         messages.push_back(text);
     }
     bool AskYesNo(const std::string&, const std::string& caption) override {
-        captions.push_back(caption);
-        return answer;
+        return captions.push_back(caption), answer;
     }
-    bool ChooseSavePath(std::string& path) override {
-        path = savePath;
-        return !savePath.empty();
-    }
+    bool ChooseSavePath(std::string& path) override { return path = savePath, !path.empty(); }
     bool Saw(const std::string& fragment) const {
-        for (const std::string& e : events)
-            if (e.find(fragment) != std::string::npos)
-                return true;
-        return false;
+        return std::ranges::any_of(events, [&](auto& e) { return e.find(fragment) != e.npos; });
     }
 };
 
 // A list of entries for the given files, linked in order, with ids from 100.
 struct List {
-    explicit List(const std::vector<std::string>& paths) {
-        for (const std::string& p : paths) {
-            auto e = std::make_unique<ConvertObject>();
-            e->id = 100 + static_cast<int>(entries.size());
-            e->path = p;
+    explicit List(const std::vector<std::string>& paths) : entries(paths.size()) {
+        for (size_t i = 0; i < paths.size(); ++i) {
+            ConvertObject& e = entries[i];
+            e.id = 100 + static_cast<int>(i);
+            e.path = paths[i];
             std::error_code error;
-            auto size = std::filesystem::file_size(p, error);
-            e->size = error ? -1 : static_cast<int>(size);
-            if (!entries.empty())
-                entries.back()->next = e.get(), e->prev = entries.back().get();
-            entries.push_back(std::move(e));
+            e.size = static_cast<int>(std::filesystem::file_size(e.path, error));
+            e.size = error ? -1 : e.size;
+            if (i > 0)
+                entries[i - 1].next = &e, e.prev = &entries[i - 1];
         }
     }
-    ConvertObject* first() { return entries.front().get(); }
-    ConvertObject& operator[](size_t i) { return *entries[i]; }
-    std::vector<std::unique_ptr<ConvertObject>> entries;
+    ConvertObject& operator[](size_t i) { return entries[i]; }
+    std::vector<ConvertObject> entries;
 };
 
 inline swfread::Swf Parse(const std::string& path) {
@@ -119,7 +74,7 @@ inline swfread::Swf Parse(const std::string& path) {
 
 inline Codes CodesOf(const std::string& path) {
     Codes codes;
-    for (const Tag& t : Parse(path).tags)
+    for (const swfread::Tag& t : Parse(path).tags)
         codes.push_back(t.code);
     return codes;
 }
@@ -138,39 +93,49 @@ protected:
     void SetUp() override {
         opts.optimizePlayback = opts.usePreloader = opts.useLens = 0;
         opts.blankFrameAtStart = opts.blankFrameAtEnd = opts.stopActionInFirstFrame = 0;
-        opts.loopMovie = 1;
         opts.tempDirectory = temp.Path() + "/";
         Format(FormatBmp).compression = Format(FormatBmp).smallCompression = EncodeLossless;
         for (int i = 1; i <= 3; ++i)
-            WriteBmp(dir / ("p" + std::to_string(i) + ".bmp"), 20 * i, 10 * i);
+            Made("p" + std::to_string(i) + ".bmp", Bmp(20 * i, 10 * i));
     }
     FormatOptions& Format(int32_t id) { return opts.formats[opts.FindFormat(id)]; }
-    std::vector<std::string> Pictures(int n) {
+    std::string File(const std::string& name) const { return dir.File(name); }
+    // The file written by the shell command, which ends where the path goes.
+    std::string Made(const std::string& name, const std::string& command) {
+        EXPECT_EQ(
+            testutil::RunCommand(command + testutil::ShellQuote(File(name)) + " 2>&1").exitCode, 0)
+            << command;
+        return File(name);
+    }
+    static std::string Bmp(int w, int h) {
+        return "convert -size " + std::to_string(w) + "x" + std::to_string(h) +
+               " gradient:red-blue -type TrueColor BMP3:";
+    }
+    static std::string Ffmpeg(const std::string& input) {
+        return "ffmpeg -nostdin -v error -y -f lavfi -i " + input + " -fflags +bitexact ";
+    }
+    List Pictures(int n) {
         std::vector<std::string> paths;
         for (int i = 1; i <= n; ++i)
-            paths.push_back(dir / ("p" + std::to_string(i) + ".bmp"));
-        return paths;
+            paths.push_back(File("p" + std::to_string(i) + ".bmp"));
+        return List(paths);
     }
     void Convert(List& list) {
-        ASSERT_TRUE(engine.StartConversion(&rec, list.first(), &opts));
+        ASSERT_TRUE(engine.StartConversion(&rec, &list[0], &opts));
         engine.Wait();
     }
-    // Converts one file on its own; its result.
     int ConvertOne(const std::string& path) {
         List list({path});
         Convert(list);
         return list[0].result;
     }
     size_t TempFileCount() const {
-        size_t count = 0;
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(temp.Path()))
-            count += entry.is_regular_file();
-        return count;
+        auto files = std::filesystem::recursive_directory_iterator(temp.Path());
+        return std::ranges::count_if(files, [](auto& f) { return f.is_regular_file(); });
     }
-    bool TempFolderEmpty() const { return std::filesystem::is_empty(temp.Path()); }
+    bool TempEmpty() const { return std::filesystem::is_empty(temp.Path()); }
 
-    TempDir dir;
-    testutil::TempDir temp;
+    testutil::TempDir dir, temp;
     ConvertOptions opts;
     Recorder rec;
     CConvertEngine engine{&rec};

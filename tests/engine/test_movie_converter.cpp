@@ -1,6 +1,6 @@
 // Movie entries through the whole engine: the tags of the written SWF, the frame files in the
-// temporary folder, cancelling and damaged files. How each codec and container is taken apart
-// is checked with the decomposer's own tests in tests/media.
+// temporary folder, cancelling and failures. How each codec and container is taken apart is
+// checked with the decomposer's own tests in tests/media.
 #include "media/avi_decomposer.h"
 
 #include "engine_fixtures.h"
@@ -10,7 +10,6 @@
 namespace {
 
 using namespace enginetest;
-using testutil::ShellQuote;
 
 class MovieConverterTest : public EngineTest {
 protected:
@@ -18,21 +17,13 @@ protected:
         if (!testutil::HaveTool("ffmpeg"))
             GTEST_SKIP() << "ffmpeg is not installed";
         EngineTest::SetUp();
-        Format(FormatAvi).swfFramesPerImage = 2;
-        Format(FormatAvi).soundFlag = 0;
+        avi().swfFramesPerImage = 2;
+        avi().soundFlag = 0;
     }
-    // dir/name made by ffmpeg from a lavfi input and output options.
-    std::string Make(const std::string& name, const std::string& input) {
-        const std::string path = dir / name;
-        EXPECT_EQ(testutil::RunCommand("ffmpeg -nostdin -v error -y -f lavfi -i " + input + " " +
-                                       ShellQuote(path) + " >/dev/null 2>&1")
-                      .exitCode,
-                  0);
-        return path;
-    }
+    FormatOptions& avi() { return Format(FormatAvi); }
     // 11 pictures of 64 x 48.
-    std::string MakeClip(const std::string& codecs) {
-        return Make("clip.avi", "testsrc=s=64x48:r=10 -t 1.1 " + codecs);
+    std::string Clip(const std::string& codecs) {
+        return Made("clip.avi", Ffmpeg("testsrc=s=64x48:r=10 -t 1.1 " + codecs));
     }
 };
 
@@ -48,40 +39,43 @@ Codes FrameTags(uint16_t bitmap, int frames, int showFrames) {
     return codes;
 }
 
-// The frame files exist only while a least-RAM movie is built; both modes write the same movie.
-TEST_F(MovieConverterTest, LeastRamAndMaxRamWriteTheSameMovie) {
-    const std::string path = MakeClip("-c:v libx264 -pix_fmt yuv420p");
+// Frame files exist only while a least-RAM movie is built; both modes write the same movie,
+// and lossless frames become lossless bitmaps.
+TEST_F(MovieConverterTest, FramesInEveryModeAndEncoding) {
+    const std::string path = Clip("-c:v libx264 -pix_fmt yuv420p");
     size_t filesWhileWriting = 0;
     rec.onEvent = [&](const std::string& event) {
         if (event == "state Creating Movie file...")
             filesWhileWriting = TempFileCount();
     };
-    std::vector<uint8_t> movies[2];
-    for (int32_t mode : {PerformanceLeastRam, PerformanceMaxRam}) {
-        opts.performanceMode = mode;
+    const struct {
+        int32_t mode, compression;
+        size_t files;
+        Codes codes;
+    } cases[] = {{PerformanceLeastRam, EncodeJpeg, 11, FrameTags(DefineBitsJPEG2, 11, 2)},
+                 {PerformanceMaxRam, EncodeJpeg, 0, FrameTags(DefineBitsJPEG2, 11, 2)},
+                 {PerformanceMaxRam, EncodeLossless, 0, FrameTags(DefineBitsLossless, 11, 2)}};
+    std::vector<uint8_t> jpegMovie;
+    for (const auto& c : cases) {
+        opts.performanceMode = c.mode;
+        avi().compression = c.compression;
         ASSERT_EQ(ConvertOne(path), 1);
-        EXPECT_EQ(filesWhileWriting, mode == PerformanceLeastRam ? 11u : 0u);
-        movies[mode == PerformanceMaxRam] = testutil::ReadFileBytes(dir / "clip.swf");
+        EXPECT_EQ(filesWhileWriting, c.files);
+        EXPECT_EQ(CodesOf(File("clip.swf")), c.codes);
+        // Both modes write the same JPEG movie.
+        if (c.compression == EncodeJpeg && !jpegMovie.empty()) {
+            EXPECT_EQ(testutil::ReadFileBytes(File("clip.swf")), jpegMovie);
+        }
+        jpegMovie = testutil::ReadFileBytes(File("clip.swf"));
     }
     EXPECT_TRUE(rec.messages.empty());
     EXPECT_EQ(TempFileCount(), 0u) << "frame files are deleted once the movie is written";
-    EXPECT_EQ(CodesOf(dir / "clip.swf"), FrameTags(DefineBitsJPEG2, 11, 2));
-    EXPECT_EQ(movies[0], movies[1]);
-}
-
-TEST_F(MovieConverterTest, LosslessFramesBecomeLosslessBitmaps) {
-    const std::string path = MakeClip("-c:v mjpeg");
-    Format(FormatAvi).compression = EncodeLossless;
-    Format(FormatAvi).swfFramesPerImage = 1;
-    opts.performanceMode = PerformanceMaxRam;
-    ASSERT_EQ(ConvertOne(path), 1);
-    EXPECT_EQ(CodesOf(dir / "clip.swf"), FrameTags(DefineBitsLossless, 11, 1));
 }
 
 // A cancel in the middle of a movie stops between frames: nothing is written, the engine is
 // idle with an empty movie, and no frame file is left behind.
 TEST_F(MovieConverterTest, CancelLeavesNothingBehind) {
-    const std::string path = MakeClip("-c:v mpeg4");
+    const std::string path = Clip("-c:v mpeg4");
     rec.onEvent = [&](const std::string& event) {
         if (event.ends_with("Decomposing...Frame 4"))
             engine.RequestCancel();
@@ -90,48 +84,45 @@ TEST_F(MovieConverterTest, CancelLeavesNothingBehind) {
     EXPECT_TRUE(engine.IsIdle());
     EXPECT_EQ(engine.KeptPictures(), 0);
     EXPECT_FALSE(rec.Saw("finished"));
-    EXPECT_FALSE(std::filesystem::exists(dir / "clip.swf"));
-    EXPECT_TRUE(TempFolderEmpty());
+    EXPECT_FALSE(std::filesystem::exists(File("clip.swf")));
+    EXPECT_TRUE(TempEmpty());
     EXPECT_TRUE(rec.events.back().ends_with("  Closeing AVI library..."));
 
-    rec.onEvent = nullptr;
+    rec.onEvent = [](const std::string&) {};
     ASSERT_EQ(ConvertOne(path), 1) << "the next conversion starts from an empty movie";
-    EXPECT_EQ(CodesOf(dir / "clip.swf"), FrameTags(DefineBitsJPEG2, 11, 2));
+    EXPECT_EQ(CodesOf(File("clip.swf")), FrameTags(DefineBitsJPEG2, 11, 2));
 }
 
 // A damaged, an empty or an overlong movie is an error of its entry and writes nothing; a
 // sound track too long to convert is the one failure the movie is made without.
 TEST_F(MovieConverterTest, FailuresOfAMovieAndTheSoundItGoesWithout) {
-    ASSERT_TRUE(testutil::WriteFileBytes(dir / "notes.avi", {'j', 'u', 's', 't'}));
     struct Case {
         std::string path, message;
         int swfFramesPerImage, soundFlag, result;
-    };
-    const Case cases[] = {
-        {dir / "notes.avi", kAviErrBadFormatText, 2, 0, 0},
-        {Make("sound.avi", "sine=frequency=440:sample_rate=11025 -t 0.5 -c:a pcm_s16le"),
+    } cases[] = {
+        {Made("notes.avi", "echo just text >"), kAviErrBadFormatText, 2, 0, 0},
+        {Made("sound.avi", Ffmpeg("sine=frequency=440:sample_rate=11025 -t 0.5 -c:a pcm_s16le")),
          "has no picture to convert", 1, 0, 0},
-        {Make("short.avi", "testsrc=s=64x48:r=10 -frames:v 3 -c:v mjpeg"), "past 65535 frames",
-         65535, 0, 0},
+        {Made("short.avi", Ffmpeg("testsrc=s=64x48:r=10 -frames:v 3 -c:v mjpeg")),
+         "past 65535 frames", 65535, 0, 0},
         // Four pictures over 400 s of stereo sound: more than 30 MB once converted.
-        {Make("long.avi", "testsrc=s=32x24:r=1/100:d=400 -f lavfi -i "
-                          "sine=frequency=440:sample_rate=44100:duration=400 -ac 2 -c:v mjpeg "
-                          "-c:a libmp3lame -b:a 32k"),
+        {Made("long.avi", Ffmpeg("testsrc=s=32x24:r=1/100:d=400 -f lavfi -i "
+                                 "sine=frequency=440:sample_rate=44100:duration=400 -ac 2 "
+                                 "-c:v mjpeg -c:a libmp3lame -b:a 32k")),
          "too long to convert", 1, 1, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.path);
-        Format(FormatAvi).swfFramesPerImage = c.swfFramesPerImage;
-        Format(FormatAvi).soundFlag = c.soundFlag;
+        avi().swfFramesPerImage = c.swfFramesPerImage;
+        avi().soundFlag = c.soundFlag;
         rec.messages.clear();
         EXPECT_EQ(ConvertOne(c.path), c.result);
         ASSERT_EQ(rec.messages.size(), 1u);
         EXPECT_NE(rec.messages[0].find(c.message), std::string::npos) << rec.messages[0];
-        std::string movie = IndividualOutputPath(c.path);
+        const std::string movie = IndividualOutputPath(c.path);
         EXPECT_EQ(std::filesystem::exists(movie), c.result == 1);
-        if (c.result == 1) {
-            EXPECT_EQ(swfread::CountTags(Parse(movie).tags, DefineSound), 0u);
-        }
+        EXPECT_EQ(c.result == 1 && swfread::CountTags(Parse(movie).tags, DefineSound) == 0,
+                  c.result == 1);
         EXPECT_EQ(TempFileCount(), 0u);
     }
 }
