@@ -91,6 +91,8 @@ inline Codes Concat(std::initializer_list<Codes> parts) {
 class EngineTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        if (!testutil::HaveTool("ffmpeg") || !testutil::HaveTool("convert"))
+            GTEST_SKIP() << "ffmpeg and ImageMagick make the inputs";
         opts.optimizePlayback = opts.usePreloader = opts.useLens = 0;
         opts.blankFrameAtStart = opts.blankFrameAtEnd = opts.stopActionInFirstFrame = 0;
         opts.tempDirectory = temp.Path() + "/";

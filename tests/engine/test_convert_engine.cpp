@@ -17,13 +17,10 @@ TEST_F(EngineTest, SingleMovieHoldsTheListAndGivesTheLastEntryItsSize) {
     rec.savePath = File("all.jpg"); // the save fix-up turns it into all.swf
     List list = Pictures(3);
     Convert(list);
-    Codes codes{SetBackgroundColor};
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 3; ++i)
         EXPECT_EQ(std::tuple(list[i].result, list[i].outputPath, list[i].convertedSize > 0),
                   std::tuple(1, File("all.swf"), i == 2));
-        codes = Concat({codes, kPicture, {ShowFrame, RemoveObject2}});
-    }
-    EXPECT_EQ(CodesOf(File("all.swf")), Concat({codes, {End}}));
+    EXPECT_EQ(Parse(File("all.swf")).header.frameCount, 3);
     EXPECT_EQ(std::ranges::count(rec.events, "state Creating Movie file..."), 1);
 
     // No save path, or one too short: nothing but the end of the run.
@@ -34,15 +31,6 @@ TEST_F(EngineTest, SingleMovieHoldsTheListAndGivesTheLastEntryItsSize) {
         EXPECT_EQ(rec.events, (std::vector<std::string>{"finished"}));
     }
     EXPECT_EQ(rec.messages, (std::vector<std::string>{"Error, save path to short or not valid"}));
-}
-
-TEST(SavePath, ExtensionFixUp) {
-    for (auto [path, fixed] : {std::pair{"/m/clip.jpg", "/m/clip.swf"},
-                               {"/m/c", "/m/c.swf"},
-                               {"/m/c.SWF", "/m/c.SWF"},
-                               {"/m/a.b", "/m/a.b.swf"}})
-        EXPECT_EQ(FixSavePath(path), fixed);
-    EXPECT_EQ(IndividualOutputPath("my.dir/.hidden"), "my.dir/.hidden.swf");
 }
 
 TEST_F(EngineTest, IndividualMoviesRestartIdsAndCountTheirOwnFrames) {

@@ -14,8 +14,6 @@ using namespace enginetest;
 class MovieConverterTest : public EngineTest {
 protected:
     void SetUp() override {
-        if (!testutil::HaveTool("ffmpeg"))
-            GTEST_SKIP() << "ffmpeg is not installed";
         EngineTest::SetUp();
         avi().swfFramesPerImage = 2;
         avi().soundFlag = 0;
@@ -81,16 +79,11 @@ TEST_F(MovieConverterTest, CancelLeavesNothingBehind) {
             engine.RequestCancel();
     };
     EXPECT_EQ(ConvertOne(path), 0);
-    EXPECT_TRUE(engine.IsIdle());
-    EXPECT_EQ(engine.KeptPictures(), 0);
+    EXPECT_TRUE(engine.IsIdle() && engine.KeptPictures() == 0);
     EXPECT_FALSE(rec.Saw("finished"));
     EXPECT_FALSE(std::filesystem::exists(File("clip.swf")));
     EXPECT_TRUE(TempEmpty());
     EXPECT_TRUE(rec.events.back().ends_with("  Closeing AVI library..."));
-
-    rec.onEvent = [](const std::string&) {};
-    ASSERT_EQ(ConvertOne(path), 1) << "the next conversion starts from an empty movie";
-    EXPECT_EQ(CodesOf(File("clip.swf")), FrameTags(DefineBitsJPEG2, 11, 2));
 }
 
 // A damaged, an empty or an overlong movie is an error of its entry and writes nothing; a
