@@ -92,6 +92,26 @@ int StoreJpeg(ImageStore& store, RgbImage& image, int quality) {
     return e->id;
 }
 
+// The rectangle of w x h at (X, Y) filled with the bitmap of W x H, scaled to fill it.
+CSwfDefineShape* MakeBitmapRectangle(uint16_t bitmapId, int W, int H, int X, int Y, int w, int h) {
+    auto* shape = new CSwfDefineShape(new CSwfRect(X * 20, Y * 20, (X + w) * 20, (Y + h) * 20));
+    shape->AddFillStyle(new CSwfBitmapFill(
+        false, 65535, new CSwfMatrix(true, 0xA0000, 0xA0000, false, 0, 0, 0, 0)));
+    auto scaleX = static_cast<int32_t>(static_cast<double>(w) / W * 20.0 * 65536.0);
+    auto scaleY = static_cast<int32_t>(static_cast<double>(h) / H * 20.0 * 65536.0);
+    int fill = shape->AddFillStyle(new CSwfBitmapFill(
+        false, bitmapId, new CSwfMatrix(true, scaleX, scaleY, false, 0, 0, X * 20, Y * 20)));
+    shape->EndStyles();
+    shape->AddRecord(new CSwfStyleChangeRecord(false, true, true, false, true, (X + w) * 20,
+                                               (Y + h) * 20, 0, fill, 0, nullptr, nullptr));
+    shape->AddLine(-w * 20, 0);
+    shape->AddLine(0, -h * 20);
+    shape->AddLine(w * 20, 0);
+    shape->AddLine(0, h * 20);
+    shape->AddRecord(new CSwfEndShapeRecord);
+    return shape;
+}
+
 class PreparedPictureEntry final : public PreparedEntry {
 public:
     explicit PreparedPictureEntry(PreparedPicture picture) : picture(std::move(picture)) {}
@@ -241,21 +261,7 @@ Status AppendBitmap(MovieBuilder& builder, const StoredImage& image, bool lossle
     builder.Add(bitmap);
     builder.FreeLater(bitmap->GetId());
 
-    auto* shape = new CSwfDefineShape(new CSwfRect(X * 20, Y * 20, (X + w) * 20, (Y + h) * 20));
-    shape->AddFillStyle(new CSwfBitmapFill(
-        false, 65535, new CSwfMatrix(true, 0xA0000, 0xA0000, false, 0, 0, 0, 0)));
-    auto scaleX = static_cast<int32_t>(static_cast<double>(w) / W * 20.0 * 65536.0);
-    auto scaleY = static_cast<int32_t>(static_cast<double>(h) / H * 20.0 * 65536.0);
-    int fill = shape->AddFillStyle(new CSwfBitmapFill(
-        false, bitmap->GetId(), new CSwfMatrix(true, scaleX, scaleY, false, 0, 0, X * 20, Y * 20)));
-    shape->EndStyles();
-    shape->AddRecord(new CSwfStyleChangeRecord(false, true, true, false, true, (X + w) * 20,
-                                               (Y + h) * 20, 0, fill, 0, nullptr, nullptr));
-    shape->AddLine(-w * 20, 0);
-    shape->AddLine(0, -h * 20);
-    shape->AddLine(w * 20, 0);
-    shape->AddLine(0, h * 20);
-    shape->AddRecord(new CSwfEndShapeRecord);
+    CSwfDefineShape* shape = MakeBitmapRectangle(bitmap->GetId(), W, H, X, Y, w, h);
     builder.Add(shape);
 
     CSwfDefineSprite* sprite = MakeSpriteOf(shape->GetId(), nullptr);
