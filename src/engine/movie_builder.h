@@ -64,8 +64,6 @@ private:
     std::string outputPath;
 };
 
-// The front end's part in building a movie: the status line, the message boxes and the yes/no
-// questions, and whether the user asked to stop.
 struct EntryContext;
 
 // Opens a movie as the options ask: background, stop action, blank start frame, and for a
