@@ -9,11 +9,10 @@
 #include <climits>
 
 void MovieBuilder::Clear() {
-    movie.DeleteTags();
-    movie.ResetFrameCount();
+    // The next movie numbers its characters from 1 again.
+    movie.Clear();
     kept.clear();
     pendingFreeIds.clear();
-    pushStrings.clear();
 }
 
 void MovieBuilder::Begin(const std::string& path) {
@@ -26,30 +25,28 @@ void MovieBuilder::Begin(const std::string& path) {
 
 void MovieBuilder::Abandon() {
     Clear();
-    // The next movie numbers its characters from 1 again, as after a written one.
-    ClearIds();
     idle = true;
 }
 
 void MovieBuilder::AddShowFrames(int count) {
     for (int i = 0; i < count; ++i) {
-        movie.AddTag(new CSwfShowFrame);
+        movie.AddTag(std::make_unique<CSwfShowFrame>());
     }
 }
 
 void MovieBuilder::AddStopAction() {
-    auto* action = new CSwfDoAction;
-    action->AddAction(new CSwfActionStop);
-    movie.AddTag(action);
+    auto action = std::make_unique<CSwfDoAction>();
+    action->AddAction(std::make_unique<CSwfActionStop>());
+    movie.AddTag(std::move(action));
 }
 
 void MovieBuilder::RemoveImage(uint16_t depth) {
-    movie.AddTag(new CSwfRemoveObject2(depth));
+    movie.AddTag(std::make_unique<CSwfRemoveObject2>(depth));
 }
 
 void MovieBuilder::FreeImageCharacters() {
     while (!pendingFreeIds.empty()) {
-        movie.AddTag(new CSwfFreeCharacter(pendingFreeIds.front()));
+        movie.AddTag(std::make_unique<CSwfFreeCharacter>(pendingFreeIds.front()));
         pendingFreeIds.pop_front();
     }
 }
@@ -57,10 +54,6 @@ void MovieBuilder::FreeImageCharacters() {
 void MovieBuilder::NoteExtent(int right, int bottom) {
     largestWidth = std::max(largestWidth, right);
     largestHeight = std::max(largestHeight, bottom);
-}
-
-CSwfString& MovieBuilder::KeepString(const std::string& text) {
-    return pushStrings.emplace_back(text.c_str());
 }
 
 int MovieBuilder::KeptPictures() const {
@@ -79,10 +72,10 @@ Status MovieBuilder::Finish(const ConvertOptions& opts, std::vector<ConvertError
         AddShowFrames(1);
     }
     if (!opts.loopMovie) {
-        auto* action = new CSwfDoAction;
-        action->AddAction(new CSwfActionStop);
-        action->AddAction(new CSwfActionStopSounds);
-        movie.AddTag(action);
+        auto action = std::make_unique<CSwfDoAction>();
+        action->AddAction(std::make_unique<CSwfActionStop>())
+            .AddAction(std::make_unique<CSwfActionStopSounds>());
+        movie.AddTag(std::move(action));
     } else if (opts.usePreloader) {
         movie.AddTag(MakeGotoAndPlay(5));
     }
@@ -118,7 +111,7 @@ Status MovieBuilder::Finish(const ConvertOptions& opts, std::vector<ConvertError
 
 void OpenMovie(MovieBuilder& builder, const EntryContext& context, bool hasEntries) {
     const ConvertOptions& opts = context.opts;
-    builder.Add(new CSwfSetBackgroundColor(new CSwfRGBA(opts.backgroundColor)));
+    builder.Add(std::make_unique<CSwfSetBackgroundColor>(CSwfRGBA::FromBgr(opts.backgroundColor)));
     if (opts.stopActionInFirstFrame) {
         builder.AddStopAction();
     }

@@ -14,8 +14,6 @@
 #include <string>
 #include <vector>
 
-class CSwfString;
-
 class MovieBuilder {
 public:
     // Starts an empty movie that will be written to path.
@@ -32,7 +30,9 @@ public:
     uint32_t FrameCount() const { return movie.GetFrameCount(); }
     int Size() { return static_cast<int>(movie.EstimateSize()); }
 
-    void Add(CSwfTag* tag) { movie.AddTag(tag); }
+    void Add(std::unique_ptr<CSwfTag> tag) { movie.AddTag(std::move(tag)); }
+    // A new character id of this movie (0 once they are used up).
+    uint16_t NewId() { return movie.NewId(); }
     void AddShowFrames(int count);
     void AddStopAction();
     void RemoveImage(uint16_t depth);
@@ -42,8 +42,6 @@ public:
     void FreeLater(uint16_t id) { pendingFreeIds.push_back(id); }
     // Widens the movie's size for sizeToLargestImage to hold a picture reaching (right, bottom).
     void NoteExtent(int right, int bottom);
-    // A string an action pushes; it lives until the movie has been written.
-    CSwfString& KeepString(const std::string& text);
     // Keeps pictures whose bytes the movie's bitmap tags read until the movie is written.
     void Keep(std::unique_ptr<ImageStore> store) { kept.push_back(std::move(store)); }
 
@@ -57,7 +55,6 @@ private:
     CSwfMovie movie;
     std::vector<std::unique_ptr<ImageStore>> kept;
     std::deque<uint16_t> pendingFreeIds;
-    std::deque<CSwfString> pushStrings;
     int largestWidth = 0;
     int largestHeight = 0;
     bool idle = true;

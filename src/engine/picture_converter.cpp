@@ -93,22 +93,28 @@ int StoreJpeg(ImageStore& store, RgbImage& image, int quality) {
 }
 
 // The rectangle of w x h at (X, Y) filled with the bitmap of W x H, scaled to fill it.
-CSwfDefineShape* MakeBitmapRectangle(uint16_t bitmapId, int W, int H, int X, int Y, int w, int h) {
-    auto* shape = new CSwfDefineShape(new CSwfRect(X * 20, Y * 20, (X + w) * 20, (Y + h) * 20));
-    shape->AddFillStyle(new CSwfBitmapFill(
-        false, 65535, new CSwfMatrix(true, 0xA0000, 0xA0000, false, 0, 0, 0, 0)));
+std::unique_ptr<CSwfDefineShape> MakeBitmapRectangle(uint16_t shapeId, uint16_t bitmapId, int W,
+                                                     int H, int X, int Y, int w, int h) {
+    auto shape = std::make_unique<CSwfDefineShape>(
+        shapeId, CSwfRect(X * 20, Y * 20, (X + w) * 20, (Y + h) * 20));
+    shape->AddFillStyle(CSwfBitmapFill{.bitmapId = 65535,
+                                       .matrix = {.scale = CSwfMatrix::Terms{0xA0000, 0xA0000}}});
     auto scaleX = static_cast<int32_t>(static_cast<double>(w) / W * 20.0 * 65536.0);
     auto scaleY = static_cast<int32_t>(static_cast<double>(h) / H * 20.0 * 65536.0);
-    int fill = shape->AddFillStyle(new CSwfBitmapFill(
-        false, bitmapId, new CSwfMatrix(true, scaleX, scaleY, false, 0, 0, X * 20, Y * 20)));
-    shape->EndStyles();
-    shape->AddRecord(new CSwfStyleChangeRecord(false, true, true, false, true, (X + w) * 20,
-                                               (Y + h) * 20, 0, fill, 0, nullptr, nullptr));
+    uint32_t fill =
+        shape->AddFillStyle(CSwfBitmapFill{.bitmapId = bitmapId,
+                                           .matrix = {.scale = CSwfMatrix::Terms{scaleX, scaleY},
+                                                      .translateX = X * 20,
+                                                      .translateY = Y * 20}});
+    shape->AddRecord(
+        CSwfStyleChangeRecord{.moveTo = CSwfStyleChangeRecord::Point{(X + w) * 20, (Y + h) * 20},
+                              .fillStyle1 = fill,
+                              .lineStyle = 0});
     shape->AddLine(-w * 20, 0);
     shape->AddLine(0, -h * 20);
     shape->AddLine(w * 20, 0);
     shape->AddLine(0, h * 20);
-    shape->AddRecord(new CSwfEndShapeRecord);
+    shape->AddRecord(CSwfEndShapeRecord{});
     return shape;
 }
 
@@ -236,38 +242,40 @@ Status AppendBitmap(MovieBuilder& builder, const StoredImage& image, bool lossle
     }
     builder.NoteExtent(W + X, H + Y);
 
-    CSwfCharacter* bitmap = nullptr;
-    if (lossless) {
-        if (!e->data) {
-            return ConvertError{};
-        }
-        bitmap = new CSwfDefineBitsLossless(5, W, H, 0, nullptr, e->data.get());
-    } else if (e->isFile) {
-        bitmap = new CSwfDefineBitsJPEG2(nullptr, 1, e->filePath.c_str());
-    } else {
-        if (!e->data || e->dataLength <= 0) {
-            return ConvertError{};
-        }
-        bitmap =
-            new CSwfDefineBitsJPEG2(e->data.get(), static_cast<uint32_t>(e->dataLength), nullptr);
+    if (lossless ? !e->data : !e->isFile && (!e->data || e->dataLength <= 0)) {
+        return ConvertError{};
     }
-    if (bitmap->HasFailed()) {
-        ConvertError error{"Error During Conversion of file:\n" + path + "\n\nError Message:\n" +
-                               bitmap->FailureText(),
-                           ""};
-        delete bitmap;
-        return error;
+    // The bitmap, shape and sprite ids are taken in that order: the movie's numbering, and so
+    // its bytes, depend on it.
+    const uint16_t bitmapId = builder.NewId();
+    std::unique_ptr<CSwfCharacter> bitmap;
+    const char* failure = kSwfIdsExhaustedText;
+    if (bitmapId != 0 && lossless) {
+        CSwfLosslessResult made =
+            MakeDefineBitsLossless(bitmapId, {.width = static_cast<uint32_t>(W),
+                                              .height = static_cast<uint32_t>(H),
+                                              .pixels = e->data.get()});
+        bitmap = std::move(made.tag);
+        failure = made.error;
+    } else if (bitmapId != 0 && e->isFile) {
+        bitmap = std::make_unique<CSwfDefineBitsJPEG2>(bitmapId, e->filePath);
+    } else if (bitmapId != 0) {
+        bitmap = std::make_unique<CSwfDefineBitsJPEG2>(bitmapId, e->data.get(),
+                                                       static_cast<uint32_t>(e->dataLength));
     }
-    builder.Add(bitmap);
-    builder.FreeLater(bitmap->GetId());
-
-    CSwfDefineShape* shape = MakeBitmapRectangle(bitmap->GetId(), W, H, X, Y, w, h);
-    builder.Add(shape);
-
-    CSwfDefineSprite* sprite = MakeSpriteOf(shape->GetId(), nullptr);
-    builder.FreeLater(sprite->GetId());
-    builder.Add(sprite);
-    builder.Add(MakePlacement(1, sprite->GetId()));
-    builder.FreeLater(sprite->GetId());
+    const uint16_t shapeId = bitmap ? builder.NewId() : 0;
+    const uint16_t spriteId = shapeId != 0 ? builder.NewId() : 0;
+    if (spriteId == 0) {
+        return ConvertError{"Error During Conversion of file:\n" + path + "\n\nError Message:\n" +
+                                (bitmap ? kSwfIdsExhaustedText : failure),
+                            ""};
+    }
+    builder.Add(std::move(bitmap));
+    builder.FreeLater(bitmapId);
+    builder.Add(MakeBitmapRectangle(shapeId, bitmapId, W, H, X, Y, w, h));
+    builder.Add(MakeSpriteOf(spriteId, shapeId));
+    builder.FreeLater(spriteId);
+    builder.Add(MakePlacement(1, spriteId));
+    builder.FreeLater(spriteId);
     return Done{};
 }

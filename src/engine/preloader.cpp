@@ -59,17 +59,18 @@ void AddPreloader(MovieBuilder& builder, const EntryContext& context) {
     }
 
     // Frame 0: if frame (total frames / N) is loaded, go to the content at frame 5 and play;
-    // otherwise run on into the picture frames. The pushed strings live as long as the movie.
-    auto* test = new CSwfDoAction;
-    test->AddAction(new CSwfActionPush(&builder.KeepString("")));
-    test->AddAction(new CSwfActionPush(&builder.KeepString("5")));
-    test->AddAction(new CSwfActionGetProperty);
-    test->AddAction(new CSwfActionPush(&builder.KeepString(std::to_string(opts.preloadFraction))));
-    test->AddAction(new CSwfActionDivide);
-    test->AddAction(new CSwfActionWaitForFrame2(2));
-    test->AddAction(new CSwfActionGotoFrame(5));
-    test->AddAction(new CSwfActionPlay);
-    builder.Add(test);
+    // otherwise run on into the picture frames. The pushes are the target "" and property 5
+    // (total frames) of GetProperty, then the fraction's divisor.
+    auto test = std::make_unique<CSwfDoAction>();
+    test->AddAction(std::make_unique<CSwfActionPush>(""))
+        .AddAction(std::make_unique<CSwfActionPush>("5"))
+        .AddAction(std::make_unique<CSwfActionGetProperty>())
+        .AddAction(std::make_unique<CSwfActionPush>(std::to_string(opts.preloadFraction)))
+        .AddAction(std::make_unique<CSwfActionDivide>())
+        .AddAction(std::make_unique<CSwfActionWaitForFrame2>(2))
+        .AddAction(std::make_unique<CSwfActionGotoFrame>(5))
+        .AddAction(std::make_unique<CSwfActionPlay>());
+    builder.Add(std::move(test));
     builder.AddShowFrames(1);
 
     // Frames 1 to 3 show the picture.

@@ -4,12 +4,13 @@
 #include "engine/movie_builder.h"
 
 #include "media/wav_to_pcm.h"
+#include "swf/mp3_frames.h"
 #include "swf/swf_sound.h"
+#include "swf/wav_reader.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <vector>
 
 #include <sys/stat.h>
@@ -65,12 +66,12 @@ struct CopyRemover {
     }
 };
 
-// Stream head, sound and its start, in the order players expect them.
-void AddEventSound(MovieBuilder& builder, CSwfTag* streamHead, CSwfDefineSound* sound) {
-    builder.Add(streamHead);
-    builder.Add(sound);
-    builder.Add(
-        new CSwfStartSound(sound->GetId(), new CSwfSoundInfo(1, 0, 0, 0, 0, 0, 0, 0, 0, nullptr)));
+// Stream head, sound and its start, in the order players expect them; the sound takes id.
+void AddEventSound(MovieBuilder& builder, std::unique_ptr<CSwfTag> streamHead, uint16_t id,
+                   CSwfSoundData sound) {
+    builder.Add(std::move(streamHead));
+    builder.Add(std::make_unique<CSwfDefineSound>(id, std::move(sound)));
+    builder.Add(std::make_unique<CSwfStartSound>(id, CSwfSoundInfo{.syncFlags = 1}));
 }
 
 // Individual movies give a sound entry the entry's frames; a single movie goes on at once.
@@ -80,25 +81,20 @@ void AddEntryFrames(MovieBuilder& builder, const ConvertOptions& opts) {
     }
 }
 
-// A 16-bit PCM WAV file's bytes, made into an event sound on Append.
+// A WAV file's samples, uncompressed or ADPCM-encoded, made into an event sound on Append;
+// none when the file could not be read as 16-bit PCM (the sound's id is taken all the same).
 class PreparedWave final : public PreparedEntry {
 public:
     Status Append(MovieBuilder& builder, const EntryContext& context) override {
         context.status(LastChars(path, 25) + " Adding to Movie...");
-        FILE* file = fmemopen(bytes.data(), bytes.size(), "rb");
-        if (file == nullptr) {
-            return ConvertError{"Unable to Open Wave File for conversion to SWF format", ""};
-        }
-        auto* sound = new CSwfDefineSoundWave(file, codeSize);
-        fclose(file);
-        if (sound->HasFailed() || sound->GetWaveFormatTag() != 1) {
-            delete sound;
+        const uint16_t id = builder.NewId();
+        if (id == 0 || !sound) {
             return ConvertError{kSoundErrorText, ""};
         }
-        AddEventSound(builder,
-                      new CSwfSoundStreamHead(sound->GetSoundFlags(), sound->IsStereo() ? 1 : 0,
-                                              static_cast<uint16_t>(sound->GetSampleCount())),
-                      sound);
+        auto head =
+            std::make_unique<CSwfSoundStreamHead>(sound->SoundFlags(), sound->IsStereo() ? 1 : 0,
+                                                  static_cast<uint16_t>(sound->sampleCount));
+        AddEventSound(builder, std::move(head), id, std::move(*sound));
         if (entryFrames) {
             AddEntryFrames(builder, context.opts);
         }
@@ -106,49 +102,32 @@ public:
     }
 
     std::string path;
-    std::vector<char> bytes;
-    uint32_t codeSize = 0;
+    std::optional<CSwfSoundData> sound;
     bool entryFrames = false;
 };
 
-// An MP3 file's frames, embedded as they are; a rate SWF cannot label goes through PCM.
+// An MP3 file's frames, embedded as they are; or, at a rate SWF cannot label, the file
+// re-encoded through PCM, which takes the id after the one the MP3 sound would have had.
 class PreparedMp3 final : public PreparedEntry {
 public:
     Status Append(MovieBuilder& builder, const EntryContext& context) override {
-        FILE* file = fopen(path.c_str(), "rb");
-        if (file == nullptr) {
-            return ConvertError{};
+        const uint16_t id = builder.NewId();
+        if (reencoded) {
+            return reencoded->Append(builder, context);
         }
-        auto* sound = new CSwfDefineSoundMp3(file);
-        fclose(file);
-        if (sound->HasUnsupportedRate()) {
-            // SWF labels MP3 only at 11025, 22050 and 44100 Hz: decode and re-encode the rest.
-            context.status(LastChars(path, 25) + " MP3 at " +
-                           std::to_string(sound->GetSampleRate()) +
-                           " Hz, converting through PCM...");
-            delete sound;
-            Notes notes;
-            auto wave = PrepareWave(path, size, context, false, notes, true);
-            for (const ConvertError& note : notes) {
-                context.show(note);
-            }
-            return wave ? (*wave)->Append(builder, context) : wave.Error();
-        }
-        if (sound->HasFailed()) {
-            delete sound;
+        if (id == 0) {
             return ConvertError{kSoundErrorText, ""};
         }
-        AddEventSound(builder,
-                      new CSwfSoundStreamHead2(sound->GetSoundFlags(), kSoundMp3, 1,
-                                               sound->IsStereo() ? 1 : 0,
-                                               static_cast<uint16_t>(sound->GetSampleCount())),
-                      sound);
+        auto head = std::make_unique<CSwfSoundStreamHead2>(
+            sound.SoundFlags(), kSoundMp3, 1, sound.IsStereo() ? 1 : 0,
+            static_cast<uint16_t>(sound.sampleCount));
+        AddEventSound(builder, std::move(head), id, std::move(sound));
         AddEntryFrames(builder, context.opts);
         return Done{};
     }
 
-    std::string path;
-    long size = 0;
+    CSwfSoundData sound;
+    std::unique_ptr<PreparedEntry> reencoded;
 };
 
 bool IsWave(const ConvertObject& entry, const ConvertOptions& opts) {
@@ -177,17 +156,45 @@ public:
         if (IsWave(entry, context.opts)) {
             return PrepareWave(entry.path, entry.size, context, answeredYes, notes, true);
         }
-        // MP3 frames are embedded as they are: a file over the limit is refused unread.
-        struct stat info {};
-        if (stat(entry.path.c_str(), &info) != 0) {
+        return PrepareMp3(entry, context, notes);
+    }
+
+private:
+    static Result<std::unique_ptr<PreparedEntry>>
+    PrepareMp3(const ConvertObject& entry, const EntryContext& context, Notes& notes) {
+        FILE* file = fopen(entry.path.c_str(), "rb");
+        if (file == nullptr) {
             return ConvertError{};
         }
-        if (info.st_size > kSoundSizeLimit) {
+        // MP3 frames are embedded as they are: a file over the limit is refused unread.
+        struct stat info {};
+        if (fstat(fileno(file), &info) == 0 && info.st_size > kSoundSizeLimit) {
+            fclose(file);
             return ConvertError{Format(kMp3TooLargeText, entry.path), "Conversion"};
         }
+        CMp3Frames frames;
+        const bool found = ReadMp3File(file, frames);
+        fclose(file);
+        const uint32_t sampleRate = frames.first.sampleRate;
+        std::optional<CSwfSoundData> sound;
+        if (found) {
+            sound = SoundFromMp3(std::move(frames));
+        }
         auto mp3 = std::make_unique<PreparedMp3>();
-        mp3->path = entry.path;
-        mp3->size = entry.size;
+        if (found && !sound) {
+            // SWF labels MP3 only at 11025, 22050 and 44100 Hz: decode and re-encode the rest.
+            context.status(LastChars(entry.path, 25) + " MP3 at " + std::to_string(sampleRate) +
+                           " Hz, converting through PCM...");
+            auto wave = PrepareWave(entry.path, entry.size, context, false, notes, true);
+            if (!wave) {
+                return wave.Error();
+            }
+            mp3->reencoded = std::move(*wave);
+        } else if (!sound) {
+            return ConvertError{kSoundErrorText, ""};
+        } else {
+            mp3->sound = std::move(*sound);
+        }
         return std::unique_ptr<PreparedEntry>(std::move(mp3));
     }
 };
@@ -225,23 +232,24 @@ Result<std::unique_ptr<PreparedEntry>> PrepareWave(const std::string& path, long
         return ConvertError{sink.shown == 0 ? kSoundErrorText : "", ""};
     }
     CopyRemover remover{converter.IsConverted() ? copyPath : std::string()};
-    std::ifstream file(converter.IsConverted() ? copyPath : path, std::ios::binary | std::ios::ate);
-    if (!file) {
+    FILE* file = fopen((converter.IsConverted() ? copyPath : path).c_str(), "rb");
+    if (file == nullptr) {
         return ConvertError{"Unable to Open Wave File for conversion to SWF format", ""};
     }
-    const std::streamoff length = file.tellg();
-    if (length > kSoundSizeLimit) {
+    fseek(file, 0, SEEK_END);
+    if (ftell(file) > kSoundSizeLimit) {
+        fclose(file);
         return ConvertError{Format(kStillTooLargeText, path), "Conversion"};
     }
+    fseek(file, 0, SEEK_SET);
+    CWaveSound samples;
+    const bool read = ReadWaveFile(file, samples);
+    fclose(file);
     auto wave = std::make_unique<PreparedWave>();
-    wave->bytes.resize(static_cast<size_t>(std::max<std::streamoff>(length, 0)));
-    file.seekg(0);
-    file.read(wave->bytes.data(), static_cast<std::streamsize>(wave->bytes.size()));
-    if (!file) {
-        return ConvertError{"Unable to Open Wave File for conversion to SWF format", ""};
+    if (read && samples.waveFormatTag == 1) {
+        wave->sound = SoundFromWave(std::move(samples), CodeSizeFor(audio.compression));
     }
     wave->path = path;
-    wave->codeSize = CodeSizeFor(audio.compression);
     wave->entryFrames = entryFrames;
     return std::unique_ptr<PreparedEntry>(std::move(wave));
 }
