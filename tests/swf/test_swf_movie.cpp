@@ -62,14 +62,9 @@ Bytes Written(CSwfMovie& movie, const std::string& path, int32_t width = 11000) 
 TEST(SwfMovie, TwoMoviesBuiltAtOnceMatchEachBuiltAlone) {
     TempDir dir;
     CSwfMovie alone[2], together[2];
-    for (int m = 0; m < 2; ++m) {
-        for (int i = 0; i < 3; ++i) {
-            AddPicture(alone[m], 100 * m + i);
-        }
-    }
-    for (int i = 0; i < 3; ++i) {
-        AddPicture(together[0], i);
-        AddPicture(together[1], 100 + i);
+    for (int i = 0; i < 6; ++i) {
+        AddPicture(alone[i / 3], 100 * (i / 3) + i % 3);    // one movie, then the other
+        AddPicture(together[i % 2], 100 * (i % 2) + i / 2); // both at once
     }
     for (int m = 0; m < 2; ++m) {
         EXPECT_EQ(Written(together[m], dir.File("t"), 70000),
@@ -122,8 +117,7 @@ TEST(SwfMovie, WhatCannotBeWrittenLeavesTheEarlierFileAlone) {
         {1, 4000, 0, 2, kSwfFileTooLargeText},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.frames);
-        const std::string path = dir.File("m.swf");
+        const std::string path = dir.File(std::to_string(&c - cases));
         ASSERT_TRUE(testutil::WriteFileBytes(path, {'e'}));
         CSwfMovie movie;
         for (uint32_t i = 0; i < c.frames; ++i) {
@@ -138,10 +132,10 @@ TEST(SwfMovie, WhatCannotBeWrittenLeavesTheEarlierFileAlone) {
         }
         const bool fits = c.failure[0] == '\0';
         EXPECT_EQ(movie.WriteFile(path.c_str(), c.widthTwips, 4000, 12), fits ? 1 : 0);
-        EXPECT_EQ(movie.FailureText(), c.failure);
+        EXPECT_EQ(movie.FailureText(), c.failure) << &c - cases;
         EXPECT_EQ(ReadFileBytes(path).size() > 1, fits);
         auto files = std::filesystem::directory_iterator(dir.Path());
-        EXPECT_EQ(std::distance(begin(files), end(files)), 1) << "no temporary file is left";
+        EXPECT_EQ(std::distance(begin(files), end(files)), &c - cases + 1) << "no temporary file";
     }
 }
 

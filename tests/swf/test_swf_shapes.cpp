@@ -1,5 +1,4 @@
-// Control tags, actions and shape definitions, byte for byte or decoded with the test-side
-// reader.
+// Control tags, actions and shapes, byte for byte or decoded with the test-side reader.
 #include "swf/swf_shapes.h"
 
 #include "swf_test_helpers.h"
@@ -102,9 +101,9 @@ TEST(SwfShapes, RecordsAndTheIndexWidthsInForce) {
     EXPECT_EQ(shape.AddFillStyle(CSwfSolidFill{}), 0u) << "styles end with the first record";
 
     swfread::Shape s = ParseShape(shape);
-    EXPECT_EQ(std::tuple(s.code, s.id, s.numFillBits, s.numLineBits), std::tuple(32, 7, 1u, 0u));
+    ASSERT_EQ(std::tuple(s.code, s.id, s.numFillBits, s.numLineBits, s.records.size()),
+              std::tuple(32, 7, 1u, 0u, size_t{11}));
     EXPECT_EQ(s.fillStyles[0].colour, (Rgba{1, 2, 3, 4}));
-    ASSERT_EQ(s.records.size(), 11u);
     EXPECT_EQ(std::tuple(s.records[0].moveBits, s.records[0].moveX, s.records[0].moveY),
               std::tuple(9u, 100, -200));
     for (size_t i = 0; i < std::size(edges); ++i) {

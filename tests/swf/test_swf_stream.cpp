@@ -60,13 +60,11 @@ TEST(SwfStream, ReferencedBlocksKeepTheirPlace) {
     out.WriteU16(0x0102);
     out.AppendStream(body);
     EXPECT_EQ(out.Length(), 7u + content.size());
-    Bytes expected = {0x02, 0x01, 0x01, 0xAA, 0xBB, 0xCC, 0x02};
-    expected.insert(expected.end(), content.begin(), content.end());
-    EXPECT_EQ(StreamBytes(out), expected);
-
+    EXPECT_EQ(StreamBytes(out),
+              swftest::Join({{0x02, 0x01, 0x01, 0xAA, 0xBB, 0xCC, 0x02}, content}));
     CSwfStream gone;
     gone.AppendFileBlock(dir.File("missing"), 10);
-    FILE* f = tmpfile();
+    FILE* f = swftest::FileWith({});
     EXPECT_EQ(gone.WriteTo(f), 0);
     fclose(f);
 }
