@@ -61,6 +61,7 @@ TEST(SoundTags, BodiesByteForByte) {
          {15, {7, 0, 0x2F, 4,    3,    2, 1, 0x0D, 0x0C, 0x0B, 0x0A,
                3, 0, 1,    0x44, 0xAC, 0, 0, 0,    0x80, 0x10, 0}}},
         {ParseOne(CSwfStartSound(7, {.loopCount = 65535})), {15, {7, 0, 0x04, 0xFF, 0xFF}}},
+        {ParseOne(CSwfStartSound(7, {.outPoint = 5})), {15, {7, 0, 0x02, 5, 0, 0, 0}}},
         {ParseOne(CSwfSoundStreamHead(0x0F, 1, 44100)), {18, {0x0F, 0x13, 0x44, 0xAC}}},
         {ParseOne(CSwfSoundStreamHead(0x0A, 0, 100)), {18, {0x0A, 0x12, 100, 0}}},
         {ParseOne(CSwfSoundStreamHead2(0x0F, 2, 1, 1, 0x1234)),
@@ -99,8 +100,8 @@ TEST(Mp3Frames, OnlyTheAudioFramesOfTheFirstStreamAreCollected) {
     const Bytes head(clean.begin(), clean.begin() + 834), tail(clean.begin() + 834, clean.end());
     Bytes info = Frames(0xFB, 0x90, 0x44, 1);
     std::copy_n("Info", 4, info.begin() + 36); // after the header and the side information
-    Bytes id3v1 = {'T', 'A', 'G'};
-    id3v1.resize(128, 0xFF);
+    // An ID3v1 tag ending with what would be a frame of the stream at 32 kbit/s (104 bytes).
+    const Bytes id3v1 = Join({{'T', 'A', 'G'}, Bytes(21, ' '), Frames(0xFB, 0x10, 0x44, 1)});
     const std::pair<Bytes, uint32_t> cases[] = {
         {clean, 5},
         // An ID3v2 tag whose body holds a sync word, junk with a false frame, a metadata frame.

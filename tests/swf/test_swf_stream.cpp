@@ -93,8 +93,8 @@ TEST(SwfRecords, ByteForByte) {
         // Scale 1.0 in 18 bits, no rotation, translation (-20, 40) in 7 bits.
         {Of(CSwfMatrix{.scale = M{65536, 65536}, .translateX = -20, .translateY = 40}),
          {0xC9, 0x00, 0x00, 0x40, 0x00, 0x07, 0xD8, 0xA0}},
-        // Rotation only, -3 and 2 in 3 bits, no translation.
-        {Of(CSwfMatrix{.rotate = M{-3, 2}}), {0x47, 0x50, 0x40}},
+        // Rotation only, 2 and -5 in 4 bits (the width of the larger), no translation.
+        {Of(CSwfMatrix{.rotate = M{2, -5}}), {0x48, 0x56, 0x10}},
         {Written([](CSwfStream& s) { CSwfRGBA::FromBgr(0x7FFF8040u).Write(s, true); }),
          {0x40, 0x80, 0xFF, 0xFF}},
         {Written([](CSwfStream& s) {
@@ -111,8 +111,8 @@ TEST(SwfRecords, ByteForByte) {
     for (size_t i = 0; i < std::size(cases); ++i) {
         EXPECT_EQ(cases[i].first, cases[i].second) << i;
     }
-    // Wider RECT fields from 16384 twips either way.
-    EXPECT_EQ(std::tuple(CSwfRect(0, 0, 16383, 0).NBits(), CSwfRect(-32767, 0, 0, 0).NBits(),
+    // Never below 15 bits; wider fields from 16384 twips either way.
+    EXPECT_EQ(std::tuple(CSwfRect(0, 0, 20, 20).NBits(), CSwfRect(-32767, 0, 0, 0).NBits(),
                          CSwfRect(0, 0, 65535, 2).NBits()),
               std::tuple(15u, 16u, 17u));
 }
