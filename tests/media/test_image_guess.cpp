@@ -70,9 +70,11 @@ const Format kFormats[] = {
 };
 // clang-format on
 
-int TypeOf(std::string bytes, size_t size) {
-    bytes.resize(std::max(bytes.size(), size), '\0');
-    return ImageTypeFromMemory(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+// The bytes padded or cut to size, in a block of that size so that reading past it is caught.
+int TypeOf(const std::string& text, size_t size) {
+    Bytes bytes(text.begin(), text.end());
+    bytes.resize(size);
+    return ImageTypeFromMemory(bytes.data(), bytes.size());
 }
 
 TEST(ImageGuess, EveryFormatIsSniffedNamedAndRefusedWhenOff) {
@@ -87,7 +89,7 @@ TEST(ImageGuess, EveryFormatIsSniffedNamedAndRefusedWhenOff) {
             EXPECT_EQ(TypeOf(bytes, f.size), kImageTypeUnknown) << bytes;
         }
         if (!f.hits.empty()) {
-            EXPECT_EQ(TypeOf(f.hits[0].substr(0, f.size - 1), 0), kImageTypeUnknown);
+            EXPECT_EQ(TypeOf(f.hits[0], f.size - 1), kImageTypeUnknown);
         }
         for (const std::string& name : f.extensions) {
             EXPECT_EQ(ImageTypeFromExtension("a.b." + name + " \t"), f.type) << name;
