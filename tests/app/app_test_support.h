@@ -6,14 +6,11 @@
 #include "app/main_window.h"
 #include "support/test_util.h"
 
-#include <QStringList>
-
 #include <gtest/gtest.h>
 
 #include <deque>
 #include <functional>
 #include <memory>
-#include <string>
 #include <vector>
 
 namespace apptest {

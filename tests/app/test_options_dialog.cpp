@@ -37,10 +37,8 @@ TEST_F(OptionsDialogTest, EditsAreKeptWhicheverWayTheDialogCloses) {
     {
         auto dialog = Open(1);
         dialog->MoviePage()->frameRate->setText("24");
-        dialog->MoviePage()->writeHtmlPage->setChecked(true);
         dialog->Tabs()->SelectTab(0);
         EXPECT_EQ(options.frameRate, 24);
-        EXPECT_EQ(options.writeHtmlPage, 1);
         dialog->SizePage()->imageX->setText("15px");
         dialog->CancelButton()->click();
         EXPECT_EQ(options.imageX, 15);
