@@ -111,6 +111,9 @@ TEST(Mp3Frames, OnlyTheAudioFramesOfTheFirstStreamAreCollected) {
                clean,
                id3v1}),
          5},
+        // An ID3v2 tag whose whole body is another tag's header: skipped unread.
+        {Join({{'I', 'D', '3', 3, 0, 0, 0, 0, 0, 10, 'I', 'D', '3', 3, 0, 0, 0, 0, 7, 104}, clean}),
+         5},
         {Join({head, {0xFF, 0xF3, 0x44, 0xC4, 0x01}, tail}), 5}, // another stream's header
         {Bytes(clean.begin(), clean.end() - 10), 4},             // the last frame cut short
         {Frames(0xFB, 0x90, 0x44, 5, 0x00), 0},                  // free format
