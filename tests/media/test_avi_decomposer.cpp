@@ -34,7 +34,7 @@ public:
         int width = 0, height = 0, byteCount = 0;
     };
     int MakeFrameFile(const std::string& path) override {
-        pictures[nextId] = Picture{path};
+        pictures[nextId].path = path;
         return nextId++;
     }
     uint8_t* MakeFrameBuffer(size_t capacity, int* id) override {
