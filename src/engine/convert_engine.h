@@ -76,8 +76,9 @@ public:
 
     // Picture decoding into the store.
     int LoadLossless(const ConvertObject& entry, int& width, int& height, int& id);
+    // A picture with alpha is composited over backgroundRgb (0xRRGGBB) first.
     int LoadJpeg(const ConvertObject& entry, int& width, int& height, int& dataLength, int quality,
-                 int& id);
+                 uint32_t backgroundRgb, int& id);
     int ToLossless(int id);
 
     // Writes the built-in preloader picture (resource 145) to path.

@@ -4,6 +4,7 @@
 #include "engine/engine_tags.h"
 
 #include "media/image_codec.h"
+#include "media/lossless_pixels.h"
 #include "media/rgb_image.h"
 #include "swf/swf_actions.h"
 #include "swf/swf_bitmaps.h"
@@ -29,28 +30,27 @@ void SizeOf(const RgbImage& image, int& width, int& height) {
     height = static_cast<int>(h);
 }
 
-// Turns the image's RGB block into format-5 lossless pixels (a reserved 0 byte, then red,
-// green, blue) in place: the block grows to 4 bytes a pixel, plus the one byte the store has
-// always given, and the pixels are spread out from the last one back, so a large picture is
-// never held twice. The image is left empty; nullptr when the larger block cannot be had.
-unsigned char* TakeLosslessPixels(RgbImage& image, size_t* length) {
-    const size_t count = size_t{image.Width()} * image.Height();
-    unsigned char* rgb = image.ReleasePixels();
-    *length = count * 4 + 1;
-    auto* out = rgb == nullptr ? nullptr : static_cast<unsigned char*>(std::realloc(rgb, *length));
-    if (out == nullptr) {
-        std::free(rgb);
+// Stores the image's pixels laid out for a lossless bitmap (the image is left empty); null when
+// memory runs out.
+StoredImage* StoreLossless(ImageStore& store, RgbImage& image) {
+    const int width = static_cast<int>(image.Width());
+    const int height = static_cast<int>(image.Height());
+    LosslessPixels pixels = TakeLosslessPixels(image);
+    if (!pixels.block) {
         return nullptr;
     }
-    // Pixel i's 3 bytes lie below pixel i + 1's 4, which are already written.
-    for (size_t i = count; i-- > 0;) {
-        const unsigned char r = out[3 * i], g = out[3 * i + 1], b = out[3 * i + 2];
-        out[4 * i] = 0;
-        out[4 * i + 1] = r;
-        out[4 * i + 2] = g;
-        out[4 * i + 3] = b;
-    }
-    return out;
+    StoredImage* e = store.AdoptMemoryEntry(pixels.block.release(), pixels.length);
+    e->width = width;
+    e->height = height;
+    e->colours = pixels.colours;
+    e->alpha = pixels.alpha;
+    return e;
+}
+
+// The movie's background colour (0x00BBGGRR in the options) as 0xRRGGBB.
+uint32_t BackgroundRgb(const ConvertOptions& opts) {
+    const uint32_t c = opts.backgroundColor;
+    return (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF);
 }
 
 // PlaceObject2 of a character at a depth with the identity matrix, as every picture and
@@ -101,24 +101,22 @@ int CConvertEngine::LoadLossless(const ConvertObject& entry, int& width, int& he
     if (!DecodePicture(entry, image, width, height)) {
         return 0;
     }
-    size_t length = 0;
-    unsigned char* pixels = TakeLosslessPixels(image, &length);
-    if (pixels == nullptr) {
+    StoredImage* e = StoreLossless(imageStore, image);
+    if (e == nullptr) {
         return 0;
     }
-    StoredImage* e = imageStore.AdoptMemoryEntry(pixels, length);
-    e->width = width;
-    e->height = height;
     id = e->id;
     return 1;
 }
 
 int CConvertEngine::LoadJpeg(const ConvertObject& entry, int& width, int& height, int& dataLength,
-                             int quality, int& id) {
+                             int quality, uint32_t backgroundRgb, int& id) {
     RgbImage image;
     if (!DecodePicture(entry, image, width, height)) {
         return 0;
     }
+    // JPEG data has no alpha: what shows through a transparent pixel is put in its place.
+    image.CompositeOver(backgroundRgb);
     // The codec writes into a scratch buffer sized with its own bound (so even 1 x 1 pictures
     // fit) and reused from picture to picture; the store keeps only the bytes written, since a
     // long single movie holds every picture until it is written.
@@ -166,16 +164,10 @@ int CConvertEngine::ToLossless(int id) {
         ShowMessage(DecodeErrorText("", code));
         return -1;
     }
-    int width = 0, height = 0;
-    SizeOf(image, width, height);
-    size_t length = 0;
-    unsigned char* pixels = TakeLosslessPixels(image, &length);
-    if (pixels == nullptr) {
+    StoredImage* lossless = StoreLossless(imageStore, image);
+    if (lossless == nullptr) {
         return -1;
     }
-    StoredImage* lossless = imageStore.AdoptMemoryEntry(pixels, length);
-    lossless->width = width;
-    lossless->height = height;
     e->Release();
     return lossless->id;
 }
@@ -204,7 +196,7 @@ int CConvertEngine::AddImage(ConvertObject& entry, const ConvertOptions& opts,
         if (encoding == EncodeLossless) {
             loaded = LoadLossless(entry, w, h, storedId);
         } else if (encoding == EncodeJpeg) {
-            loaded = LoadJpeg(entry, w, h, length, quality, storedId);
+            loaded = LoadJpeg(entry, w, h, length, quality, BackgroundRgb(opts), storedId);
         }
         if (!loaded) {
             return 0;
@@ -235,7 +227,15 @@ int CConvertEngine::AddImage(ConvertObject& entry, const ConvertOptions& opts,
         if (!e->data) {
             return 0;
         }
-        bitmap = new CSwfDefineBitsLossless(5, W, H, 0, nullptr, e->data.get());
+        // A colour table, when there is one, comes first in the stored block.
+        const uint8_t format = e->colours != 0 ? 3 : 5;
+        const uint8_t* table = e->data.get();
+        const uint8_t* pixels = table + size_t{e->colours} * (e->alpha ? 4 : 3);
+        if (e->alpha) {
+            bitmap = new CSwfDefineBitsLossless2(format, W, H, e->colours, table, pixels);
+        } else {
+            bitmap = new CSwfDefineBitsLossless(format, W, H, e->colours, table, pixels);
+        }
     } else if (e->isFile) {
         bitmap = new CSwfDefineBitsJPEG2(nullptr, 1, e->filePath.c_str());
     } else {
