@@ -371,22 +371,29 @@ void CConvertEngine::RunJob(const ConvertJob& run) {
         int index = FormatIndexOf(cur->path, opts);
         ObjectKind kind = index < 0 ? KindStaticImage : FormatKind(opts.formats[index]);
         const uint32_t framesBefore = movie.GetFrameCount();
+        bool soundOnly = false;
         switch (kind) {
+        case KindMovieFile:
+            cur->result = AddMovie(*cur, opts, win, &soundOnly);
+            if (!soundOnly) {
+                // A movie none of whose pictures could be taken would be an empty movie.
+                if (cur->result == 1 && movie.GetFrameCount() == framesBefore) {
+                    ShowMessage("Error, the movie has no picture to convert:\n" + cur->path);
+                    cur->result = 0;
+                }
+                break;
+            }
+            // A movie file with sound only is a sound entry: its frames follow.
+            [[fallthrough]];
         case KindAudioFile:
-            cur->result = opts.formats[index].formatId == FormatWav ? AddWave(*cur, opts, win)
-                                                                    : AddMp3(*cur, opts, win);
+            if (!soundOnly) {
+                cur->result = opts.formats[index].formatId == FormatWav ? AddWave(*cur, opts, win)
+                                                                        : AddMp3(*cur, opts, win);
+            }
             if (!single) {
                 for (int i = 0; i < opts.framesPerImage; ++i) {
                     AddShowFrame();
                 }
-            }
-            break;
-        case KindMovieFile:
-            cur->result = AddMovie(*cur, opts, win);
-            // A movie none of whose pictures could be taken would be an empty movie.
-            if (cur->result == 1 && movie.GetFrameCount() == framesBefore) {
-                ShowMessage("Error, the movie has no picture to convert:\n" + cur->path);
-                cur->result = 0;
             }
             break;
         default:

@@ -70,7 +70,9 @@ public:
                  int storedId);
     int AddWave(ConvertObject& entry, const ConvertOptions& opts, IConvertObserver* window);
     int AddMp3(ConvertObject& entry, const ConvertOptions& opts, IConvertObserver* window);
-    int AddMovie(ConvertObject& entry, const ConvertOptions& opts, IConvertObserver* window);
+    // *soundOnly tells whether the file had sound but no pictures.
+    int AddMovie(ConvertObject& entry, const ConvertOptions& opts, IConvertObserver* window,
+                 bool* soundOnly);
     int AddPreloader(IConvertObserver* window, const ConvertOptions& opts);
     void AddLens(const ConvertOptions& opts);
 

@@ -91,7 +91,7 @@ private:
 } // namespace
 
 int CConvertEngine::AddMovie(ConvertObject& entry, const ConvertOptions& opts,
-                             IConvertObserver* window) {
+                             IConvertObserver* window, bool* soundOnly) {
     CMovieLink link(*this, opts, window);
     AviDecomposer decomposer;
     if (!decomposer.Open(window != nullptr ? &link : nullptr, entry.path, tempFolder)) {
@@ -110,6 +110,9 @@ int CConvertEngine::AddMovie(ConvertObject& entry, const ConvertOptions& opts,
         settings.optimizePlayback = opts.optimizePlayback != 0;
         settings.maxSoundBytes = kSoundSizeLimit;
     }
+    // A file with nothing to show is a sound: its sound is taken whatever the entry says.
+    *soundOnly = !decomposer.HasPictures();
+    settings.soundFlag = settings.soundFlag || *soundOnly;
     int result = decomposer.Decompose(&link, index >= 0 ? &settings : nullptr) == 1 ? 1 : 0;
     if (link.TooManyFrames()) {
         ShowMessage(TooManyFramesText(entry));

@@ -129,17 +129,30 @@ TEST_F(MovieConverterTest, DamagedFileIsReportedWithoutPictures) {
     EXPECT_FALSE(std::filesystem::exists(dir / "notes.swf")) << "a failed entry writes nothing";
 }
 
-// A movie that would be empty, or longer than a movie can be, is an error of its entry, and
-// nothing is written for it.
-TEST_F(MovieConverterTest, EmptyOrOverlongMoviesFailWithAMessageAndWriteNothing) {
+// A movie file with sound only is a sound entry: its sound (taken although the movie entry
+// leaves sound out), then framesPerImage frames.
+TEST_F(MovieConverterTest, SoundOnlyFileBecomesASoundEntry) {
+    const std::string path = dir / "tune.mkv";
+    ASSERT_EQ(testutil::RunCommand("ffmpeg -nostdin -v error -y -f lavfi -i "
+                                   "sine=frequency=440:sample_rate=11025 -t 0.5 -c:a aac " +
+                                   ShellQuote(path))
+                  .exitCode,
+              0);
+    opts.framesPerImage = 3;
+    ASSERT_EQ(Convert(path), 1);
+    EXPECT_EQ(Codes(Parse(dir / "tune.swf")),
+              (std::vector<uint16_t>{SetBackgroundColor, SoundStreamHead, DefineSound, StartSound,
+                                     ShowFrame, ShowFrame, ShowFrame, End}));
+}
+
+// A movie longer than a movie can be is an error of its entry, and nothing is written for it.
+TEST_F(MovieConverterTest, OverlongMoviesFailWithAMessageAndWriteNothing) {
     struct Case {
         std::string ffmpegInput; // after "ffmpeg ... -i"
         int swfFramesPerImage;
         std::string message;
     };
     const Case cases[] = {
-        {"sine=frequency=440:sample_rate=11025 -t 0.5 -c:a pcm_s16le", 1,
-         "has no picture to convert"},
         {"testsrc=s=64x48:r=10 -frames:v 3 -c:v mjpeg", 65535, "past 65535 frames"},
     };
     for (const Case& c : cases) {
