@@ -36,6 +36,12 @@ struct AlphaCase {
 
 class PicturePixels : public EngineTest, public ::testing::WithParamInterface<AlphaCase> {
 protected:
+    void SetUp() override {
+        if (!testutil::HaveTool("convert")) {
+            GTEST_SKIP() << "ImageMagick convert not found";
+        }
+        EngineTest::SetUp();
+    }
     void EncodeAll(int32_t encoding) {
         for (FormatOptions& f : opts.formats) {
             if (FormatKind(f) == KindStaticImage) {
@@ -56,9 +62,6 @@ protected:
 };
 
 TEST_P(PicturePixels, AlphaIsPremultiplied) {
-    if (!testutil::HaveTool("convert")) {
-        GTEST_SKIP() << "ImageMagick convert not found";
-    }
     const AlphaCase& c = GetParam();
     std::string pam = "P7\nWIDTH 24\nHEIGHT 16\nDEPTH 4\nMAXVAL 255\nTUPLTYPE RGB_ALPHA\nENDHDR\n";
     for (uint32_t i = 0; i < kWidth * kHeight; ++i) {
@@ -67,8 +70,8 @@ TEST_P(PicturePixels, AlphaIsPremultiplied) {
     }
     ASSERT_TRUE(testutil::WriteFileBytes(dir / "a.pam", {pam.begin(), pam.end()}));
     const std::string convert = c.convert;
-    const std::string command = "cd " + dir.Path() + " && convert a.pam " + convert;
-    ASSERT_EQ(testutil::RunCommand(command).exitCode, 0) << command;
+    ASSERT_EQ(testutil::RunCommand("cd " + dir.Path() + " && convert a.pam " + convert).exitCode,
+              0);
     const swfread::LosslessBitmap bitmap =
         Bitmap(dir / convert.substr(convert.find_last_of(" :") + 1));
     EXPECT_TRUE(bitmap.hasAlpha);
@@ -115,9 +118,6 @@ TEST_F(PicturePixels, ColourTableUpTo256Colours) {
 // As JPEG, a picture with alpha (left half red at alpha 0x80, right half clear) is composited
 // over the background colour.
 TEST_F(PicturePixels, JpegShowsTheBackgroundThroughAlpha) {
-    if (!testutil::HaveTool("convert")) {
-        GTEST_SKIP() << "ImageMagick convert not found";
-    }
     ASSERT_EQ(testutil::RunCommand("convert -size 32x16 xc:none -fill '#FF000080' -draw "
                                    "'rectangle 0,0 15,15' png32:" +
                                    dir / "a.png")
