@@ -116,7 +116,7 @@ uint8_t* Decode(TIFF* tiff, uint32_t* width, uint32_t* height, uint8_t** alpha, 
     image.req_orientation = orientation;
     const bool read = TIFFRGBAImageGet(&image, raster, w, h) != 0;
     // libtiff hands out colours multiplied by their alpha, whichever way the file stores them.
-    const bool premultiplied = image.alpha != 0;
+    const bool hasAlpha = image.alpha != 0;
     TIFFRGBAImageEnd(&image);
     if (!read) {
         std::free(raster);
@@ -131,13 +131,13 @@ uint8_t* Decode(TIFF* tiff, uint32_t* width, uint32_t* height, uint8_t** alpha, 
         const uint32_t rgb[3] = {TIFFGetR(abgr), TIFFGetG(abgr), TIFFGetB(abgr)};
         for (int c = 0; c < 3; ++c) {
             // Undoes the multiplication exactly: multiplying again gives the same value back.
-            const uint32_t value = premultiplied && a != 0 ? (rgb[c] * 255 + a / 2) / a : rgb[c];
+            const uint32_t value = hasAlpha && a != 0 ? (rgb[c] * 255 + a / 2) / a : rgb[c];
             out[i * 4 + c] = static_cast<uint8_t>(value > 255 ? 255 : value);
         }
         out[i * 4 + 3] = static_cast<uint8_t>(a);
     }
     uint8_t* plane = nullptr;
-    *code = ISSplitAlpha(&out, count, alpha == nullptr ? nullptr : &plane);
+    *code = ISSplitAlpha(&out, count, alpha != nullptr && hasAlpha ? &plane : nullptr);
     if (*code != kImageOk) {
         std::free(out);
         return nullptr;
