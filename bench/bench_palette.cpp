@@ -67,8 +67,9 @@ uint32_t FourBytePixelsSize(const RgbImage& image) {
         pixels[4 * i] = 0;
         std::memcpy(&pixels[4 * i + 1], image.Pixels() + 3 * i, 3);
     }
-    CSwfDefineBitsLossless tag(5, image.Width(), image.Height(), 0, nullptr, pixels.get());
-    return tag.CompressedLength();
+    const CSwfLosslessResult made = MakeDefineBitsLossless(
+        1, {.width = image.Width(), .height = image.Height(), .pixels = pixels.get()});
+    return made.tag ? made.tag->CompressedLength() : 0;
 }
 
 void BM_Layout(benchmark::State& state, const Sample& sample) {
@@ -88,9 +89,15 @@ void BM_Layout(benchmark::State& state, const Sample& sample) {
         layoutSeconds +=
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         const uint8_t* table = pixels.block.get();
-        CSwfDefineBitsLossless tag(pixels.colours != 0 ? 3 : 5, source.Width(), source.Height(),
-                                   pixels.colours, table, table + pixels.TableBytes());
-        bytes = tag.CompressedLength();
+        const CSwfLosslessResult made =
+            MakeDefineBitsLossless(1, {.format = static_cast<uint8_t>(pixels.colours != 0 ? 3 : 5),
+                                       .width = source.Width(),
+                                       .height = source.Height(),
+                                       .withAlpha = pixels.alpha,
+                                       .colourTableSize = pixels.colours,
+                                       .colourTable = table,
+                                       .pixels = table + pixels.TableBytes()});
+        bytes = made.tag ? made.tag->CompressedLength() : 0;
         colours = pixels.colours;
     }
     const uint32_t before = FourBytePixelsSize(source);
