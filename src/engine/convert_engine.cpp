@@ -377,7 +377,8 @@ void CConvertEngine::RunJob(const ConvertJob& run) {
                 }
                 break;
             }
-            // A movie file with sound only is a sound entry: its frames follow.
+            // A movie file with sound only is a sound entry from here on: its frames follow.
+            kind = KindAudioFile;
             [[fallthrough]];
         case KindAudioFile:
             if (!soundOnly) {
