@@ -63,7 +63,7 @@ INSTANTIATE_TEST_SUITE_P(
                    0},
         DecodeCase{"Png16", "-depth 16", "png48:p16.png", false, false, 0},
         DecodeCase{"PngInterlaced", "-interlace PNG", "png24:inter.png", false, false, 0},
-        // Alpha is dropped: the colour values come back as stored.
+        // The colour values come back as stored, the alpha in its own plane.
         DecodeCase{"PngAlpha", "-alpha set -channel A -evaluate set 50% +channel",
                    "png32:alpha.png", false, false, 0},
         DecodeCase{"TiffLzw", "-type TrueColor -compress LZW", "lzw.tif", false, false, 0},
@@ -79,7 +79,7 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"GifAnimated", "\\( +clone -negate \\) -delay 10", "anim.gif", false, false, 0},
         DecodeCase{"WebpLossless", "-define webp:lossless=true", "p.webp", false, false, 0},
         DecodeCase{"WebpLossy", "-quality 95", "p.webp", false, true, 6},
-        // The extended header carries the size; alpha is dropped.
+        // The extended header carries the size; the colours come back unblended.
         DecodeCase{"WebpAlpha", "-quality 95 -alpha set -channel A -evaluate set 50% +channel",
                    "alpha.webp", false, true, 6}),
     imagetest::CaseName());

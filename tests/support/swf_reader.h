@@ -224,5 +224,8 @@ struct LosslessBitmap {
 // DefineBitsLossless (20) and DefineBitsLossless2 (36). Decompresses the zlib stream and
 // checks that it holds exactly the colour table and the padded rows.
 bool ParseDefineBitsLossless(const Tag& tag, LosslessBitmap& out, std::string* error = nullptr);
+// The pixels of a format 3 or 5 bitmap as words 0xAARRGGBB, as a player reads them: through
+// the colour table, alpha 255 without alpha (format 5's first byte is then ignored).
+std::vector<uint32_t> ArgbPixels(const LosslessBitmap& bitmap);
 
 } // namespace swfread
