@@ -107,7 +107,7 @@ TEST_F(PicturePixels, ColourTableUpTo256Colours) {
         const swfread::LosslessBitmap bitmap =
             Bitmap(Made("p.bmp", "convert " + File("p.ppm") + " -type TrueColor BMP3:"));
         EXPECT_EQ(bitmap.format, c.colours != 0 ? 3 : 5);
-        EXPECT_EQ(bitmap.colourTableSize, static_cast<uint32_t>(c.colours));
+        EXPECT_EQ(bitmap.colourTable.size(), size_t{3} * c.colours);
         std::vector<uint32_t> expected;
         for (uint32_t i = 0; i < static_cast<uint32_t>(c.width * c.height); ++i) {
             expected.push_back(0xFF000064 | (i % c.width * 5 & 0xFF) << 16 | i / c.width * 7 << 8);
