@@ -42,20 +42,6 @@ const FormatOptions& WavFormat(const ConvertOptions& opts) {
     return opts.formats[index < 0 ? 0 : index];
 }
 
-// The re-encoder's messages become notes of the entry.
-class NoteSink : public IMessageSink {
-public:
-    explicit NoteSink(Notes& notes) : notes(notes) {}
-    void ShowMessage(const std::string& text, const std::string& caption) override {
-        notes.push_back({text, caption});
-        ++shown;
-    }
-    int shown = 0;
-
-private:
-    Notes& notes;
-};
-
 // Removes the converted copy once the sound has been read from it.
 struct CopyRemover {
     std::string path;
@@ -72,13 +58,6 @@ void AddEventSound(MovieBuilder& builder, std::unique_ptr<CSwfTag> streamHead, u
     builder.Add(std::move(streamHead));
     builder.Add(std::make_unique<CSwfDefineSound>(id, std::move(sound)));
     builder.Add(std::make_unique<CSwfStartSound>(id, CSwfSoundInfo{.syncFlags = 1}));
-}
-
-// Individual movies give a sound entry the entry's frames; a single movie goes on at once.
-void AddEntryFrames(MovieBuilder& builder, const ConvertOptions& opts) {
-    if (opts.outputMode != OutputSingle) {
-        builder.AddShowFrames(opts.framesPerImage);
-    }
 }
 
 // A WAV file's samples, uncompressed or ADPCM-encoded, made into an event sound on Append;
@@ -201,6 +180,12 @@ private:
 
 } // namespace
 
+void AddEntryFrames(MovieBuilder& builder, const ConvertOptions& opts) {
+    if (opts.outputMode != OutputSingle) {
+        builder.AddShowFrames(opts.framesPerImage);
+    }
+}
+
 const EntryConverter& SoundEntryConverter() {
     static const SoundConverter converter;
     return converter;
@@ -210,9 +195,8 @@ Result<std::unique_ptr<PreparedEntry>> PrepareWave(const std::string& path, long
                                                    const EntryContext& context, bool answeredYes,
                                                    Notes& notes, bool entryFrames) {
     const FormatOptions& audio = WavFormat(context.opts);
-    NoteSink sink(notes);
     std::string copyPath = PcmCopyPath(context.tempFolder, path);
-    WavToPcmConverter converter(path, copyPath, &sink);
+    WavToPcmConverter converter(path, copyPath);
     context.status(LastChars(path, 25) + " converting to PCM wave data...");
 
     bool mono = audio.soundFlag != 0;
@@ -224,12 +208,17 @@ Result<std::unique_ptr<PreparedEntry>> PrepareWave(const std::string& path, long
     }
     // The limit holds for what the conversion would write, refused before it is written.
     converter.LimitDestination(kSoundSizeLimit);
-    if (!converter.Convert(mono)) {
+    const int converted = converter.Convert(mono);
+    // The re-encoder's messages become notes of the entry.
+    for (const std::string& text : converter.Messages()) {
+        notes.push_back({text, ""});
+    }
+    if (!converted) {
         if (converter.IsTooLarge()) {
             return ConvertError{Format(kStillTooLargeText, path), "Conversion"};
         }
         // A file without a format chunk fails without a word of its own; say something.
-        return ConvertError{sink.shown == 0 ? kSoundErrorText : "", ""};
+        return ConvertError{converter.Messages().empty() ? kSoundErrorText : "", ""};
     }
     CopyRemover remover{converter.IsConverted() ? copyPath : std::string()};
     FILE* file = fopen((converter.IsConverted() ? copyPath : path).c_str(), "rb");
