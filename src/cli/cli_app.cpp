@@ -192,6 +192,7 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     std::string ruffleUrl;
     bool saveOptions = false, printOptions = false, yes = false, no = false, quiet = false;
     bool html = false;
+    int jobs = 0;
     app.add_option("FILE", files, "Files to convert, in list order");
     app.add_option("-o,--single", single,
                    "One movie for the whole list, written to OUT (.swf is added or put in "
@@ -216,6 +217,12 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
                    "Let the pages load Ruffle from URL (a folder holding ruffle.js, or the "
                    "script's own address) instead of a copied ruffle/ folder")
         ->type_name("URL");
+    CLI::Option* jobsOption =
+        app.add_option("-j,--jobs", jobs,
+                       "Prepare up to N entries at the same time, 1 to 64 (default: the options' "
+                       "workerThreads, where 0 means one per online core); the movies are the same "
+                       "bytes whatever N is")
+            ->type_name("N");
     app.add_flag("--save-options", saveOptions, "Write the resulting options to the options file");
     app.add_flag("--print-options", printOptions,
                  "Print the options in the options file's layout and exit");
@@ -254,6 +261,11 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     }
     if (yes && no) {
         err << "kestrova-cli: --yes and --no exclude each other\n";
+        return 2;
+    }
+    if (jobsOption->count() > 0 && (jobs < 1 || jobs > kMaxWorkerThreads)) {
+        err << "kestrova-cli: --jobs " << jobs << ": expected a number of worker threads from 1 to "
+            << kMaxWorkerThreads << "\n";
         return 2;
     }
 
@@ -304,9 +316,12 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
         err << "kestrova-cli: no files given (see --help)\n";
         return 2;
     }
-    // -o decides the output mode of this run only; the saved and printed options keep the
-    // mode the window last used.
+    // -o and --jobs decide the output mode and the worker threads of this run only; the saved
+    // and printed options keep what the window last used.
     options.outputMode = single.empty() ? OutputIndividual : OutputSingle;
+    if (jobsOption->count() > 0) {
+        options.workerThreads = jobs;
+    }
 
     std::vector<std::unique_ptr<ConvertObject>> list;
     std::vector<ConvertObject*> entries;

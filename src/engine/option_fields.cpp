@@ -38,6 +38,7 @@ constexpr IntegerRule kOffset{-10000, 10000, {}};
 // A movie holds at most 65535 frames, so no single picture may ask for more.
 constexpr IntegerRule kFrames{1, 65535, {}};
 constexpr IntegerRule kByte{0, 255, {}};
+constexpr IntegerRule kWorkers{0, kMaxWorkerThreads, {}};
 constexpr IntegerRule kFrameRate{1, 120, {}};
 constexpr IntegerRule kImageQuality{1, 100, {}};
 constexpr IntegerRule kFrameQuality{0, 100, {}};
@@ -98,6 +99,7 @@ const RecordField kRecordFields[] = {
     Int("presetHeight", &CO::presetHeight, kPixels),
     Int("presetWidth", &CO::presetWidth, kPixels),
     Int("outputMode", &CO::outputMode, kOutput),
+    Int("workerThreads", &CO::workerThreads, kWorkers),
 };
 
 // Format fields in declaration order (`formatId` never changes, so it is not settable).

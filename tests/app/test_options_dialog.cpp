@@ -160,12 +160,15 @@ TEST_F(OptionsDialogTest, UnknownModesAreKeptAndSmallRatesShowTheirFallback) {
     EXPECT_FALSE(system->leastRam->isChecked());
     EXPECT_FALSE(system->maxRam->isChecked());
     system->tempDirectory->setText("/var/tmp/kestrova work/");
+    EXPECT_EQ(system->workerThreads->text(), "Automatic");
+    system->workerThreads->setValue(3);
     dialog->OkButton()->click();
     EXPECT_EQ(options.outputMode, 5);
     EXPECT_EQ(options.performanceMode, 7);
     EXPECT_EQ(options.frameRate, 12); // storing the page wrote the shown values back
     EXPECT_EQ(options.framesPerImage, 1);
     EXPECT_EQ(options.tempDirectory, "/var/tmp/kestrova work/");
+    EXPECT_EQ(options.workerThreads, 3);
     // The output mode radios act at once.
     dialog = Open(1);
     dialog->MoviePage()->single->click();

@@ -111,6 +111,8 @@ TEST_F(CliUsage, BadUsageExitsWithTwoNamingTheOptionOrField) {
         {{"--set", "backgroundColor=#12zz56"}, "backgroundColor"},
         {{"--set", "frameRate"}, "frameRate"},
         {{"-y", "-n"}, "--yes"}, // contradictory answers
+        {{"--jobs", "0"}, "--jobs 0"},
+        {{"-j", "65"}, "--jobs 65"},
     };
     std::string picture = WritePicture("a.tga", 4, 4);
     for (const Case& c : cases) {

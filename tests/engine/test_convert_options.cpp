@@ -582,9 +582,9 @@ TEST(OptionFields, ErrorsNameTheFieldOrValueAndChangeNothing) {
 
 TEST(OptionFields, NamesListEveryFieldAndRoundTrip) {
     std::vector<std::string> names = OptionFieldNames();
-    EXPECT_EQ(names.size(), 25u + kFormatCount * 7u);
+    EXPECT_EQ(names.size(), 26u + kFormatCount * 7u);
     EXPECT_EQ(names.front(), "optimizePlayback");
-    EXPECT_EQ(names[25], "format.bmp.soundFlag");
+    EXPECT_EQ(names[26], "format.bmp.soundFlag");
     EXPECT_EQ(names.back(), "format.wma.compression");
 
     // Reading each field as text and setting it back onto defaults reproduces the record.
@@ -612,6 +612,7 @@ TEST(OptionFields, NamesListEveryFieldAndRoundTrip) {
         *flag = 1;
     }
     source.loopMovie = 0;
+    source.workerThreads = 3;
     ConvertOptions copy;
     for (const std::string& name : names) {
         std::string value;
