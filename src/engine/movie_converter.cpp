@@ -109,6 +109,9 @@ int CConvertEngine::AddMovie(ConvertObject& entry, const ConvertOptions& opts,
         settings.maxRam = opts.performanceMode == PerformanceMaxRam;
         settings.optimizePlayback = opts.optimizePlayback != 0;
         settings.maxSoundBytes = kSoundSizeLimit;
+        // One worker encodes on this thread, as the sequential run always has.
+        const int workers = WorkerThreadCount(opts);
+        settings.workers = workers > 1 ? workers : 0;
     }
     int result = decomposer.Decompose(&link, index >= 0 ? &settings : nullptr) == 1 ? 1 : 0;
     if (link.TooManyFrames()) {
