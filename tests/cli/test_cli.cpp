@@ -199,6 +199,26 @@ TEST_F(CliUsage, PlainProgressLinesAndOneSummaryLinePerEntry) {
     EXPECT_EQ(ReadSwf(dir.File("first.swf")).header.frameRate8_8 >> 8, 24);
 }
 
+// Several workers change nothing the user sees: the same progress lines, messages and summary,
+// in list order, with failing entries among the good ones.
+TEST_F(CliUsage, SeveralWorkersReportLikeOne) {
+    std::vector<std::string> files;
+    for (int i = 0; i < 7; ++i) {
+        files.push_back(WritePicture("p" + std::to_string(i) + ".tga", 3 + i, 2));
+    }
+    files[2] = dir.File("missing.tga");
+    ASSERT_TRUE(testutil::WriteFileBytes(files[4], {'n', 'o', 't', ' ', 'a', ' ', 't', 'g', 'a'}));
+    files.insert(files.begin(), "--jobs");
+    files.insert(files.begin() + 1, "1");
+    CliRun one = Run(files);
+    files[1] = "4";
+    CliRun four = Run(files);
+    EXPECT_EQ(four.code, 1);
+    EXPECT_EQ(four.err, one.err);
+    EXPECT_EQ(four.out, one.out);
+    EXPECT_TRUE(Contains(four.out, "p6.swf  ")) << four.out;
+}
+
 // Hostile inputs: each row names its files in the test folder ("@" stands for the folder),
 // the exit status, a fragment of standard error, and files that must then hold a given text
 // ("" for absent, "*" for present).
@@ -505,15 +525,18 @@ TEST_F(CliProgram, AFileSizeLimitFailsTheEntryAndLeavesNothingBehind) {
 
 // Ctrl+C, kill and a closed terminal cancel a running conversion: exit 1, and neither the
 // private temporary folder nor a partial movie is left. The signal is sent once the temporary
-// folder exists, while the first of the movie's thousand frames are being taken out.
+// folder exists, while three workers take the first of two movies' thousand frames out.
 TEST_F(CliProgram, StopSignalsCancelAndLeaveNothingBehind) {
-    std::string movie = dir.File("long.avi");
+    std::string movie = dir.File("long.avi"), copy = dir.File("copy.avi");
     ASSERT_TRUE(Sh("ffmpeg -v error -nostdin -y -f lavfi -i testsrc=size=320x240:rate=25 -t 40 "
                    "-c:v mjpeg " +
-                   ShellQuote(movie)));
+                   ShellQuote(movie) + " && cp " + ShellQuote(movie) + " " + ShellQuote(copy)));
     for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
         SCOPED_TRACE(signal);
-        const std::string command = "exec " + ProgramCommand({"-q", movie}) + " 2>/dev/null";
+        const std::string command =
+            "exec " +
+            ProgramCommand({"-q", "--jobs", "3", "-o", dir.File("long.swf"), movie, copy}) +
+            " 2>/dev/null";
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
