@@ -5,7 +5,9 @@
 #include "swf/swf_stream.h"
 
 #include <cstdint>
-#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 // SWF action codes written by the library.
 enum SwfActionCode : uint8_t {
@@ -23,10 +25,6 @@ enum SwfActionCode : uint8_t {
     kActionIf = 0x9D,
     kActionGotoFrame2 = 0x9F,
 };
-
-// Writes the string's bytes and a 0 byte, whatever its own terminator flag says: strings
-// inside actions and tags that require a terminated STRING use this.
-void WriteTerminated(CSwfStream& s, const CSwfString& value);
 
 class CSwfAction {
 public:
@@ -118,36 +116,33 @@ public:
         : CSwfSmallAction(kActionGotoFrame2, playFlag, 1) {}
 };
 
-// Takes ownership of both strings.
 class CSwfActionGetURL : public CSwfAction {
 public:
-    CSwfActionGetURL(CSwfString* url, CSwfString* target) : url(url), target(target) {}
+    CSwfActionGetURL(std::string url, std::string target)
+        : url(std::move(url)), target(std::move(target)) {}
     void Write(CSwfStream& s) const override;
 
 private:
-    std::unique_ptr<CSwfString> url;
-    std::unique_ptr<CSwfString> target;
+    std::string url;
+    std::string target;
 };
 
-// Pushes one string. The string is only referenced: its owner keeps it alive until the movie
-// has been written.
+// Pushes one string.
 class CSwfActionPush : public CSwfAction {
 public:
-    explicit CSwfActionPush(const CSwfString* value) : value(value) {}
+    explicit CSwfActionPush(std::string value) : value(std::move(value)) {}
     void Write(CSwfStream& s) const override;
 
 private:
-    const CSwfString* value;
+    std::string value;
 };
 
-// Ready-made action bytes (codes and lengths included), written unchanged. The bytes stay
-// owned by the caller.
+// Ready-made action bytes (codes and lengths included), written unchanged.
 class CSwfActionBytes : public CSwfAction {
 public:
-    CSwfActionBytes(const uint8_t* bytes, uint16_t count) : bytes(bytes), count(count) {}
+    explicit CSwfActionBytes(std::vector<uint8_t> bytes) : bytes(std::move(bytes)) {}
     void Write(CSwfStream& s) const override;
 
 private:
-    const uint8_t* bytes;
-    uint16_t count;
+    std::vector<uint8_t> bytes;
 };
