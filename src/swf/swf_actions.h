@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <string>
 #include <utility>
-#include <vector>
 
 // SWF action codes written by the library.
 enum SwfActionCode : uint8_t {
@@ -17,13 +16,8 @@ enum SwfActionCode : uint8_t {
     kActionDivide = 0x0D,
     kActionGetProperty = 0x22,
     kActionGotoFrame = 0x81,
-    kActionGetURL = 0x83,
     kActionWaitForFrame2 = 0x8D,
     kActionPush = 0x96,
-    kActionJump = 0x99,
-    kActionGetURL2 = 0x9A,
-    kActionIf = 0x9D,
-    kActionGotoFrame2 = 0x9F,
 };
 
 class CSwfAction {
@@ -93,40 +87,6 @@ public:
         : CSwfSmallAction(kActionWaitForFrame2, skipCount, 1) {}
 };
 
-class CSwfActionJump : public CSwfSmallAction {
-public:
-    explicit CSwfActionJump(int16_t branchOffset)
-        : CSwfSmallAction(kActionJump, static_cast<uint16_t>(branchOffset), 2) {}
-};
-
-class CSwfActionGetURL2 : public CSwfSmallAction {
-public:
-    explicit CSwfActionGetURL2(uint8_t method) : CSwfSmallAction(kActionGetURL2, method, 1) {}
-};
-
-class CSwfActionIf : public CSwfSmallAction {
-public:
-    explicit CSwfActionIf(int16_t branchOffset)
-        : CSwfSmallAction(kActionIf, static_cast<uint16_t>(branchOffset), 2) {}
-};
-
-class CSwfActionGotoFrame2 : public CSwfSmallAction {
-public:
-    explicit CSwfActionGotoFrame2(uint8_t playFlag)
-        : CSwfSmallAction(kActionGotoFrame2, playFlag, 1) {}
-};
-
-class CSwfActionGetURL : public CSwfAction {
-public:
-    CSwfActionGetURL(std::string url, std::string target)
-        : url(std::move(url)), target(std::move(target)) {}
-    void Write(CSwfStream& s) const override;
-
-private:
-    std::string url;
-    std::string target;
-};
-
 // Pushes one string.
 class CSwfActionPush : public CSwfAction {
 public:
@@ -135,14 +95,4 @@ public:
 
 private:
     std::string value;
-};
-
-// Ready-made action bytes (codes and lengths included), written unchanged.
-class CSwfActionBytes : public CSwfAction {
-public:
-    explicit CSwfActionBytes(std::vector<uint8_t> bytes) : bytes(std::move(bytes)) {}
-    void Write(CSwfStream& s) const override;
-
-private:
-    std::vector<uint8_t> bytes;
 };

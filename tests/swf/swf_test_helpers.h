@@ -33,7 +33,7 @@ inline Bytes TagBytes(const CSwfTag& tag) {
     return StreamBytes(s);
 }
 
-// Bytes that vary from one to the next, differently for each seed.
+// Varied bytes, different for each seed.
 inline Bytes Pattern(size_t size, uint32_t seed = 1) {
     Bytes out(size);
     for (uint8_t& b : out) {

@@ -1,5 +1,4 @@
-// Bitmap tags decoded with the test-side reader. (FFmpeg decodes the bitmaps of whole movies in
-// the command-line tests.)
+// Bitmap tags, decoded with the test-side reader.
 #include "swf/swf_bitmaps.h"
 
 #include "support/test_util.h"
@@ -25,33 +24,23 @@ TEST(SwfJpegTags, BodiesByteForByte) {
     ASSERT_TRUE(testutil::WriteFileBytes(dir.File("p.jpg"), Pattern(10, 9)));
     CSwfDefineBitsJPEG2 fromFile(3, dir.File("p.jpg"));
     ASSERT_TRUE(testutil::WriteFileBytes(dir.File("p.jpg"), file));
-    const std::tuple<std::shared_ptr<CSwfTag>, int, Bytes> cases[] = {
-        {std::make_shared<CSwfDefineBitsJPEG2>(2, image.data(), 1000), 21,
-         Join({{0x02, 0x00}, kEoiSoi, image, kEoi})},
-        {std::make_shared<CSwfDefineBitsJPEG2>(fromFile), 21,
-         Join({{0x03, 0x00}, kEoiSoi, file, kEoi})},
-        {std::make_shared<CSwfDefineBitsJPEG2>(4, dir.File("missing.jpg")), 21,
-         Join({{0x04, 0x00}, kEoiSoi, kEoi})},
-        {std::make_shared<CSwfDefineBitsJPEG2>(5, "p.j"), 21, Join({{0x05, 0x00}, kEoiSoi, kEoi})},
-        {std::make_shared<CSwfJPEGTables>(alpha.data(), 12), 8, alpha},
-        {std::make_shared<CSwfDefineBits>(6, image.data(), 30), 6,
-         Join({{0x06, 0x00}, Bytes(image.begin(), image.begin() + 30)})},
+    const Bytes part(image.begin(), image.begin() + 30);
+    const std::pair<swfread::Tag, std::pair<int, Bytes>> cases[] = {
+        {ParseOne(CSwfDefineBitsJPEG2(2, image.data(), 1000)),
+         {21, Join({{0x02, 0x00}, kEoiSoi, image, kEoi})}},
+        {ParseOne(fromFile), {21, Join({{0x03, 0x00}, kEoiSoi, file, kEoi})}},
+        {ParseOne(CSwfDefineBitsJPEG2(4, dir.File("missing.jpg"))),
+         {21, Join({{4, 0}, kEoiSoi, kEoi})}},
+        {ParseOne(CSwfDefineBitsJPEG2(5, "p.j")), {21, Join({{0x05, 0x00}, kEoiSoi, kEoi})}},
+        {ParseOne(CSwfJPEGTables(alpha.data(), 12)), {8, alpha}},
+        {ParseOne(CSwfDefineBits(6, image.data(), 30)), {6, Join({{0x06, 0x00}, part})}},
         // The alpha data's offset: 30 + 6 bytes of markers.
-        {std::make_shared<CSwfDefineBitsJPEG3>(7, image.data(), 30, alpha.data(), 12), 35,
-         Join({{0x07, 0x00, 36, 0, 0, 0},
-               kEoiSoi,
-               Bytes(image.begin(), image.begin() + 30),
-               kEoi,
-               alpha})},
+        {ParseOne(CSwfDefineBitsJPEG3(7, image.data(), 30, alpha.data(), 12)),
+         {35, Join({{0x07, 0x00, 36, 0, 0, 0}, kEoiSoi, part, kEoi, alpha})}},
     };
-    for (const auto& [tag, code, body] : cases) {
-        swfread::Tag t = ParseOne(*tag);
-        EXPECT_EQ(t.code, code);
-        EXPECT_EQ(t.body, body);
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(std::pair(int{cases[i].first.code}, cases[i].first.body), cases[i].second) << i;
     }
-    // 1008 bytes of body: the long header form.
-    const Bytes first = swftest::TagBytes(*std::get<0>(cases[0]));
-    EXPECT_EQ(Bytes(first.begin(), first.begin() + 6), (Bytes{0x7F, 0x05, 0xF0, 0x03, 0, 0}));
 }
 
 // The colour table (RGB, or RGBA with alpha) and the padded rows are compressed together; the
@@ -75,11 +64,10 @@ TEST(SwfLossless, TablesAndRowsAreCompressedTogether) {
          {1, 0, 3, 3, 0, 2, 0, 1}},
     };
     for (Case& c : cases) {
-        SCOPED_TRACE(static_cast<int>(c.pixels.format));
         c.pixels.colourTable = c.table.data();
         c.pixels.pixels = c.rows.data();
         CSwfLosslessResult made = MakeDefineBitsLossless(1, c.pixels);
-        ASSERT_TRUE(made.tag) << made.error;
+        ASSERT_TRUE(made.tag) << made.error << int{c.pixels.format};
         swfread::Tag t = ParseOne(*made.tag);
         EXPECT_EQ(t.code, c.pixels.withAlpha ? 36 : 20);
         EXPECT_EQ(Bytes(t.body.begin(), t.body.begin() + c.head.size()), c.head);
@@ -98,18 +86,15 @@ TEST(SwfLossless, BitmapsThatCannotBeMadeSayWhy) {
         {{.width = 70000, .height = 1}, "at most 65535 x 65535"},
         {{.width = 1, .height = 65536, .withAlpha = true}, "at most 65535 x 65535"},
         {{.format = 3, .width = 1, .height = 1}, "colour table of 1 to 256"},
-        {{.format = 3, .width = 1, .height = 1, .colourTableSize = 257},
-         "colour table of 1 to 256"},
+        {{.format = 3, .width = 1, .height = 1, .colourTableSize = 257}, "table of 1 to 256"},
         {{.format = 6, .width = 1, .height = 1}, "(3, 4 or 5 expected)"},
-        {{.width = 65535, .height = 0}, nullptr},
+        {{.width = 65535, .height = 0}, ""},
     };
     for (auto [pixels, error] : cases) {
         pixels.pixels = pixel.data();
         CSwfLosslessResult made = MakeDefineBitsLossless(1, pixels);
-        EXPECT_EQ(made.tag == nullptr, error != nullptr);
-        if (error != nullptr) {
-            EXPECT_NE(std::string(made.error).find(error), std::string::npos) << made.error;
-        }
+        EXPECT_EQ(made.tag == nullptr, error[0] != '\0');
+        EXPECT_NE(std::string(made.error ? made.error : "").find(error), std::string::npos);
     }
 }
 
