@@ -183,6 +183,13 @@ Result<PreparedPicture> PreparePictureFile(const ConvertObject& entry, const Con
     if (picture.id == 0) {
         return ConvertError{};
     }
+    // The slow deflate of lossless pixels is done here, away from the movie; the pixels go.
+    if (StoredImage* e = picture.store->Find(picture.id); picture.lossless) {
+        picture.compressed = CompressLossless({.width = static_cast<uint32_t>(e->width),
+                                               .height = static_cast<uint32_t>(e->height),
+                                               .pixels = e->data.get()});
+        e->data.reset();
+    }
     return picture;
 }
 
@@ -216,7 +223,8 @@ Status AppendPicture(MovieBuilder& builder, PreparedPicture picture, const Conve
     if (e == nullptr) {
         return ConvertError{};
     }
-    Status added = AppendBitmap(builder, *e, picture.lossless, picture.path, opts);
+    Status added = AppendBitmap(builder, *e, picture.lossless, picture.path, opts,
+                                picture.compressed ? &*picture.compressed : nullptr);
     // Lossless pixels are compressed into the tag; JPEG bytes are read when the movie is written.
     if (added && !picture.lossless) {
         builder.Keep(std::move(picture.store));
@@ -225,7 +233,8 @@ Status AppendPicture(MovieBuilder& builder, PreparedPicture picture, const Conve
 }
 
 Status AppendBitmap(MovieBuilder& builder, const StoredImage& image, bool lossless,
-                    const std::string& path, const ConvertOptions& opts) {
+                    const std::string& path, const ConvertOptions& opts,
+                    CSwfLosslessCompressed* compressed) {
     const StoredImage* e = &image;
     if (e->width <= 0 || e->height <= 0) {
         return ConvertError{};
@@ -242,7 +251,8 @@ Status AppendBitmap(MovieBuilder& builder, const StoredImage& image, bool lossle
     }
     builder.NoteExtent(W + X, H + Y);
 
-    if (lossless ? !e->data : !e->isFile && (!e->data || e->dataLength <= 0)) {
+    if (lossless ? !e->data && compressed == nullptr
+                 : !e->isFile && (!e->data || e->dataLength <= 0)) {
         return ConvertError{};
     }
     // The bitmap, shape and sprite ids are taken in that order: the movie's numbering, and so
@@ -252,9 +262,11 @@ Status AppendBitmap(MovieBuilder& builder, const StoredImage& image, bool lossle
     const char* failure = kSwfIdsExhaustedText;
     if (bitmapId != 0 && lossless) {
         CSwfLosslessResult made =
-            MakeDefineBitsLossless(bitmapId, {.width = static_cast<uint32_t>(W),
-                                              .height = static_cast<uint32_t>(H),
-                                              .pixels = e->data.get()});
+            compressed != nullptr
+                ? MakeDefineBitsLossless(bitmapId, std::move(*compressed))
+                : MakeDefineBitsLossless(bitmapId, {.width = static_cast<uint32_t>(W),
+                                                    .height = static_cast<uint32_t>(H),
+                                                    .pixels = e->data.get()});
         bitmap = std::move(made.tag);
         failure = made.error;
     } else if (bitmapId != 0 && e->isFile) {
