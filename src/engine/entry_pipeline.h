@@ -9,6 +9,7 @@
 #include "engine/entry_converter.h"
 #include "media/ordered_pool.h"
 
+#include <cstdint>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -44,7 +45,9 @@ private:
     const size_t limit;
     uint64_t queued = 0;
     std::mutex statusMutex;
-    uint64_t current = 0; // the entry whose status texts go straight to the front end
+    // The entry the driver waits for, whose status texts go straight to the front end; none
+    // until the driver first waits.
+    uint64_t current = UINT64_MAX;
     std::map<uint64_t, std::vector<std::string>> heldStates;
     OrderedPool<PreparedResult> pool; // last: its workers stop before the rest goes
 };
