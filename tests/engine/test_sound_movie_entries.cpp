@@ -189,6 +189,7 @@ TEST_F(EntryTest, UnlabelledMp3RatesGoThroughThePcmPath) {
     ASSERT_EQ(ConvertOne(Tone("tone48.mp3", 48000, 1, 1, "libmp3lame")), 1);
     const swfread::Swf swf = Parse(File("tone48.swf"));
     EXPECT_EQ(swf.tags.at(1).code, SoundStreamHead) << "not the MP3 stream head";
+    EXPECT_EQ(swf.tags[2].body[0], 2) << "the id the MP3 sound would have had is passed over";
     EXPECT_EQ(swf.tags[2].body[2] >> 4, 0) << "re-encoded uncompressed";
     EXPECT_EQ((swf.tags[2].body[2] >> 2) & 3, 3) << "44.1 kHz";
     EXPECT_TRUE(rec.Saw("MP3 at 48000 Hz"));
