@@ -35,7 +35,7 @@ public:
 
     void Submit(std::function<T()> task) {
         std::lock_guard lock(mutex);
-        slots.emplace_back();
+        results.emplace_back();
         if (Threaded()) {
             queue.push_back({submitted, std::move(task)});
             workReady.notify_one();
@@ -48,7 +48,7 @@ public:
     // Submitted tasks whose results have not been taken yet.
     size_t Pending() const {
         std::lock_guard lock(mutex);
-        return slots.size();
+        return results.size();
     }
 
     // The result of the oldest task not taken yet, waiting for it; there must be one.
@@ -56,14 +56,14 @@ public:
         if (!Threaded()) {
             std::function<T()> task = std::move(deferred.front());
             deferred.pop_front();
-            slots.pop_front();
+            results.pop_front();
             ++taken;
             return task();
         }
         std::unique_lock lock(mutex);
-        resultReady.wait(lock, [this] { return slots.front().has_value(); });
-        T result = std::move(*slots.front());
-        slots.pop_front();
+        resultReady.wait(lock, [this] { return results.front().has_value(); });
+        T result = std::move(*results.front());
+        results.pop_front();
         ++taken;
         return result;
     }
@@ -97,7 +97,7 @@ private:
             T result = task.run();
             lock.lock();
             if (task.index >= taken) { // not dropped by Stop meanwhile
-                slots[task.index - taken] = std::move(result);
+                results[task.index - taken] = std::move(result);
                 resultReady.notify_all();
             }
         }
@@ -109,7 +109,7 @@ private:
     std::deque<Task> queue;
     std::deque<std::function<T()>> deferred;
     // One slot per submitted task not taken yet, in submission order.
-    std::deque<std::optional<T>> slots;
+    std::deque<std::optional<T>> results;
     uint64_t submitted = 0;
     uint64_t taken = 0;
     bool stopping = false;
