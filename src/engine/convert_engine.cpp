@@ -222,7 +222,7 @@ bool CConvertEngine::ConvertEntry(Run& run, ConvertObject& entry) {
         return false;
     }
     window->IncrementProgress(1);
-    const ObjectKind kind = FileKind(entry.path, run.context.opts);
+    ObjectKind kind = FileKind(entry.path, run.context.opts);
     entry.result = AddEntry(run, entry, kind) ? 1 : 0;
     if (Cancelled()) {
         entry.result = 0;
@@ -239,7 +239,7 @@ bool CConvertEngine::ConvertEntry(Run& run, ConvertObject& entry) {
     return true;
 }
 
-bool CConvertEngine::AddEntry(Run& run, const ConvertObject& entry, ObjectKind kind) {
+bool CConvertEngine::AddEntry(Run& run, const ConvertObject& entry, ObjectKind& kind) {
     PreparedResult ahead = run.pipeline->Next();
     Notes notes = std::move(ahead.notes);
     if (!ahead.prepared) {
@@ -255,6 +255,9 @@ bool CConvertEngine::AddEntry(Run& run, const ConvertObject& entry, ObjectKind k
     }
     if (cancelRequested) {
         return false;
+    }
+    if (prepared && (*prepared)->CountsAsSound()) {
+        kind = KindAudioFile;
     }
     Status added = prepared ? (*prepared)->Append(builder, run.context) : prepared.Error();
     if (!added) {

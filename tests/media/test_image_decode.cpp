@@ -52,11 +52,11 @@ INSTANTIATE_TEST_SUITE_P(
         DecodeCase{"JpegProgressive", "-quality 95 -sampling-factor 1x1 -interlace Plane",
                    "prog.jpg", false, true, 6},
         DecodeCase{"Png16", "-depth 16", "png48:p16.png", false, false, 0},
-        // Alpha is dropped: the colour values come back as stored.
+        // The colour values come back as stored, the alpha in its own plane.
         DecodeCase{"PngAlpha", "-alpha set -channel A -evaluate set 50% +channel",
                    "png32:alpha.png", false, false, 0},
         DecodeCase{"TgaRle", "-orient TopLeft -compress RLE", "rle.tga", false, false, 0},
-        // The extended header carries the size; alpha is dropped.
+        // The extended header carries the size; the colours come back unblended.
         DecodeCase{"WebpAlpha", "-quality 95 -alpha set -channel A -evaluate set 50% +channel",
                    "alpha.webp", false, true, 6}),
     imagetest::CaseName());

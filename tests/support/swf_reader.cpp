@@ -279,6 +279,7 @@ bool ParseDefineBitsLossless(const Tag& tag, LosslessBitmap& out, std::string* e
     out.format = r.U8();
     out.width = r.U16();
     out.height = r.U16();
+    out.hasAlpha = tag.code == 36;
     if ((tag.code != 20 && tag.code != 36) || out.format < 3 || out.format > 5) {
         return Fail(error, "not a lossless bitmap of format 3, 4 or 5");
     }
@@ -302,6 +303,24 @@ bool ParseDefineBitsLossless(const Tag& tag, LosslessBitmap& out, std::string* e
     out.colourTable.assign(data.begin(), data.begin() + tableBytes);
     out.pixels.assign(data.begin() + tableBytes, data.begin() + expected);
     return true;
+}
+
+std::vector<uint32_t> ArgbPixels(const LosslessBitmap& b) {
+    const size_t entry = b.hasAlpha ? 4 : 3;
+    const size_t rowBytes = b.format == 3 ? (b.width + 3u) / 4 * 4 : b.width * 4u;
+    std::vector<uint32_t> out;
+    for (size_t y = 0; y < b.height; ++y) {
+        for (size_t x = 0; x < b.width; ++x) {
+            // An index past the table throws (std::out_of_range) rather than read beyond it.
+            const uint8_t* p =
+                b.format == 3 ? &b.colourTable.at(b.pixels[y * rowBytes + x] * entry + entry - 1) -
+                                    (entry - 1)
+                              : &b.pixels[y * rowBytes + x * 4 + 1];
+            const uint32_t alpha = !b.hasAlpha ? 255 : b.format == 3 ? p[3] : p[-1];
+            out.push_back(alpha << 24 | uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2]);
+        }
+    }
+    return out;
 }
 
 } // namespace swfread

@@ -148,6 +148,7 @@ struct LosslessBitmap {
     uint16_t id = 0;
     uint8_t format = 0;
     uint16_t width = 0, height = 0;
+    bool hasAlpha = false; // DefineBitsLossless2
     Bytes zlibData;
     Bytes colourTable; // decompressed: 3 or 4 bytes per entry (format 3)
     Bytes pixels;      // decompressed rows, padded to 4 bytes
@@ -155,5 +156,8 @@ struct LosslessBitmap {
 // DefineBitsLossless and DefineBitsLossless2: the zlib stream must hold exactly the colour
 // table and the padded rows.
 bool ParseDefineBitsLossless(const Tag& tag, LosslessBitmap& out, std::string* error = nullptr);
+// The pixels of a format 3 or 5 bitmap as words 0xAARRGGBB, as a player reads them: through
+// the colour table, alpha 255 without alpha (format 5's first byte is then ignored).
+std::vector<uint32_t> ArgbPixels(const LosslessBitmap& bitmap);
 
 } // namespace swfread
