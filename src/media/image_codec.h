@@ -137,9 +137,10 @@ void ISCloseDest(ISDest* dest);
 // the picture and quality (0 when the size is not a valid picture size).
 size_t ISJpegBufferSize(uint32_t width, uint32_t height);
 
-// Writes an 8-bit baseline YCbCr JPEG (4:4:4, no subsampling) at quality 1..100 (clamped). Returns
-// the number of bytes written, 0 on failure (last error 30 when the caller's buffer is too small, 4
-// when the file cannot be written, 5 for a bad argument, 9 when the encoder fails).
+// Writes an 8-bit baseline YCbCr JPEG (4:2:0, Huffman tables optimized for the picture) at
+// quality 1..100 (clamped). Returns the number of bytes written, 0 on failure (last error 30
+// when the caller's buffer is too small, 4 when the file cannot be written, 5 for a bad
+// argument, 9 when the encoder fails).
 size_t ISWriteJPG(ISDest* dest, const uint8_t* rgb, uint32_t width, uint32_t height, int quality);
 
 // Resamples an RGB picture into a caller's buffer of newWidth * newHeight * 3 bytes: area
