@@ -76,8 +76,9 @@ public:
 
     // Picture decoding into the store.
     int LoadLossless(const ConvertObject& entry, int& width, int& height, int& id);
+    // keepOriginal: store the file's own JPEG data when a player can show it as it is.
     int LoadJpeg(const ConvertObject& entry, int& width, int& height, int& dataLength, int quality,
-                 int& id);
+                 int& id, bool keepOriginal = false);
     int ToLossless(int id);
 
     // Writes the built-in preloader picture (resource 145) to path.

@@ -10,10 +10,13 @@
 #include "swf/swf_shapes.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
+#include <optional>
 
 namespace {
 
@@ -114,15 +117,40 @@ int CConvertEngine::LoadLossless(const ConvertObject& entry, int& width, int& he
 }
 
 int CConvertEngine::LoadJpeg(const ConvertObject& entry, int& width, int& height, int& dataLength,
-                             int quality, int& id) {
+                             int quality, int& id, bool keepOriginal) {
+    // The store keeps only the bytes of the picture, since a long single movie holds every
+    // picture until it is written.
+    const auto store = [&](const uint8_t* bytes, size_t length, int w, int h) {
+        StoredImage* e = MakeFilledEntry(length);
+        if (e == nullptr) {
+            return 0;
+        }
+        memcpy(e->data.get(), bytes, length);
+        e->dataLength = static_cast<int>(length);
+        e->width = width = w;
+        e->height = height = h;
+        dataLength = e->dataLength;
+        id = e->id;
+        return 1;
+    };
+    if (keepOriginal) {
+        // No decoding and no generation loss; other JPEGs and other files are encoded anew.
+        std::unique_ptr<ISSource, decltype(&ISCloseSource)> file(ISOpenFileSource(entry.path),
+                                                                 &ISCloseSource);
+        std::optional<KeptJpeg> kept = file ? ISKeepJpeg(file->data, file->length) : std::nullopt;
+        if (kept && kept->data.size() <= INT32_MAX) {
+            return store(kept->data.data(), kept->data.size(), static_cast<int>(kept->width),
+                         static_cast<int>(kept->height));
+        }
+    }
     RgbImage image;
-    if (!DecodePicture(entry, image, width, height)) {
+    int w = 0, h = 0;
+    if (!DecodePicture(entry, image, w, h)) {
         return 0;
     }
     // The codec writes into a scratch buffer sized with its own bound (so even 1 x 1 pictures
-    // fit) and reused from picture to picture; the store keeps only the bytes written, since a
-    // long single movie holds every picture until it is written.
-    size_t capacity = ISJpegBufferSize(static_cast<uint32_t>(width), static_cast<uint32_t>(height));
+    // fit) and reused from picture to picture.
+    size_t capacity = ISJpegBufferSize(static_cast<uint32_t>(w), static_cast<uint32_t>(h));
     if (jpegScratchSize < capacity) {
         jpegScratch.reset(new (std::nothrow) unsigned char[capacity]);
         jpegScratchSize = jpegScratch ? capacity : 0;
@@ -135,17 +163,7 @@ int CConvertEngine::LoadJpeg(const ConvertObject& entry, int& width, int& height
     if (written <= 0) {
         return 0;
     }
-    StoredImage* e = MakeFilledEntry(static_cast<size_t>(written));
-    if (e == nullptr) {
-        return 0;
-    }
-    memcpy(e->data.get(), jpegScratch.get(), static_cast<size_t>(written));
-    e->dataLength = written;
-    e->width = width;
-    e->height = height;
-    dataLength = written;
-    id = e->id;
-    return 1;
+    return store(jpegScratch.get(), static_cast<size_t>(written), w, h);
 }
 
 int CConvertEngine::ToLossless(int id) {
@@ -203,8 +221,8 @@ int CConvertEngine::AddImage(ConvertObject& entry, const ConvertOptions& opts,
         int loaded = 0;
         if (encoding == EncodeLossless) {
             loaded = LoadLossless(entry, w, h, storedId);
-        } else if (encoding == EncodeJpeg) {
-            loaded = LoadJpeg(entry, w, h, length, quality, storedId);
+        } else if (encoding == EncodeJpeg || encoding == EncodeOriginal) {
+            loaded = LoadJpeg(entry, w, h, length, quality, storedId, encoding == EncodeOriginal);
         }
         if (!loaded) {
             return 0;

@@ -13,6 +13,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -114,6 +115,18 @@ int ISJpegOrientation(const uint8_t* data, size_t length);
 // width and height). Other values leave it as it is. Returns the buffer (a new one for 5..8,
 // the old one freed), or nullptr (the old one freed, last error 1) when no copy can be had.
 uint8_t* ISApplyOrientation(uint8_t* rgb, uint32_t* width, uint32_t* height, int orientation);
+// JPEG data a player can show as it is, with the size from its frame header.
+struct KeptJpeg {
+    std::vector<uint8_t> data;
+    uint32_t width = 0;
+    uint32_t height = 0;
+};
+// The JPEG data itself, start to end of image, without its application segments and
+// comments, when it is baseline 8-bit YCbCr or grayscale with Huffman tables and nothing
+// (an EXIF orientation) to turn. Reads the headers only; std::nullopt for any other data
+// (progressive, CMYK, RGB, 12-bit, arithmetic-coded, oriented, cut short), which must be
+// decoded and written anew.
+std::optional<KeptJpeg> ISKeepJpeg(const uint8_t* data, size_t length);
 // Windows and enhanced metafiles are not rendered: always nullptr with kImageErrBadMetafile.
 uint8_t* ISReadMetafileToRGB(const std::string& path, uint32_t* width, uint32_t* height,
                              uint32_t defaultWidth, uint32_t defaultHeight,

@@ -232,6 +232,111 @@ uint8_t* ISReadJPG(const ISSource* source, uint32_t* width, uint32_t* height) {
     return pixels;
 }
 
+namespace {
+
+// Fills in the frame of a kept JPEG from a baseline 8-bit frame header of one or three
+// components and a non-zero size; false for any other frame.
+bool ReadBaselineFrame(const uint8_t* payload, size_t length, KeptJpeg& kept) {
+    if (length < 6 || payload[0] != 8) {
+        return false;
+    }
+    kept.height = uint32_t{payload[1]} << 8 | payload[2];
+    kept.width = uint32_t{payload[3]} << 8 | payload[4];
+    const uint8_t components = payload[5];
+    return (components == 1 || components == 3) && length >= 6 + size_t{components} * 3 &&
+           ISCheckImageSize(kept.width, kept.height) == kImageOk;
+}
+
+// Position just past the entropy-coded data starting at `position`: the first marker other
+// than a stuffed zero, a restart marker or a fill byte.
+size_t SkipEntropyData(const uint8_t* data, size_t length, size_t position) {
+    while (position + 1 < length) {
+        if (data[position] == 0xFF) {
+            const uint8_t next = data[position + 1];
+            if (next != 0x00 && next != 0xFF && (next < 0xD0 || next > 0xD7)) {
+                return position;
+            }
+            position += next == 0xFF ? 1 : 2;
+        } else {
+            ++position;
+        }
+    }
+    return length;
+}
+
+} // namespace
+
+std::optional<KeptJpeg> ISKeepJpeg(const uint8_t* data, size_t length) {
+    if (data == nullptr || length < 4 || data[0] != 0xFF || data[1] != 0xD8 ||
+        ISJpegOrientation(data, length) != 1) {
+        return std::nullopt;
+    }
+    // libjpeg's reading of the colour space: three components may also be RGB (Adobe's
+    // transform flag or the components' names), which players would take for YCbCr.
+    int w = 0, h = 0, subsampling = 0, colorspace = -1;
+    tjhandle handle = tjInitDecompress();
+    const bool header = handle != nullptr && tjDecompressHeader3(handle, data, length, &w, &h,
+                                                                 &subsampling, &colorspace) == 0;
+    tjDestroy(handle);
+    if (!header || (colorspace != TJCS_YCbCr && colorspace != TJCS_GRAY)) {
+        return std::nullopt;
+    }
+    KeptJpeg kept;
+    kept.data.reserve(length);
+    kept.data.insert(kept.data.end(), data, data + 2);
+    bool frame = false, huffman = false, quantization = false;
+    size_t position = 2;
+    while (position + 1 < length) {
+        if (data[position] != 0xFF) {
+            return std::nullopt;
+        }
+        const uint8_t marker = data[position + 1];
+        if (marker == 0xFF) { // fill byte
+            ++position;
+            continue;
+        }
+        if (marker == 0xD9) {
+            if (!frame || !huffman || !quantization) {
+                return std::nullopt;
+            }
+            kept.data.insert(kept.data.end(), data + position, data + position + 2);
+            return kept;
+        }
+        if (position + 4 > length) {
+            return std::nullopt;
+        }
+        const size_t segment = size_t{data[position + 2]} << 8 | data[position + 3];
+        if (segment < 2 || segment > length - position - 2) {
+            return std::nullopt;
+        }
+        const uint8_t* payload = data + position + 4;
+        size_t end = position + 2 + segment;
+        if (marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 &&
+            marker != 0xCC) {
+            // Frame headers: only the baseline one, once.
+            if (marker != 0xC0 || frame || !ReadBaselineFrame(payload, segment - 2, kept)) {
+                return std::nullopt;
+            }
+            frame = true;
+        } else if (marker == 0xC4) {
+            huffman = true;
+        } else if (marker == 0xDB) {
+            quantization = true;
+        } else if (marker == 0xDA) {
+            if (!frame) {
+                return std::nullopt;
+            }
+            end = SkipEntropyData(data, length, end);
+        }
+        // Application data and comments say nothing a player needs.
+        if ((marker < 0xE0 || marker > 0xEF) && marker != 0xFE) {
+            kept.data.insert(kept.data.end(), data + position, data + end);
+        }
+        position = end;
+    }
+    return std::nullopt; // no end of image
+}
+
 size_t ISJpegBufferSize(uint32_t width, uint32_t height) {
     if (ISCheckImageSize(width, height) != kImageOk) {
         return 0;

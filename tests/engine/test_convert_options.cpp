@@ -565,6 +565,7 @@ TEST(OptionFields, ErrorsNameTheFieldOrValueAndChangeNothing) {
         {"format.jpg.quality", "101", "101"},
         {"format.jpg.quality", "0", "format.jpg.quality"},
         {"format.png.compression", "deflate", "deflate"},
+        {"format.png.compression", "original", "original"},
         {"format.png.compression", "3", "format.png.compression"},
         {"format.wav.compression", "jpeg", "jpeg"},
         {"format.wav.compression", "7", "format.wav.compression"},

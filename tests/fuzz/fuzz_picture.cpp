@@ -1,7 +1,7 @@
 // Picture sniffing and decoding from memory. The first byte chooses the way in: by content
 // (as for a file whose extension is not trusted) or straight into one reader, so formats
 // without a signature (TGA, WBMP) are reached too. A decoded picture is then resized and written
-// as JPEG, as the converter does.
+// as JPEG, as the converter does; sniffed data also goes through the Original JPEG check.
 #include <cstdlib>
 #include <vector>
 
@@ -45,6 +45,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     --size;
     RgbImage image;
     if (way == 0) {
+        // What Original JPEG keeps of the data is a part of it, headers read only.
+        if (auto kept = ISKeepJpeg(data, size); kept && kept->data.size() > size) {
+            std::abort();
+        }
         image.LoadMemory(data, size);
         Exercise(image);
         return 0;
