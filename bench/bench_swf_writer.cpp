@@ -67,26 +67,25 @@ const std::vector<Bytes>& JpegPayloads() {
 }
 
 void AddPicture(CSwfMovie& movie, const Bytes& jpeg) {
-    auto* bitmap = new CSwfDefineBitsJPEG2(jpeg.data(), static_cast<uint32_t>(jpeg.size()));
-    movie.AddTag(bitmap);
-    auto* shape = new CSwfDefineShape(new CSwfRect(0, 0, 640 * 20, 480 * 20));
-    shape->AddFillStyle(new CSwfBitmapFill(
-        false, bitmap->GetId(), new CSwfMatrix(true, 20 << 16, 20 << 16, false, 0, 0, 0, 0)));
-    shape->EndStyles();
-    shape->AddRecord(
-        new CSwfStyleChangeRecord(false, true, true, false, true, 0, 0, 0, 1, 0, nullptr, nullptr));
-    shape->AddRecord(new CSwfStraightEdgeRecord(640 * 20, 0));
-    shape->AddRecord(new CSwfStraightEdgeRecord(0, 480 * 20));
-    shape->AddRecord(new CSwfStraightEdgeRecord(-640 * 20, 0));
-    shape->AddRecord(new CSwfStraightEdgeRecord(0, -480 * 20));
-    shape->AddRecord(new CSwfEndShapeRecord());
-    uint16_t shapeId = shape->GetId();
-    movie.AddTag(shape);
-    movie.AddTag(new CSwfPlaceObject2(false, false, true, false, 1, shapeId,
-                                      new CSwfMatrix(false, 0, 0, false, 0, 0, 0, 0), nullptr, 0,
-                                      nullptr, 0));
-    movie.AddTag(new CSwfShowFrame());
-    movie.AddTag(new CSwfRemoveObject2(1));
+    const uint16_t bitmapId = movie.NewId();
+    movie.AddTag(std::make_unique<CSwfDefineBitsJPEG2>(bitmapId, jpeg.data(),
+                                                       static_cast<uint32_t>(jpeg.size())));
+    const uint16_t shapeId = movie.NewId();
+    auto shape = std::make_unique<CSwfDefineShape>(shapeId, CSwfRect(0, 0, 640 * 20, 480 * 20));
+    shape->AddFillStyle(CSwfBitmapFill{.bitmapId = bitmapId,
+                                       .matrix = {.scale = CSwfMatrix::Terms{20 << 16, 20 << 16}}});
+    shape->AddRecord(CSwfStyleChangeRecord{
+        .moveTo = CSwfStyleChangeRecord::Point{0, 0}, .fillStyle1 = 1, .lineStyle = 0});
+    shape->AddRecord(CSwfStraightEdgeRecord{640 * 20, 0});
+    shape->AddRecord(CSwfStraightEdgeRecord{0, 480 * 20});
+    shape->AddRecord(CSwfStraightEdgeRecord{-640 * 20, 0});
+    shape->AddRecord(CSwfStraightEdgeRecord{0, -480 * 20});
+    shape->AddRecord(CSwfEndShapeRecord{});
+    movie.AddTag(std::move(shape));
+    movie.AddTag(std::make_unique<CSwfPlaceObject2>(
+        CSwfPlacement{.depth = 1, .characterId = shapeId, .matrix = CSwfMatrix{}}));
+    movie.AddTag(std::make_unique<CSwfShowFrame>());
+    movie.AddTag(std::make_unique<CSwfRemoveObject2>(1));
 }
 
 void BM_WriteMovie200MB(benchmark::State& state) {

@@ -7,6 +7,7 @@
 #include "app/player_window.h"
 #include "app/shell_open.h"
 #include "app/small_controls.h"
+#include "media/image_guess.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -35,30 +36,70 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <span>
+#include <string_view>
 #include <unistd.h>
 
 #ifndef KESTROVA_VERSION
 #define KESTROVA_VERSION "0.1"
 #endif
 
-const char* const kAddFilter =
+namespace {
+
+// The classic list of the Add dialog, kept as it has always read (it names formats that are
+// not read, such as .pax, and omits .jpeg).
+const char* const kClassicAddFilter =
     "Supported Formats "
     "(.bmp;.jpg;.png;.pcx;.psd;.pax;.tga;.tls;.tiff;,tif;.wav;.avi)|*.bmp;*.jpg;*.png;*.pcx;*.psd;"
     "*.pax;*.tga;*.tls;*.tiff;*.tif;*.wav;*.avi|Windows Bitmap (.bmp)|*.bmp|Jpeg "
     "(.jpg)|*.jpg|Portable network graphic SWF (.png)|*.png|paint file (.pcx)|*.pcx|psd "
     "(.psd)|*.psd|pax (.pax)|*.pax|tga (.tga)|*.tga|tla (.tla)|*.tla|tiff "
-    "(.tiff;.tif)|*.tiff;*.tif|wave sound (.wav)|*.wav|avi movie (.avi)|*.avi|"
-    // Pictures and movie containers read besides the classic list: WBMP, GIF and WebP take the
-    // .png entry's settings, the containers the .avi entry's.
-    "wireless bitmap (.wbmp)|*.wbmp|gif and webp pictures (.gif;.webp)|*.gif;*.webp|other movies "
-    "(.asf;.mp4;.m4v;.mkv;.webm;.flv;.mpg;.mpeg;.3gp;.mov)|*.asf;*.mp4;*.m4v;*.mkv;"
+    "(.tiff;.tif)|*.tiff;*.tif|wave sound (.wav)|*.wav|avi movie (.avi)|*.avi|";
+
+// Movie containers read besides .avi; they take the .avi entry's settings.
+const char* const kOtherMoviesFilter =
+    "other movies (.asf;.mp4;.m4v;.mkv;.webm;.flv;.mpg;.mpeg;.3gp;.mov)|*.asf;*.mp4;*.m4v;*.mkv;"
     "*.webm;*.flv;*.mpg;*.mpeg;*.3gp;*.mov|";
 
-int nextObjectId = 0;
+// Extensions that drag and drop accepts besides the picture formats read beyond the classic
+// list, lower case and without the dot.
+constexpr std::string_view kDropExtensions[] = {
+    "bmp", "jpg", "png", "pcx", "psd", "pax",  "tga", "wav", "tls",  "tiff", "tif",
+    "avi", "asf", "mp4", "m4v", "mkv", "webm", "flv", "mpg", "mpeg", "3gp",  "mov"};
 
-const std::array<const char*, 25> MainWindow::extensionTable = {
-    "bmp", "jpg", "png", "pcx",  "psd", "pax", "tga",  "wav", "tls", "tiff", "tif", "avi", "asf",
-    "mp4", "m4v", "mkv", "webm", "flv", "mpg", "mpeg", "3gp", "mov", "wbmp", "gif", "webp"};
+// The classic list, then one filter per label of the picture formats read beyond it (their
+// rows in the format table, image_guess.h), then the other movie containers.
+QString AddFilterText() {
+    std::string text = kClassicAddFilter;
+    const std::span<const ImageFormat> formats = ImageFormats();
+    for (size_t i = 0; i < formats.size();) {
+        if (formats[i].filterLabel == nullptr) {
+            ++i;
+            continue;
+        }
+        std::string listed;
+        std::string patterns;
+        const std::string_view label = formats[i].filterLabel;
+        for (; i < formats.size() && formats[i].filterLabel != nullptr &&
+               label == formats[i].filterLabel;
+             ++i) {
+            for (std::string_view extension : formats[i].extensions) {
+                if (!extension.empty()) {
+                    listed += (listed.empty() ? "." : ";.") + std::string(extension);
+                    patterns += (patterns.empty() ? "*." : ";*.") + std::string(extension);
+                }
+            }
+        }
+        text += std::string(label) + " (" + listed + ")|" + patterns + "|";
+    }
+    return QString::fromStdString(text + kOtherMoviesFilter);
+}
+
+} // namespace
+
+const QString kAddFilter = AddFilterText();
+
+int nextObjectId = 0;
 
 namespace {
 
@@ -432,8 +473,10 @@ bool MainWindow::IsDroppableFile(const std::string& path) const {
     std::string extension = dot == std::string::npos ? path : path.substr(dot + 1);
     std::transform(extension.begin(), extension.end(), extension.begin(),
                    [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return std::any_of(extensionTable.begin(), extensionTable.end(),
-                       [&](const char* known) { return extension == known; });
+    const ImageFormat* picture = ImageFormatOfExtension(extension);
+    return (picture != nullptr && picture->filterLabel != nullptr) ||
+           std::any_of(std::begin(kDropExtensions), std::end(kDropExtensions),
+                       [&](std::string_view known) { return extension == known; });
 }
 
 void MainWindow::SetStatusLine(const QString& text) {

@@ -15,7 +15,6 @@
 
 #include <QMainWindow>
 
-#include <array>
 #include <string>
 
 class BannerPicture;
@@ -30,7 +29,7 @@ class QPushButton;
 class QTableWidget;
 
 // The "Add Item" dialog's file types.
-extern const char* const kAddFilter;
+extern const QString kAddFilter;
 // The address the Help menu's last item opens.
 extern const char* const kProjectPage;
 
@@ -154,9 +153,6 @@ private:
     void SaveOptions();
     void ShowAbout();
     void ShowVersionDetails();
-
-    // Extensions that drag and drop accepts, lower case and without the dot.
-    static const std::array<const char*, 25> extensionTable;
 
     BannerPicture* banner = nullptr;
     ListDropTarget* dropTarget = nullptr;

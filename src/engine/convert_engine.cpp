@@ -53,12 +53,8 @@ void CConvertEngine::CancelConversion() {
 
 void CConvertEngine::AbandonMovie() {
     imageStore.Clear();
-    movie.DeleteTags();
-    movie.ResetFrameCount();
-    // The next movie numbers its characters from 1 again, as after a written one.
-    ClearIds();
+    movie.Clear();
     pendingFreeIds.clear();
-    pushStrings.clear();
     idle = true;
 }
 
@@ -164,35 +160,33 @@ bool CConvertEngine::BeginMovie(const std::string& path) {
     outputPath = path;
     largestWidth = 0;
     largestHeight = 0;
-    movie.DeleteTags();
-    movie.ResetFrameCount();
+    movie.Clear();
     imageStore.Clear();
     pendingFreeIds.clear();
-    pushStrings.clear();
     return true;
 }
 
 void CConvertEngine::SetBackground(uint32_t colorBgr) {
-    movie.AddTag(new CSwfSetBackgroundColor(new CSwfRGBA(colorBgr)));
+    movie.AddTag(std::make_unique<CSwfSetBackgroundColor>(CSwfRGBA::FromBgr(colorBgr)));
 }
 
 void CConvertEngine::AddShowFrame() {
-    movie.AddTag(new CSwfShowFrame);
+    movie.AddTag(std::make_unique<CSwfShowFrame>());
 }
 
 void CConvertEngine::AddStopAction() {
-    auto* action = new CSwfDoAction;
-    action->AddAction(new CSwfActionStop);
-    movie.AddTag(action);
+    auto action = std::make_unique<CSwfDoAction>();
+    action->AddAction(std::make_unique<CSwfActionStop>());
+    movie.AddTag(std::move(action));
 }
 
 void CConvertEngine::RemoveImage(uint16_t depth) {
-    movie.AddTag(new CSwfRemoveObject2(depth));
+    movie.AddTag(std::make_unique<CSwfRemoveObject2>(depth));
 }
 
 void CConvertEngine::FreeImageCharacters() {
     while (!pendingFreeIds.empty()) {
-        movie.AddTag(new CSwfFreeCharacter(pendingFreeIds.front()));
+        movie.AddTag(std::make_unique<CSwfFreeCharacter>(pendingFreeIds.front()));
         pendingFreeIds.pop_front();
     }
 }
@@ -212,10 +206,10 @@ bool CConvertEngine::FinishMovie(IConvertObserver* window, const ConvertOptions&
         AddShowFrame();
     }
     if (!opts.loopMovie) {
-        auto* action = new CSwfDoAction;
-        action->AddAction(new CSwfActionStop);
-        action->AddAction(new CSwfActionStopSounds);
-        movie.AddTag(action);
+        auto action = std::make_unique<CSwfDoAction>();
+        action->AddAction(std::make_unique<CSwfActionStop>())
+            .AddAction(std::make_unique<CSwfActionStopSounds>());
+        movie.AddTag(std::move(action));
     } else if (opts.usePreloader) {
         movie.AddTag(MakeGotoAndPlay(5));
     }

@@ -105,8 +105,6 @@ private:
     // Where pictures are encoded to JPEG before their bytes are stored.
     std::unique_ptr<unsigned char[]> jpegScratch;
     size_t jpegScratchSize = 0;
-    // Strings pushed by the preloader's actions, which only refer to them.
-    std::deque<CSwfString> pushStrings;
     std::thread worker;
     int largestHeight = 0;
     int largestWidth = 0;

@@ -1,5 +1,7 @@
 #include "engine/convert_options.h"
 
+#include "media/image_guess.h"
+
 #include <pwd.h>
 #include <unistd.h>
 
@@ -168,9 +170,13 @@ int FormatIndexOf(std::string_view path, const ConvertOptions& options) {
         std::end(kMovieContainers)) {
         return options.FindFormat(FormatAvi);
     }
-    // Nor have WBMP, GIF and WebP: their pictures are best kept lossless, as PNG's are.
-    if (whole == ".wbmp" || whole == ".gif" || whole == ".webp") {
-        return options.FindFormat(FormatPng);
+    // Nor have the picture formats read beyond the classic list: their format names the
+    // entry they take.
+    const ImageFormat* picture = whole.starts_with('.')
+                                     ? ImageFormatOfExtension(std::string_view(whole).substr(1))
+                                     : nullptr;
+    if (picture != nullptr && picture->optionsEntry != nullptr) {
+        whole = picture->optionsEntry;
     }
     std::string extension = whole.substr(0, 4);
     for (int i = 0; i < kFormatCount; ++i) {

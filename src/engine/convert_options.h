@@ -177,7 +177,8 @@ public:
 // each entry's extension in table order. "photo.Jpg" matches ".jpg", "photo.JPEG" gives
 // ".jpe" and matches nothing, "scan.tiff" matches ".tif". The movie containers .asf, .mp4,
 // .m4v, .mkv, .webm, .flv, .mpg, .mpeg, .3gp and .mov (whole extension, any case) give the
-// ".avi" entry, and ".wbmp", ".gif" and ".webp" the ".png" entry. -1 when nothing matches.
+// ".avi" entry; a picture format without an entry of its own (".wbmp", ".gif", ".webp") takes
+// the entry its format row names (image_guess.h), the ".png" one. -1 when nothing matches.
 int FormatIndexOf(std::string_view path, const ConvertOptions& options);
 // Kind of a file by its extension; a file that matches no format counts as a static image.
 ObjectKind FileKind(std::string_view path, const ConvertOptions& options);

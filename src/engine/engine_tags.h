@@ -3,10 +3,14 @@
 
 #include "swf/swf_shapes.h"
 
+#include <memory>
+#include <optional>
+
 // A sprite of one frame holding the shape at depth 1 (identity matrix, optional colour
 // transform, ratio 0).
-CSwfDefineSprite* MakeSpriteOf(uint16_t shapeId, CSwfCxformWithAlpha* cxform);
+std::unique_ptr<CSwfDefineSprite> MakeSpriteOf(uint16_t spriteId, uint16_t shapeId,
+                                               std::optional<CSwfCxformWithAlpha> cxform = {});
 // PlaceObject2 of a character at a depth with the identity matrix and ratio 0.
-CSwfPlaceObject2* MakePlacement(uint16_t depth, uint16_t characterId);
+std::unique_ptr<CSwfPlaceObject2> MakePlacement(uint16_t depth, uint16_t characterId);
 // A DoAction holding GotoFrame(frame) then Play.
-CSwfDoAction* MakeGotoAndPlay(uint16_t frame);
+std::unique_ptr<CSwfDoAction> MakeGotoAndPlay(uint16_t frame);

@@ -9,22 +9,24 @@ void CConvertEngine::AddLens(const ConvertOptions& opts) {
     const int32_t a = opts.lensAlpha;
     constexpr int32_t kSide = 20000; // 1000 pixels from the origin, whatever the movie size
 
-    auto* shape = new CSwfDefineShape(new CSwfRect(0, 0, kSide, kSide));
-    int fill = shape->AddSolidFill(new CSwfRGBA(static_cast<uint8_t>(r), static_cast<uint8_t>(g),
-                                                static_cast<uint8_t>(b), static_cast<uint8_t>(a)));
-    shape->EndStyles();
-    shape->AddRecord(new CSwfStyleChangeRecord(false, false, true, false, true, kSide, 0, 0, fill,
-                                               0, nullptr, nullptr));
-    shape->AddRecord(new CSwfStraightEdgeRecord(0, kSide));
-    shape->AddRecord(new CSwfStraightEdgeRecord(-kSide, 0));
-    shape->AddRecord(new CSwfStraightEdgeRecord(0, -kSide));
-    shape->AddRecord(new CSwfStraightEdgeRecord(kSide, 0));
-    shape->AddRecord(new CSwfEndShapeRecord);
-    movie.AddTag(shape);
+    // The lens comes first in its movie, so its ids are always free.
+    const uint16_t shapeId = movie.NewId();
+    auto shape = std::make_unique<CSwfDefineShape>(shapeId, CSwfRect(0, 0, kSide, kSide));
+    uint32_t fill =
+        shape->AddFillStyle(CSwfSolidFill{{static_cast<uint8_t>(r), static_cast<uint8_t>(g),
+                                           static_cast<uint8_t>(b), static_cast<uint8_t>(a)}});
+    shape->AddRecord(CSwfStyleChangeRecord{.moveTo = CSwfStyleChangeRecord::Point{kSide, 0},
+                                           .fillStyle1 = fill});
+    shape->AddRecord(CSwfStraightEdgeRecord{0, kSide});
+    shape->AddRecord(CSwfStraightEdgeRecord{-kSide, 0});
+    shape->AddRecord(CSwfStraightEdgeRecord{0, -kSide});
+    shape->AddRecord(CSwfStraightEdgeRecord{kSide, 0});
+    shape->AddRecord(CSwfEndShapeRecord{});
+    movie.AddTag(std::move(shape));
 
     // Multiply terms only, in 8.8: the fill colour times r/256, g/256, b/256 at opacity a/256.
-    auto* tint = new CSwfCxformWithAlpha(true, false, 0, 0, 0, 0, r, g, b, a);
-    CSwfDefineSprite* sprite = MakeSpriteOf(shape->GetId(), tint);
-    movie.AddTag(sprite);
-    movie.AddTag(MakePlacement(10, sprite->GetId()));
+    const CSwfCxformWithAlpha tint{.mult = CSwfCxformWithAlpha::Terms{r, g, b, a}};
+    const uint16_t spriteId = movie.NewId();
+    movie.AddTag(MakeSpriteOf(spriteId, shapeId, tint));
+    movie.AddTag(MakePlacement(10, spriteId));
 }

@@ -58,24 +58,26 @@ unsigned char* TakeLosslessPixels(RgbImage& image, size_t* length) {
 
 // PlaceObject2 of a character at a depth with the identity matrix, as every picture and
 // sprite placement of the engine uses.
-CSwfPlaceObject2* PlaceAt(uint16_t depth, uint16_t characterId,
-                          CSwfCxformWithAlpha* cxform = nullptr) {
-    auto* identity = new CSwfMatrix(false, 0, 0, false, 0, 0, 0, 0);
-    identity->SetEmpty();
-    return new CSwfPlaceObject2(false, true, true, false, depth, characterId, identity, cxform, 0,
-                                nullptr, 0);
+std::unique_ptr<CSwfPlaceObject2> PlaceAt(uint16_t depth, uint16_t characterId,
+                                          std::optional<CSwfCxformWithAlpha> cxform = {}) {
+    return std::make_unique<CSwfPlaceObject2>(CSwfPlacement{.depth = depth,
+                                                            .characterId = characterId,
+                                                            .matrix = CSwfMatrix{.compact = true},
+                                                            .cxform = cxform,
+                                                            .ratio = 0});
 }
 
 } // namespace
 
-CSwfDefineSprite* MakeSpriteOf(uint16_t shapeId, CSwfCxformWithAlpha* cxform) {
-    auto* sprite = new CSwfDefineSprite;
+std::unique_ptr<CSwfDefineSprite> MakeSpriteOf(uint16_t spriteId, uint16_t shapeId,
+                                               std::optional<CSwfCxformWithAlpha> cxform) {
+    auto sprite = std::make_unique<CSwfDefineSprite>(spriteId);
     sprite->AddTag(PlaceAt(1, shapeId, cxform));
-    sprite->AddTag(new CSwfShowFrame);
+    sprite->AddTag(std::make_unique<CSwfShowFrame>());
     return sprite;
 }
 
-CSwfPlaceObject2* MakePlacement(uint16_t depth, uint16_t characterId) {
+std::unique_ptr<CSwfPlaceObject2> MakePlacement(uint16_t depth, uint16_t characterId) {
     return PlaceAt(depth, characterId);
 }
 
@@ -248,55 +250,66 @@ int CConvertEngine::AddImage(ConvertObject& entry, const ConvertOptions& opts,
     largestWidth = std::max(largestWidth, W + X);
     largestHeight = std::max(largestHeight, H + Y);
 
-    CSwfCharacter* bitmap = nullptr;
-    if (encoding == EncodeLossless) {
-        if (!e->data) {
-            return 0;
-        }
-        bitmap = new CSwfDefineBitsLossless(5, W, H, 0, nullptr, e->data.get());
-    } else if (e->isFile) {
-        bitmap = new CSwfDefineBitsJPEG2(nullptr, 1, e->filePath.c_str());
-    } else {
-        if (!e->data || e->dataLength <= 0) {
-            return 0;
-        }
-        bitmap =
-            new CSwfDefineBitsJPEG2(e->data.get(), static_cast<uint32_t>(e->dataLength), nullptr);
+    if (encoding == EncodeLossless ? !e->data : !e->isFile && (!e->data || e->dataLength <= 0)) {
+        return 0;
     }
-    if (bitmap->HasFailed()) {
+    // The bitmap, shape and sprite ids are taken in that order: the movie's numbering, and so
+    // its bytes, depend on it.
+    const uint16_t bitmapId = movie.NewId();
+    std::unique_ptr<CSwfCharacter> bitmap;
+    const char* failure = kSwfIdsExhaustedText;
+    if (bitmapId != 0 && encoding == EncodeLossless) {
+        CSwfLosslessResult made =
+            MakeDefineBitsLossless(bitmapId, {.width = static_cast<uint32_t>(W),
+                                              .height = static_cast<uint32_t>(H),
+                                              .pixels = e->data.get()});
+        bitmap = std::move(made.tag);
+        failure = made.error;
+    } else if (bitmapId != 0 && e->isFile) {
+        bitmap = std::make_unique<CSwfDefineBitsJPEG2>(bitmapId, e->filePath);
+    } else if (bitmapId != 0) {
+        bitmap = std::make_unique<CSwfDefineBitsJPEG2>(bitmapId, e->data.get(),
+                                                       static_cast<uint32_t>(e->dataLength));
+    }
+    const uint16_t shapeId = bitmap ? movie.NewId() : 0;
+    const uint16_t spriteId = shapeId != 0 ? movie.NewId() : 0;
+    if (spriteId == 0) {
         ShowMessage("Error During Conversion of file:\n" + entry.path + "\n\nError Message:\n" +
-                    bitmap->FailureText());
-        delete bitmap;
+                    (bitmap ? kSwfIdsExhaustedText : failure));
         if (encoding == EncodeLossless) {
             imageStore.Remove(storedId);
         }
         return 0;
     }
-    movie.AddTag(bitmap);
-    pendingFreeIds.push_back(bitmap->GetId());
+    movie.AddTag(std::move(bitmap));
+    pendingFreeIds.push_back(bitmapId);
 
-    auto* shape = new CSwfDefineShape(new CSwfRect(X * 20, Y * 20, (X + w) * 20, (Y + h) * 20));
-    shape->AddFillStyle(new CSwfBitmapFill(
-        false, 65535, new CSwfMatrix(true, 0xA0000, 0xA0000, false, 0, 0, 0, 0)));
+    auto shape = std::make_unique<CSwfDefineShape>(
+        shapeId, CSwfRect(X * 20, Y * 20, (X + w) * 20, (Y + h) * 20));
+    shape->AddFillStyle(CSwfBitmapFill{.bitmapId = 65535,
+                                       .matrix = {.scale = CSwfMatrix::Terms{0xA0000, 0xA0000}}});
     auto scaleX = static_cast<int32_t>(static_cast<double>(w) / W * 20.0 * 65536.0);
     auto scaleY = static_cast<int32_t>(static_cast<double>(h) / H * 20.0 * 65536.0);
-    int fill = shape->AddFillStyle(new CSwfBitmapFill(
-        false, bitmap->GetId(), new CSwfMatrix(true, scaleX, scaleY, false, 0, 0, X * 20, Y * 20)));
-    shape->EndStyles();
-    shape->AddRecord(new CSwfStyleChangeRecord(false, true, true, false, true, (X + w) * 20,
-                                               (Y + h) * 20, 0, fill, 0, nullptr, nullptr));
+    uint32_t fill =
+        shape->AddFillStyle(CSwfBitmapFill{.bitmapId = bitmapId,
+                                           .matrix = {.scale = CSwfMatrix::Terms{scaleX, scaleY},
+                                                      .translateX = X * 20,
+                                                      .translateY = Y * 20}});
+    shape->AddRecord(
+        CSwfStyleChangeRecord{.moveTo = CSwfStyleChangeRecord::Point{(X + w) * 20, (Y + h) * 20},
+                              .fillStyle1 = fill,
+                              .lineStyle = 0});
     shape->AddLine(-w * 20, 0);
     shape->AddLine(0, -h * 20);
     shape->AddLine(w * 20, 0);
     shape->AddLine(0, h * 20);
-    shape->AddRecord(new CSwfEndShapeRecord);
-    movie.AddTag(shape);
+    shape->AddRecord(CSwfEndShapeRecord{});
+    movie.AddTag(std::move(shape));
 
-    CSwfDefineSprite* sprite = MakeSpriteOf(shape->GetId(), nullptr);
-    pendingFreeIds.push_back(sprite->GetId());
-    movie.AddTag(sprite);
-    movie.AddTag(MakePlacement(1, sprite->GetId()));
-    pendingFreeIds.push_back(sprite->GetId());
+    movie.AddTag(MakeSpriteOf(spriteId, shapeId));
+    pendingFreeIds.push_back(spriteId);
+    movie.AddTag(MakePlacement(1, spriteId));
+    pendingFreeIds.push_back(spriteId);
 
     if (encoding == EncodeLossless) {
         imageStore.Remove(storedId);

@@ -9,10 +9,10 @@
 
 #include <cstdio>
 
-CSwfDoAction* MakeGotoAndPlay(uint16_t frame) {
-    auto* action = new CSwfDoAction;
-    action->AddAction(new CSwfActionGotoFrame(frame));
-    action->AddAction(new CSwfActionPlay);
+std::unique_ptr<CSwfDoAction> MakeGotoAndPlay(uint16_t frame) {
+    auto action = std::make_unique<CSwfDoAction>();
+    action->AddAction(std::make_unique<CSwfActionGotoFrame>(frame))
+        .AddAction(std::make_unique<CSwfActionPlay>());
     return action;
 }
 
@@ -44,24 +44,18 @@ int CConvertEngine::AddPreloader(IConvertObserver* window, const ConvertOptions&
     }
 
     // Frame 0: if frame (total frames / N) is loaded, go to the content at frame 5 and play;
-    // otherwise run on into the picture frames. The pushed strings must live until the movie
-    // has been written, so the engine keeps them.
-    pushStrings.emplace_back("");
-    CSwfString& target = pushStrings.back();
-    pushStrings.emplace_back("5");
-    CSwfString& totalFramesProperty = pushStrings.back();
-    pushStrings.emplace_back(std::to_string(opts.preloadFraction).c_str());
-    CSwfString& fraction = pushStrings.back();
-    auto* test = new CSwfDoAction;
-    test->AddAction(new CSwfActionPush(&target));
-    test->AddAction(new CSwfActionPush(&totalFramesProperty));
-    test->AddAction(new CSwfActionGetProperty);
-    test->AddAction(new CSwfActionPush(&fraction));
-    test->AddAction(new CSwfActionDivide);
-    test->AddAction(new CSwfActionWaitForFrame2(2));
-    test->AddAction(new CSwfActionGotoFrame(5));
-    test->AddAction(new CSwfActionPlay);
-    movie.AddTag(test);
+    // otherwise run on into the picture frames. The pushes are the target "" and property 5
+    // (total frames) of GetProperty, then the fraction's divisor.
+    auto test = std::make_unique<CSwfDoAction>();
+    test->AddAction(std::make_unique<CSwfActionPush>(""))
+        .AddAction(std::make_unique<CSwfActionPush>("5"))
+        .AddAction(std::make_unique<CSwfActionGetProperty>())
+        .AddAction(std::make_unique<CSwfActionPush>(std::to_string(opts.preloadFraction)))
+        .AddAction(std::make_unique<CSwfActionDivide>())
+        .AddAction(std::make_unique<CSwfActionWaitForFrame2>(2))
+        .AddAction(std::make_unique<CSwfActionGotoFrame>(5))
+        .AddAction(std::make_unique<CSwfActionPlay>());
+    movie.AddTag(std::move(test));
     AddShowFrame();
 
     // Frames 1 to 3 show the picture. The built-in picture's file is read by then. A folder,

@@ -3,7 +3,9 @@
 #include "engine/convert_engine.h"
 
 #include "media/wav_to_pcm.h"
+#include "swf/mp3_frames.h"
 #include "swf/swf_sound.h"
+#include "swf/wav_reader.h"
 
 #include <cstdio>
 #include <cstring>
@@ -59,11 +61,12 @@ struct CopyRemover {
 };
 
 // Stream head, sound and its start, in the order players expect them.
-void AddEventSound(CSwfMovie& movie, CSwfTag* streamHead, CSwfDefineSound* sound) {
-    movie.AddTag(streamHead);
-    movie.AddTag(sound);
-    movie.AddTag(
-        new CSwfStartSound(sound->GetId(), new CSwfSoundInfo(1, 0, 0, 0, 0, 0, 0, 0, 0, nullptr)));
+void AddEventSound(CSwfMovie& movie, std::unique_ptr<CSwfTag> streamHead,
+                   std::unique_ptr<CSwfDefineSound> sound) {
+    const uint16_t soundId = sound->GetId();
+    movie.AddTag(std::move(streamHead));
+    movie.AddTag(std::move(sound));
+    movie.AddTag(std::make_unique<CSwfStartSound>(soundId, CSwfSoundInfo{.syncFlags = 1}));
 }
 
 } // namespace
@@ -120,17 +123,19 @@ int CConvertEngine::AddWave(ConvertObject& entry, const ConvertOptions& opts,
     }
     window->ShowState((LastChars(entry.path, 25) + " Adding to Movie...").c_str());
     fseek(file, 0, SEEK_SET);
-    auto* sound = new CSwfDefineSoundWave(file, CodeSizeFor(audio.compression));
+    const uint16_t soundId = movie.NewId();
+    CWaveSound wave;
+    const bool read = ReadWaveFile(file, wave);
     fclose(file);
-    if (sound->HasFailed() || sound->GetWaveFormatTag() != 1) {
+    if (soundId == 0 || !read || wave.waveFormatTag != 1) {
         ShowMessage("There was an error while converting this audio file");
-        delete sound;
         return 0;
     }
-    AddEventSound(movie,
-                  new CSwfSoundStreamHead(sound->GetSoundFlags(), sound->IsStereo() ? 1 : 0,
-                                          static_cast<uint16_t>(sound->GetSampleCount())),
-                  sound);
+    CSwfSoundData sound = SoundFromWave(std::move(wave), CodeSizeFor(audio.compression));
+    auto head = std::make_unique<CSwfSoundStreamHead>(sound.SoundFlags(), sound.IsStereo() ? 1 : 0,
+                                                      static_cast<uint16_t>(sound.sampleCount));
+    AddEventSound(movie, std::move(head),
+                  std::make_unique<CSwfDefineSound>(soundId, std::move(sound)));
     return 1;
 }
 
@@ -147,26 +152,30 @@ int CConvertEngine::AddMp3(ConvertObject& entry, const ConvertOptions& opts,
         ShowMessage(Format(kMp3TooLargeText, entry.path), "Conversion");
         return 0;
     }
-    auto* sound = new CSwfDefineSoundMp3(file);
+    const uint16_t soundId = movie.NewId();
+    CMp3Frames frames;
+    const bool found = ReadMp3File(file, frames);
     fclose(file);
-    if (sound->HasUnsupportedRate()) {
+    const uint32_t sampleRate = frames.first.sampleRate;
+    std::optional<CSwfSoundData> sound;
+    if (found) {
+        sound = SoundFromMp3(std::move(frames));
+    }
+    if (found && !sound) {
         // SWF can only label MP3 at 11025, 22050 and 44100 Hz: decode and re-encode the rest.
-        std::string state = LastChars(entry.path, 25) + " MP3 at " +
-                            std::to_string(sound->GetSampleRate()) +
+        std::string state = LastChars(entry.path, 25) + " MP3 at " + std::to_string(sampleRate) +
                             " Hz, converting through PCM...";
-        delete sound;
         window->ShowState(state.c_str());
         return AddWave(entry, opts, window);
     }
-    if (sound->HasFailed()) {
+    if (!sound || soundId == 0) {
         ShowMessage("There was an error while converting this audio file");
-        delete sound;
         return 0;
     }
-    AddEventSound(movie,
-                  new CSwfSoundStreamHead2(sound->GetSoundFlags(), kSoundMp3, 1,
-                                           sound->IsStereo() ? 1 : 0,
-                                           static_cast<uint16_t>(sound->GetSampleCount())),
-                  sound);
+    auto head = std::make_unique<CSwfSoundStreamHead2>(sound->SoundFlags(), kSoundMp3, 1,
+                                                       sound->IsStereo() ? 1 : 0,
+                                                       static_cast<uint16_t>(sound->sampleCount));
+    AddEventSound(movie, std::move(head),
+                  std::make_unique<CSwfDefineSound>(soundId, std::move(*sound)));
     return 1;
 }

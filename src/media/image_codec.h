@@ -8,7 +8,8 @@
 //
 // Back ends: libjpeg-turbo (JPEG), libpng (PNG), libtiff (TIFF), FFmpeg's image decoders
 // (BMP, PCX, TGA, GIF, WebP) and our own readers (PSD, WBMP). Each reader has the same shape and
-// checks the picture's size against the limits below before it allocates anything.
+// checks the picture's size against the limits below before it allocates anything; the format
+// rows of image_guess.h say which reader reads which format.
 #pragma once
 
 #include <cstddef>
@@ -89,7 +90,8 @@ enum ImageGuess : int {
     kGuessWebp = 16,
 };
 
-// Looks at the first bytes only; kGuessUnknown when no signature matches.
+// Looks at the first bytes only, through the format rows' signature tests (image_guess.h);
+// kGuessUnknown when no signature matches.
 int ISGuessFileType(const ISSource* source);
 
 // The readers: a new RGB buffer and its size, or nullptr with the last error set.

@@ -1,21 +1,8 @@
 #include "media/image_guess.h"
 
-#include "media/image_codec.h"
-
 #include <cctype>
 #include <cstdio>
 #include <cstring>
-
-const ImageFormatRow kImageFormats[15] = {
-    {kImageTypeUnknown, kGuessUnknown, ""}, {kImageTypeBmp, kGuessBmp, ".BMP"},
-    {kImageTypeJpeg, kGuessJpeg, ".JPG"},   {kImageTypeJpeg, kGuessJpeg, ".JPEG"},
-    {kImageTypePng, kGuessPng, ".PNG"},     {kImageTypePcx, kGuessPcx, ".PCX"},
-    {kImageTypeTiff, kGuessTiff, ".TIF"},   {kImageTypeTiff, kGuessTiff, ".TIFF"},
-    {kImageTypeWmf, kGuessWmf, ".WMF"},     {kImageTypeEmf, kGuessEmf, ".EMF"},
-    {kImageTypePsd, kGuessPsd, ".PSD"},     {kImageTypeWbmp, kGuessWbmp, ".WBMP"},
-    {kImageTypeTga, kGuessTga, ".TGA"},     {kImageTypeGif, kGuessGif, ".GIF"},
-    {kImageTypeWebp, kGuessWebp, ".WEBP"},
-};
 
 namespace {
 
@@ -26,29 +13,32 @@ uint32_t Le32(const uint8_t* p) {
     return Le16(p) | (Le16(p + 2) << 16);
 }
 
-bool StartsWith(const uint8_t* data, size_t length, const char* magic, size_t magicLength) {
-    return length >= magicLength && std::memcmp(data, magic, magicLength) == 0;
+template <size_t N> bool StartsWith(const uint8_t* data, size_t length, const char (&magic)[N]) {
+    return length >= N - 1 && std::memcmp(data, magic, N - 1) == 0;
 }
 
-// A standard (not placeable) WMF header: file type 1 (memory) or 2 (disk), a 9-word header
-// and Windows version 1.0 or 3.0.
-bool IsStandardWmf(const uint8_t* p, size_t length) {
-    if (length < 18) {
-        return false;
-    }
-    uint32_t version = Le16(p + 4);
-    return (Le16(p) == 1 || Le16(p) == 2) && Le16(p + 2) == 9 &&
-           (version == 0x0100 || version == 0x0300);
+bool IsJpeg(const uint8_t* p, size_t n) {
+    return StartsWith(p, n, "\xFF\xD8\xFF");
 }
 
-// EMR_HEADER record (type 1) carrying the " EMF" signature at offset 40.
-bool IsEmf(const uint8_t* p, size_t length) {
-    return length >= 44 && Le32(p) == 1 && std::memcmp(p + 40, " EMF", 4) == 0;
+bool IsPng(const uint8_t* p, size_t n) {
+    return StartsWith(p, n, "\x89PNG\r\n\x1A\n");
+}
+
+// Little- and big-endian, classic and BigTIFF.
+bool IsTiff(const uint8_t* p, size_t n) {
+    return StartsWith(p, n, "II*\0") || StartsWith(p, n, "MM\0*") || StartsWith(p, n, "II+\0") ||
+           StartsWith(p, n, "MM\0+");
+}
+
+// The signature and room for the file header and the start of the info header.
+bool IsBmp(const uint8_t* p, size_t n) {
+    return StartsWith(p, n, "BM") && n >= 26;
 }
 
 // ZSoft manufacturer byte 10, a known version, RLE or raw encoding and a sane bit depth.
-bool IsPcx(const uint8_t* p, size_t length) {
-    if (length < 128 || p[0] != 0x0A || p[2] > 1) {
+bool IsPcx(const uint8_t* p, size_t n) {
+    if (n < 128 || p[0] != 0x0A || p[2] > 1) {
         return false;
     }
     const uint8_t version = p[1];
@@ -57,7 +47,105 @@ bool IsPcx(const uint8_t* p, size_t length) {
            (bits == 1 || bits == 2 || bits == 4 || bits == 8);
 }
 
+bool IsPsd(const uint8_t* p, size_t n) {
+    return StartsWith(p, n, "8BPS");
+}
+
+bool IsGif(const uint8_t* p, size_t n) {
+    return StartsWith(p, n, "GIF87a") || StartsWith(p, n, "GIF89a");
+}
+
+bool IsWebp(const uint8_t* p, size_t n) {
+    return n >= 12 && StartsWith(p, n, "RIFF") && std::memcmp(p + 8, "WEBP", 4) == 0;
+}
+
+// A placeable WMF header, or a standard one: file type 1 (memory) or 2 (disk), a 9-word
+// header and Windows version 1.0 or 3.0.
+bool IsWmf(const uint8_t* p, size_t n) {
+    if (StartsWith(p, n, "\xD7\xCD\xC6\x9A")) {
+        return true;
+    }
+    if (n < 18) {
+        return false;
+    }
+    const uint32_t version = Le16(p + 4);
+    return (Le16(p) == 1 || Le16(p) == 2) && Le16(p + 2) == 9 &&
+           (version == 0x0100 || version == 0x0300);
+}
+
+// EMR_HEADER record (type 1) carrying the " EMF" signature at offset 40.
+bool IsEmf(const uint8_t* p, size_t n) {
+    return n >= 44 && Le32(p) == 1 && std::memcmp(p + 40, " EMF", 4) == 0;
+}
+
+// WBMP, GIF and WebP have no entry in the options file, which keeps the 16 entries older
+// versions know: their pictures are best kept lossless, as PNG's are.
+constexpr ImageFormat kFormats[] = {
+    {kImageTypeJpeg, kGuessJpeg, {"jpg", "jpeg"}, IsJpeg, ISReadJPG, nullptr, nullptr},
+    {kImageTypePng, kGuessPng, {"png"}, IsPng, ISReadPNG, nullptr, nullptr},
+    {kImageTypeTiff, kGuessTiff, {"tif", "tiff"}, IsTiff, ISReadTIFF, nullptr, nullptr},
+    {kImageTypeBmp, kGuessBmp, {"bmp"}, IsBmp, ISReadBMP, nullptr, nullptr},
+    {kImageTypePcx, kGuessPcx, {"pcx"}, IsPcx, ISReadPCX, nullptr, nullptr},
+    {kImageTypeTga, kGuessTga, {"tga"}, nullptr, ISReadTGA, nullptr, nullptr},
+    {kImageTypePsd, kGuessPsd, {"psd"}, IsPsd, ISReadPSD, nullptr, nullptr},
+    {kImageTypeWbmp, kGuessWbmp, {"wbmp"}, nullptr, ISReadWBMP, ".png", "wireless bitmap"},
+    {kImageTypeGif, kGuessGif, {"gif"}, IsGif, ISReadGIF, ".png", "gif and webp pictures"},
+    {kImageTypeWebp, kGuessWebp, {"webp"}, IsWebp, ISReadWEBP, ".png", "gif and webp pictures"},
+    // Metafiles are recognised but not rendered.
+    {kImageTypeWmf, kGuessWmf, {"wmf"}, IsWmf, nullptr, nullptr, nullptr},
+    {kImageTypeEmf, kGuessEmf, {"emf"}, IsEmf, nullptr, nullptr, nullptr},
+};
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
+
+std::span<const ImageFormat> ImageFormats() {
+    return kFormats;
+}
+
+const ImageFormat* ImageFormatOfType(int type) {
+    for (const ImageFormat& format : kFormats) {
+        if (format.type == type) {
+            return &format;
+        }
+    }
+    return nullptr;
+}
+
+const ImageFormat* ImageFormatOfExtension(std::string_view extension) {
+    if (extension.empty()) {
+        return nullptr;
+    }
+    for (const ImageFormat& format : kFormats) {
+        for (std::string_view known : format.extensions) {
+            if (EqualIgnoringCase(extension, known)) {
+                return &format;
+            }
+        }
+    }
+    return nullptr;
+}
+
+const ImageFormat* ImageFormatOfContent(const uint8_t* data, size_t length) {
+    for (const ImageFormat& format : kFormats) {
+        if (format.signature != nullptr && format.signature(data, length)) {
+            return &format;
+        }
+    }
+    return nullptr;
+}
 
 int ISGuessFileType(const ISSource* source) {
     if (source == nullptr || source->data == nullptr) {
@@ -65,46 +153,14 @@ int ISGuessFileType(const ISSource* source) {
         return kGuessUnknown;
     }
     ISSetLastError(kImageOk);
-    const uint8_t* p = source->data;
-    const size_t n = source->length;
-    if (StartsWith(p, n, "\xFF\xD8\xFF", 3)) {
-        return kGuessJpeg;
-    }
-    if (StartsWith(p, n, "\x89PNG\r\n\x1A\n", 8)) {
-        return kGuessPng;
-    }
-    if (StartsWith(p, n, "BM", 2) && n >= 26) {
-        return kGuessBmp;
-    }
-    if (StartsWith(p, n, "II*\0", 4) || StartsWith(p, n, "MM\0*", 4) ||
-        StartsWith(p, n, "II+\0", 4) || StartsWith(p, n, "MM\0+", 4)) {
-        return kGuessTiff;
-    }
-    if (StartsWith(p, n, "8BPS", 4)) {
-        return kGuessPsd;
-    }
-    if (StartsWith(p, n, "GIF87a", 6) || StartsWith(p, n, "GIF89a", 6)) {
-        return kGuessGif;
-    }
-    if (n >= 12 && StartsWith(p, n, "RIFF", 4) && std::memcmp(p + 8, "WEBP", 4) == 0) {
-        return kGuessWebp;
-    }
-    if (IsEmf(p, n)) {
-        return kGuessEmf;
-    }
-    if (StartsWith(p, n, "\xD7\xCD\xC6\x9A", 4) || IsStandardWmf(p, n)) {
-        return kGuessWmf;
-    }
-    if (IsPcx(p, n)) {
-        return kGuessPcx;
-    }
-    return kGuessUnknown;
+    const ImageFormat* format = ImageFormatOfContent(source->data, source->length);
+    return format != nullptr ? format->guess : kGuessUnknown;
 }
 
 int ImageTypeFromGuess(int guess) {
-    for (const ImageFormatRow& row : kImageFormats) {
-        if (row.guessCode == guess) {
-            return row.imageType;
+    for (const ImageFormat& format : kFormats) {
+        if (format.guess == guess) {
+            return format.type;
         }
     }
     return kImageTypeUnknown;
@@ -112,23 +168,13 @@ int ImageTypeFromGuess(int guess) {
 
 int ImageTypeFromExtension(const std::string& path) {
     const size_t dot = path.rfind('.');
-    std::string extension = dot == std::string::npos ? std::string() : path.substr(dot);
+    std::string_view extension =
+        dot == std::string::npos ? std::string_view() : std::string_view(path).substr(dot + 1);
     while (!extension.empty() && std::isspace(static_cast<unsigned char>(extension.back()))) {
-        extension.pop_back();
+        extension.remove_suffix(1);
     }
-    for (const ImageFormatRow& row : kImageFormats) {
-        if (extension.size() != std::strlen(row.extension)) {
-            continue;
-        }
-        bool equal = true;
-        for (size_t i = 0; i < extension.size() && equal; ++i) {
-            equal = std::toupper(static_cast<unsigned char>(extension[i])) == row.extension[i];
-        }
-        if (equal) {
-            return row.imageType;
-        }
-    }
-    return kImageTypeUnknown;
+    const ImageFormat* format = ImageFormatOfExtension(extension);
+    return format != nullptr ? format->type : kImageTypeUnknown;
 }
 
 int ImageTypeFromFile(const std::string& path) {

@@ -12,30 +12,8 @@ namespace {
 
 // The reader of each ImageType that has one.
 ISReader ReaderFor(int type) {
-    switch (type) {
-    case kImageTypeJpeg:
-        return ISReadJPG;
-    case kImageTypePng:
-        return ISReadPNG;
-    case kImageTypeBmp:
-        return ISReadBMP;
-    case kImageTypePcx:
-        return ISReadPCX;
-    case kImageTypeTiff:
-        return ISReadTIFF;
-    case kImageTypeTga:
-        return ISReadTGA;
-    case kImageTypePsd:
-        return ISReadPSD;
-    case kImageTypeWbmp:
-        return ISReadWBMP;
-    case kImageTypeGif:
-        return ISReadGIF;
-    case kImageTypeWebp:
-        return ISReadWEBP;
-    default:
-        return nullptr;
-    }
+    const ImageFormat* format = ImageFormatOfType(type);
+    return format != nullptr ? format->reader : nullptr;
 }
 
 bool IsMetafile(int type) {

@@ -1,6 +1,7 @@
 #include "swf/mp3_frames.h"
 
 #include <cstring>
+#include <sys/stat.h>
 
 namespace {
 
@@ -127,4 +128,18 @@ bool CollectMp3Frames(const uint8_t* data, size_t size, CMp3Frames& out) {
     }
     out.sampleCount = out.frameCount * out.first.samplesPerFrame;
     return out.frameCount > 0;
+}
+
+bool ReadMp3File(FILE* file, CMp3Frames& out) {
+    // Largest MP3 file read into memory; the engine refuses far smaller files long before.
+    constexpr uint64_t kMaxMp3Bytes = uint64_t{1} << 30;
+    struct stat info {};
+    const long at = file != nullptr ? ftell(file) : -1;
+    if (at < 0 || fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < at ||
+        static_cast<uint64_t>(info.st_size - at) > kMaxMp3Bytes) {
+        return false;
+    }
+    std::vector<uint8_t> bytes(static_cast<size_t>(info.st_size - at));
+    return fread(bytes.data(), 1, bytes.size(), file) == bytes.size() &&
+           CollectMp3Frames(bytes.data(), bytes.size(), out);
 }

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <vector>
 
 struct CMp3FrameHeader {
@@ -36,3 +37,8 @@ struct CMp3Frames {
 // junk. A leading Xing/Info/VBRI metadata frame carries no audio and is left out. Returns
 // false when no frame is found.
 bool CollectMp3Frames(const uint8_t* data, size_t size, CMp3Frames& out);
+
+// Reads an open MP3 file from its current position to its end and collects its frames. Only
+// a regular file of at most 1 GB is read, so an endless device or pipe is never looped on.
+// False when the file cannot be read or holds no frame. The caller opens and closes the file.
+bool ReadMp3File(FILE* file, CMp3Frames& out);

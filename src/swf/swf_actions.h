@@ -5,7 +5,8 @@
 #include "swf/swf_stream.h"
 
 #include <cstdint>
-#include <memory>
+#include <string>
+#include <utility>
 
 // SWF action codes written by the library.
 enum SwfActionCode : uint8_t {
@@ -15,18 +16,9 @@ enum SwfActionCode : uint8_t {
     kActionDivide = 0x0D,
     kActionGetProperty = 0x22,
     kActionGotoFrame = 0x81,
-    kActionGetURL = 0x83,
     kActionWaitForFrame2 = 0x8D,
     kActionPush = 0x96,
-    kActionJump = 0x99,
-    kActionGetURL2 = 0x9A,
-    kActionIf = 0x9D,
-    kActionGotoFrame2 = 0x9F,
 };
-
-// Writes the string's bytes and a 0 byte, whatever its own terminator flag says: strings
-// inside actions and tags that require a terminated STRING use this.
-void WriteTerminated(CSwfStream& s, const CSwfString& value);
 
 class CSwfAction {
 public:
@@ -95,59 +87,12 @@ public:
         : CSwfSmallAction(kActionWaitForFrame2, skipCount, 1) {}
 };
 
-class CSwfActionJump : public CSwfSmallAction {
-public:
-    explicit CSwfActionJump(int16_t branchOffset)
-        : CSwfSmallAction(kActionJump, static_cast<uint16_t>(branchOffset), 2) {}
-};
-
-class CSwfActionGetURL2 : public CSwfSmallAction {
-public:
-    explicit CSwfActionGetURL2(uint8_t method) : CSwfSmallAction(kActionGetURL2, method, 1) {}
-};
-
-class CSwfActionIf : public CSwfSmallAction {
-public:
-    explicit CSwfActionIf(int16_t branchOffset)
-        : CSwfSmallAction(kActionIf, static_cast<uint16_t>(branchOffset), 2) {}
-};
-
-class CSwfActionGotoFrame2 : public CSwfSmallAction {
-public:
-    explicit CSwfActionGotoFrame2(uint8_t playFlag)
-        : CSwfSmallAction(kActionGotoFrame2, playFlag, 1) {}
-};
-
-// Takes ownership of both strings.
-class CSwfActionGetURL : public CSwfAction {
-public:
-    CSwfActionGetURL(CSwfString* url, CSwfString* target) : url(url), target(target) {}
-    void Write(CSwfStream& s) const override;
-
-private:
-    std::unique_ptr<CSwfString> url;
-    std::unique_ptr<CSwfString> target;
-};
-
-// Pushes one string. The string is only referenced: its owner keeps it alive until the movie
-// has been written.
+// Pushes one string.
 class CSwfActionPush : public CSwfAction {
 public:
-    explicit CSwfActionPush(const CSwfString* value) : value(value) {}
+    explicit CSwfActionPush(std::string value) : value(std::move(value)) {}
     void Write(CSwfStream& s) const override;
 
 private:
-    const CSwfString* value;
-};
-
-// Ready-made action bytes (codes and lengths included), written unchanged. The bytes stay
-// owned by the caller.
-class CSwfActionBytes : public CSwfAction {
-public:
-    CSwfActionBytes(const uint8_t* bytes, uint16_t count) : bytes(bytes), count(count) {}
-    void Write(CSwfStream& s) const override;
-
-private:
-    const uint8_t* bytes;
-    uint16_t count;
+    std::string value;
 };

@@ -60,23 +60,14 @@ const char* const kTagOverflowText = "The compressed lossless bitmap is too larg
 
 // ---- DefineBitsJPEG2 -----------------------------------------------------------------------
 
-CSwfDefineBitsJPEG2::CSwfDefineBitsJPEG2(const uint8_t* data, uint32_t length, const char* path)
-    : data(data), length(length) {
-    if (path == nullptr) {
-        path = " ";
-    }
-    strncpy(this->path, path, sizeof(this->path) - 1);
-    this->path[sizeof(this->path) - 1] = '\0';
-}
-
-void CSwfDefineBitsJPEG2::Write(CSwfStream& s) {
+void CSwfDefineBitsJPEG2::Write(CSwfStream& s) const {
     CSwfStream body;
     body.WriteU16(id);
     WriteEoiSoi(body);
-    if (strlen(path) > 3) {
+    if (path.size() > 3) {
         // The file is copied in large blocks when the movie is written; a file that cannot be
         // opened contributes no bytes.
-        int64_t fileLength = ReadableFileLength(path);
+        int64_t fileLength = ReadableFileLength(path.c_str());
         if (fileLength > 0) {
             body.AppendFileBlock(path, static_cast<uint32_t>(fileLength));
         }
@@ -89,20 +80,20 @@ void CSwfDefineBitsJPEG2::Write(CSwfStream& s) {
 
 // ---- JPEGTables, DefineBits, DefineBitsJPEG3 -------------------------------------------------
 
-void CSwfJPEGTables::Write(CSwfStream& s) {
+void CSwfJPEGTables::Write(CSwfStream& s) const {
     CSwfStream body;
     AppendIfAny(body, data, length);
     Emit(s, kTagJPEGTables, body);
 }
 
-void CSwfDefineBits::Write(CSwfStream& s) {
+void CSwfDefineBits::Write(CSwfStream& s) const {
     CSwfStream body;
     body.WriteU16(id);
     AppendIfAny(body, data, length);
     Emit(s, kTagDefineBits, body);
 }
 
-void CSwfDefineBitsJPEG3::Write(CSwfStream& s) {
+void CSwfDefineBitsJPEG3::Write(CSwfStream& s) const {
     CSwfStream body;
     body.WriteU16(id);
     body.WriteU32(jpegLength + 6); // offset of the alpha data behind the image data
@@ -115,93 +106,81 @@ void CSwfDefineBitsJPEG3::Write(CSwfStream& s) {
 
 // ---- DefineBitsLossless and DefineBitsLossless2 ---------------------------------------------
 
-CSwfDefineBitsLosslessBase::CSwfDefineBitsLosslessBase(bool hasAlpha, uint8_t format,
-                                                       uint32_t width, uint32_t height,
-                                                       uint32_t colourTableSize,
-                                                       const uint8_t* colourTable,
-                                                       const uint8_t* pixels)
-    : hasAlpha(hasAlpha), format(format), width(width), height(height),
-      colourTableSize(format == 3 ? colourTableSize : 0) {
-    if (width > 0xFFFF || height > 0xFFFF) {
-        failure = kTooLargeText;
-    } else if (format < 3 || format > 5) {
-        failure = kBadFormatText;
-    } else if (format == 3 && (colourTableSize < 1 || colourTableSize > 256)) {
-        failure = kBadTableText;
-    } else {
-        Compress(colourTable, pixels);
+void CSwfDefineBitsLossless::FreeBytes::operator()(uint8_t* p) const {
+    free(p);
+}
+
+CSwfDefineBitsLossless::CSwfDefineBitsLossless(uint16_t id, const CSwfLosslessPixels& layout,
+                                               Compressed compressed, uint32_t compressedLength)
+    : CSwfCharacter(id), withAlpha(layout.withAlpha), format(layout.format),
+      width(static_cast<uint16_t>(layout.width)), height(static_cast<uint16_t>(layout.height)),
+      colourTableSize(layout.format == 3 ? layout.colourTableSize : 0),
+      compressed(std::move(compressed)), compressedLength(compressedLength) {}
+
+CSwfLosslessResult MakeDefineBitsLossless(uint16_t id, const CSwfLosslessPixels& p) {
+    if (p.width > 0xFFFF || p.height > 0xFFFF) {
+        return {nullptr, kTooLargeText};
     }
-}
-
-CSwfDefineBitsLosslessBase::~CSwfDefineBitsLosslessBase() {
-    free(compressed);
-}
-
-const char* CSwfDefineBitsLosslessBase::FailureText() const {
-    if (id == 0) {
-        return kSwfIdsExhaustedText;
+    if (p.format < 3 || p.format > 5) {
+        return {nullptr, kBadFormatText};
     }
-    return failure;
-}
-
-void CSwfDefineBitsLosslessBase::Compress(const uint8_t* colourTable, const uint8_t* pixels) {
+    if (p.format == 3 && (p.colourTableSize < 1 || p.colourTableSize > 256)) {
+        return {nullptr, kBadTableText};
+    }
     // Rows are stored padded to 4 bytes (format 5 rows always are).
-    uint64_t bitsPerPixel = 1u << format;
-    uint64_t rowBytes = (width * bitsPerPixel / 8 + 3) / 4 * 4;
-    uint64_t pixelBytes = rowBytes * height;
-    uint64_t tableBytes = static_cast<uint64_t>(colourTableSize) * (hasAlpha ? 4 : 3);
+    uint64_t bitsPerPixel = 1u << p.format;
+    uint64_t rowBytes = (p.width * bitsPerPixel / 8 + 3) / 4 * 4;
+    uint64_t pixelBytes = rowBytes * p.height;
+    uint64_t tableBytes =
+        p.format == 3 ? static_cast<uint64_t>(p.colourTableSize) * (p.withAlpha ? 4 : 3) : 0;
     size_t n = static_cast<size_t>(tableBytes + pixelBytes);
 
     // Without a colour table the pixels are compressed where they are; a table has to be put
     // in front of them in one buffer, as deflate compresses one contiguous input here.
-    const uint8_t* input = pixels;
+    const uint8_t* input = p.pixels;
     std::unique_ptr<uint8_t[]> joined;
     if (tableBytes > 0) {
         joined.reset(new (std::nothrow) uint8_t[n]);
         if (!joined) {
-            failure = kNoMemoryText;
-            return;
+            return {nullptr, kNoMemoryText};
         }
-        memcpy(joined.get(), colourTable, tableBytes);
+        memcpy(joined.get(), p.colourTable, tableBytes);
         if (pixelBytes > 0) {
-            memcpy(joined.get() + tableBytes, pixels, pixelBytes);
+            memcpy(joined.get() + tableBytes, p.pixels, pixelBytes);
         }
         input = joined.get();
     }
 
     libdeflate_compressor* compressor = libdeflate_alloc_compressor(kSwfLosslessDeflateLevel);
     if (compressor == nullptr) {
-        failure = kNoMemoryText;
-        return;
+        return {nullptr, kNoMemoryText};
     }
     size_t bound = libdeflate_zlib_compress_bound(compressor, n);
-    auto* out = static_cast<uint8_t*>(malloc(bound));
+    CSwfDefineBitsLossless::Compressed out(static_cast<uint8_t*>(malloc(bound)));
     size_t produced = 0;
     if (out != nullptr) {
         static const uint8_t kNothing = 0;
-        produced = libdeflate_zlib_compress(compressor, n > 0 ? input : &kNothing, n, out, bound);
+        produced =
+            libdeflate_zlib_compress(compressor, n > 0 ? input : &kNothing, n, out.get(), bound);
     }
     libdeflate_free_compressor(compressor);
     if (produced == 0) {
-        free(out);
-        failure = kNoMemoryText;
-        return;
+        return {nullptr, kNoMemoryText};
     }
     if (produced > 0xFFFFFF00u) {
-        free(out);
-        failure = kTagOverflowText;
-        return;
+        return {nullptr, kTagOverflowText};
     }
     // Give back the unused end of the worst-case buffer: many bitmaps may wait in one movie.
-    auto* shrunk = static_cast<uint8_t*>(realloc(out, produced));
-    compressed = shrunk != nullptr ? shrunk : out;
-    compressedLength = static_cast<uint32_t>(produced);
+    if (auto* shrunk = static_cast<uint8_t*>(realloc(out.get(), produced))) {
+        (void)out.release();
+        out.reset(shrunk);
+    }
+    return {std::make_unique<CSwfDefineBitsLossless>(id, p, std::move(out),
+                                                     static_cast<uint32_t>(produced)),
+            nullptr};
 }
 
-void CSwfDefineBitsLosslessBase::Write(CSwfStream& s) {
-    if (HasFailed()) {
-        return;
-    }
+void CSwfDefineBitsLossless::Write(CSwfStream& s) const {
     CSwfStream body;
     body.WriteU16(id);
     body.WriteU8(format);
@@ -210,6 +189,6 @@ void CSwfDefineBitsLosslessBase::Write(CSwfStream& s) {
     if (format < 4) {
         body.WriteU8(colourTableSize - 1);
     }
-    body.AppendBlock(compressed, compressedLength);
-    Emit(s, hasAlpha ? kTagDefineBitsLossless2 : kTagDefineBitsLossless, body);
+    body.AppendBlock(compressed.get(), compressedLength);
+    Emit(s, withAlpha ? kTagDefineBitsLossless2 : kTagDefineBitsLossless, body);
 }

@@ -6,6 +6,8 @@
 #include "swf/swf_tag.h"
 
 #include <cstdint>
+#include <memory>
+#include <string>
 
 // libdeflate level for lossless bitmaps, chosen with bench_swf_writer: the fastest level whose
 // output is no larger than zlib's compress2 at level 9 on every photograph and in total over
@@ -16,26 +18,27 @@ constexpr int kSwfLosslessDeflateLevel = 10;
 
 // A complete JPEG stream, either referenced in memory or copied from a file when the movie
 // is written. The image data is FF D9 FF D8, the JPEG bytes, FF D9.
-class CSwfDefineBitsJPEG2 : public CSwfIdCharacter {
+class CSwfDefineBitsJPEG2 : public CSwfCharacter {
 public:
-    // data/length: an in-memory JPEG stream, kept alive by the caller until the movie has been
-    // written. path: a JPEG file to copy instead; a path of 3 characters or fewer (or none)
-    // means no file. Paths are cut to 1499 characters.
-    CSwfDefineBitsJPEG2(const uint8_t* data, uint32_t length, const char* path = nullptr);
-    void Write(CSwfStream& s) override;
-    const char* Path() const { return path; }
+    // An in-memory JPEG stream, kept alive by the caller until the movie has been written.
+    CSwfDefineBitsJPEG2(uint16_t id, const uint8_t* data, uint32_t length)
+        : CSwfCharacter(id), data(data), length(length) {}
+    // A JPEG file to copy instead; a path of 3 characters or fewer means no file.
+    CSwfDefineBitsJPEG2(uint16_t id, std::string path) : CSwfCharacter(id), path(std::move(path)) {}
+    void Write(CSwfStream& s) const override;
+    const std::string& Path() const { return path; }
 
 private:
-    const uint8_t* data;
-    uint32_t length;
-    char path[1500];
+    const uint8_t* data = nullptr;
+    uint32_t length = 0;
+    std::string path;
 };
 
 // Encoding tables shared by the DefineBits tags of a movie; referenced, not copied.
-class CSwfJPEGTables : public CSwfCharacter {
+class CSwfJPEGTables : public CSwfTag {
 public:
     CSwfJPEGTables(const uint8_t* data, uint32_t length) : data(data), length(length) {}
-    void Write(CSwfStream& s) override;
+    void Write(CSwfStream& s) const override;
 
 private:
     const uint8_t* data;
@@ -43,10 +46,11 @@ private:
 };
 
 // JPEG image data without tables (they are in JPEGTables); referenced, not copied.
-class CSwfDefineBits : public CSwfIdCharacter {
+class CSwfDefineBits : public CSwfCharacter {
 public:
-    CSwfDefineBits(const uint8_t* data, uint32_t length) : data(data), length(length) {}
-    void Write(CSwfStream& s) override;
+    CSwfDefineBits(uint16_t id, const uint8_t* data, uint32_t length)
+        : CSwfCharacter(id), data(data), length(length) {}
+    void Write(CSwfStream& s) const override;
 
 private:
     const uint8_t* data;
@@ -54,13 +58,13 @@ private:
 };
 
 // A JPEG stream plus zlib-compressed alpha values (one byte per pixel); both referenced.
-class CSwfDefineBitsJPEG3 : public CSwfIdCharacter {
+class CSwfDefineBitsJPEG3 : public CSwfCharacter {
 public:
-    CSwfDefineBitsJPEG3(const uint8_t* jpeg, uint32_t jpegLength, const uint8_t* zlibAlpha,
-                        uint32_t zlibAlphaLength)
-        : jpeg(jpeg), jpegLength(jpegLength), zlibAlpha(zlibAlpha),
+    CSwfDefineBitsJPEG3(uint16_t id, const uint8_t* jpeg, uint32_t jpegLength,
+                        const uint8_t* zlibAlpha, uint32_t zlibAlphaLength)
+        : CSwfCharacter(id), jpeg(jpeg), jpegLength(jpegLength), zlibAlpha(zlibAlpha),
           zlibAlphaLength(zlibAlphaLength) {}
-    void Write(CSwfStream& s) override;
+    void Write(CSwfStream& s) const override;
 
 private:
     const uint8_t* jpeg;
@@ -69,54 +73,49 @@ private:
     uint32_t zlibAlphaLength;
 };
 
-// Pixels compressed once, at construction, into a zlib stream that the tag owns.
-// Formats: 3 = 8-bit colour-mapped (a colour table of 1 to 256 entries), 4 = 15-bit RGB,
-// 5 = 32-bit (a first byte, reserved or alpha, then red, green, blue). Rows must already be
-// padded to a multiple of 4 bytes, as the format stores them. The table and pixels are only
-// read during construction. A bitmap that cannot be built (size out of range, no memory)
-// reports itself failed and writes nothing.
-class CSwfDefineBitsLosslessBase : public CSwfIdCharacter {
+// The pixels of a lossless bitmap, read only while the tag is made. Formats: 3 = 8-bit
+// colour-mapped (a colour table of 1 to 256 entries), 4 = 15-bit RGB, 5 = 32-bit (a first
+// byte, reserved or alpha, then red, green, blue). Rows must already be padded to a multiple
+// of 4 bytes, as the format stores them. With alpha (DefineBitsLossless2) table entries are
+// RGBA and format 5 pixels carry premultiplied alpha in their first byte.
+struct CSwfLosslessPixels {
+    uint8_t format = 5;
+    uint32_t width = 0, height = 0;
+    bool withAlpha = false;
+    uint32_t colourTableSize = 0;
+    const uint8_t* colourTable = nullptr;
+    const uint8_t* pixels = nullptr;
+};
+
+// DefineBitsLossless (tag code 20) or, with alpha, DefineBitsLossless2 (36), holding the zlib
+// stream of the colour table and pixels. Made by MakeDefineBitsLossless.
+class CSwfDefineBitsLossless : public CSwfCharacter {
 public:
-    ~CSwfDefineBitsLosslessBase() override;
-    void Write(CSwfStream& s) override;
-    bool HasFailed() const override { return FailureText()[0] != '\0'; }
-    const char* FailureText() const override;
+    struct FreeBytes {
+        void operator()(uint8_t* p) const;
+    };
+    using Compressed = std::unique_ptr<uint8_t, FreeBytes>;
+
+    CSwfDefineBitsLossless(uint16_t id, const CSwfLosslessPixels& layout, Compressed compressed,
+                           uint32_t compressedLength);
+    void Write(CSwfStream& s) const override;
     uint32_t CompressedLength() const { return compressedLength; }
 
-protected:
-    CSwfDefineBitsLosslessBase(bool hasAlpha, uint8_t format, uint32_t width, uint32_t height,
-                               uint32_t colourTableSize, const uint8_t* colourTable,
-                               const uint8_t* pixels);
-
 private:
-    void Compress(const uint8_t* colourTable, const uint8_t* pixels);
-
-    bool hasAlpha;
+    bool withAlpha;
     uint8_t format;
-    uint32_t width, height;
+    uint16_t width, height;
     uint32_t colourTableSize;
-    uint8_t* compressed = nullptr;
-    uint32_t compressedLength = 0;
-    const char* failure = "";
+    Compressed compressed;
+    uint32_t compressedLength;
 };
 
-// Colour table entries are RGB (3 bytes); tag code 20.
-class CSwfDefineBitsLossless : public CSwfDefineBitsLosslessBase {
-public:
-    CSwfDefineBitsLossless(uint8_t format, uint32_t width, uint32_t height,
-                           uint32_t colourTableSize, const uint8_t* colourTable,
-                           const uint8_t* pixels)
-        : CSwfDefineBitsLosslessBase(false, format, width, height, colourTableSize, colourTable,
-                                     pixels) {}
+// The tag, or why it could not be made (size out of range, no memory, ...): then `tag` is
+// null and `error` the text to show.
+struct CSwfLosslessResult {
+    std::unique_ptr<CSwfDefineBitsLossless> tag;
+    const char* error = nullptr;
 };
 
-// Colour table entries are RGBA (4 bytes), format 5 pixels carry (premultiplied) alpha in
-// their first byte; tag code 36.
-class CSwfDefineBitsLossless2 : public CSwfDefineBitsLosslessBase {
-public:
-    CSwfDefineBitsLossless2(uint8_t format, uint32_t width, uint32_t height,
-                            uint32_t colourTableSize, const uint8_t* colourTable,
-                            const uint8_t* pixels)
-        : CSwfDefineBitsLosslessBase(true, format, width, height, colourTableSize, colourTable,
-                                     pixels) {}
-};
+// Compresses the pixels into a new lossless bitmap character with the given id.
+CSwfLosslessResult MakeDefineBitsLossless(uint16_t id, const CSwfLosslessPixels& pixels);

@@ -4,61 +4,46 @@
 
 // ---- Control tags ------------------------------------------------------------------------
 
-CSwfSetBackgroundColor::CSwfSetBackgroundColor(CSwfRGBA* colour) : colour(colour) {
-    this->colour->hasAlpha = false;
-}
-
-void CSwfSetBackgroundColor::Write(CSwfStream& s) {
+void CSwfSetBackgroundColor::Write(CSwfStream& s) const {
     CSwfStream body;
-    colour->Write(body);
+    colour.Write(body, false);
     Emit(s, kTagSetBackgroundColor, body);
 }
 
-CSwfPlaceObject2::CSwfPlaceObject2(bool hasClipDepth, bool hasRatio, bool hasCharacter, bool move,
-                                   uint16_t depth, uint16_t characterId, CSwfMatrix* matrix,
-                                   CSwfCxformWithAlpha* cxform, uint16_t ratio, CSwfString* name,
-                                   uint16_t clipDepth)
-    : hasClipDepth(hasClipDepth), hasRatio(hasRatio), hasCharacter(hasCharacter), move(move),
-      depth(depth), characterId(characterId), matrix(matrix), cxform(cxform), ratio(ratio),
-      name(name), clipDepth(clipDepth) {}
-
-void CSwfPlaceObject2::Write(CSwfStream& s) {
+void CSwfPlaceObject2::Write(CSwfStream& s) const {
+    const CSwfPlacement& p = placement;
     CSwfStream body;
     body.WriteBits(0, 1); // no clip actions
-    body.WriteBits(hasClipDepth, 1);
-    body.WriteBits(name != nullptr, 1);
-    body.WriteBits(hasRatio, 1);
-    body.WriteBits(cxform != nullptr, 1);
-    body.WriteBits(matrix != nullptr, 1);
-    body.WriteBits(hasCharacter, 1);
-    body.WriteBits(move, 1);
-    body.WriteU16(depth);
-    if (hasCharacter) {
-        body.WriteU16(characterId);
+    body.WriteBits(p.clipDepth.has_value(), 1);
+    body.WriteBits(p.name.has_value(), 1);
+    body.WriteBits(p.ratio.has_value(), 1);
+    body.WriteBits(p.cxform.has_value(), 1);
+    body.WriteBits(p.matrix.has_value(), 1);
+    body.WriteBits(p.characterId.has_value(), 1);
+    body.WriteBits(p.move, 1);
+    body.WriteU16(p.depth);
+    if (p.characterId) {
+        body.WriteU16(*p.characterId);
     }
-    if (matrix) {
-        matrix->Write(body);
+    if (p.matrix) {
+        p.matrix->Write(body);
     }
-    if (cxform) {
-        cxform->Write(body);
+    if (p.cxform) {
+        p.cxform->Write(body);
     }
-    if (hasRatio) {
-        body.WriteU16(ratio);
+    if (p.ratio) {
+        body.WriteU16(*p.ratio);
     }
-    if (name) {
-        WriteTerminated(body, *name);
+    if (p.name) {
+        WriteString(body, *p.name);
     }
-    if (hasClipDepth) {
-        body.WriteU16(clipDepth);
+    if (p.clipDepth) {
+        body.WriteU16(*p.clipDepth);
     }
     Emit(s, kTagPlaceObject2, body);
 }
 
-CSwfPlaceObject::CSwfPlaceObject(uint16_t characterId, uint16_t depth, CSwfMatrix* matrix,
-                                 CSwfCxform* cxform)
-    : characterId(characterId), depth(depth), matrix(matrix), cxform(cxform) {}
-
-void CSwfPlaceObject::Write(CSwfStream& s) {
+void CSwfPlaceObject::Write(CSwfStream& s) const {
     CSwfStream body;
     body.WriteU16(characterId);
     body.WriteU16(depth);
@@ -73,30 +58,30 @@ void CSwfPlaceObject::Write(CSwfStream& s) {
     Emit(s, kTagPlaceObject, body);
 }
 
-void CSwfRemoveObject::Write(CSwfStream& s) {
+void CSwfRemoveObject::Write(CSwfStream& s) const {
     CSwfStream body;
     body.WriteU16(characterId);
     body.WriteU16(depth);
     Emit(s, kTagRemoveObject, body);
 }
 
-void CSwfRemoveObject2::Write(CSwfStream& s) {
+void CSwfRemoveObject2::Write(CSwfStream& s) const {
     CSwfStream body;
     body.WriteU16(depth);
     Emit(s, kTagRemoveObject2, body);
 }
 
-void CSwfProtect::Write(CSwfStream& s) {
+void CSwfProtect::Write(CSwfStream& s) const {
     s.WriteTagHeader(kTagProtect, 0);
 }
 
-void CSwfFrameLabel::Write(CSwfStream& s) {
+void CSwfFrameLabel::Write(CSwfStream& s) const {
     CSwfStream body;
-    WriteTerminated(body, *name);
+    WriteString(body, name);
     Emit(s, kTagFrameLabel, body);
 }
 
-void CSwfDoAction::Write(CSwfStream& s) {
+void CSwfDoAction::Write(CSwfStream& s) const {
     CSwfStream body;
     for (const auto& action : actions) {
         action->Write(body);
@@ -107,261 +92,159 @@ void CSwfDoAction::Write(CSwfStream& s) {
 
 // ---- Fill and line styles ----------------------------------------------------------------
 
-void CSwfSolidFill::Write(CSwfStream& s) const {
-    s.WriteU8(0x00);
-    colour->Write(s);
-}
+namespace {
 
-void CSwfBitmapFill::Write(CSwfStream& s) const {
-    s.WriteU8(repeat ? 0x40 : 0x41);
-    s.WriteU16(bitmapId);
-    matrix->Write(s);
-}
-
-void CSwfGradientFill::AddGradientRecord(uint8_t ratio, CSwfRGBA* colour) {
-    records.push_back(Record{ratio, std::unique_ptr<CSwfRGBA>(colour)});
-}
-
-void CSwfGradientFill::Write(CSwfStream& s) const {
-    s.WriteU8(linear ? 0x10 : 0x12);
-    matrix->Write(s);
-    s.WriteU8(static_cast<uint32_t>(records.size()));
-    for (const Record& record : records) {
-        s.WriteU8(record.ratio);
-        record.colour->Write(s);
-    }
-}
-
-void CSwfGradientFill::SetAlpha(bool withAlpha) {
-    for (Record& record : records) {
-        record.colour->hasAlpha = withAlpha;
-    }
-}
-
-void CSwfLineStyle::Write(CSwfStream& s) const {
-    s.WriteU16(width);
-    colour->Write(s);
-}
-
-static void WriteStyleCount(CSwfStream& s, uint32_t count) {
+void WriteStyleCount(CSwfStream& s, size_t count) {
     if (count < 255) {
-        s.WriteU8(count);
+        s.WriteU8(static_cast<uint32_t>(count));
     } else {
         s.WriteU8(0xFF);
-        s.WriteU16(count);
+        s.WriteU16(static_cast<uint32_t>(count));
     }
 }
 
-template <typename Style> uint32_t CSwfStyleArray<Style>::Add(Style* style) {
-    styles.emplace_back(style);
-    return Count();
+void WriteFill(CSwfStream& s, const CSwfSolidFill& fill, bool withAlpha) {
+    s.WriteU8(0x00);
+    fill.colour.Write(s, withAlpha);
 }
 
-template <typename Style> void CSwfStyleArray<Style>::SetAlpha(bool withAlpha) {
-    for (auto& style : styles) {
-        style->SetAlpha(withAlpha);
-    }
+void WriteFill(CSwfStream& s, const CSwfBitmapFill& fill, bool) {
+    s.WriteU8(fill.repeat ? 0x40 : 0x41);
+    s.WriteU16(fill.bitmapId);
+    fill.matrix.Write(s);
 }
 
-template <typename Style> void CSwfStyleArray<Style>::Write(CSwfStream& s) const {
-    WriteStyleCount(s, Count());
-    for (const auto& style : styles) {
-        style->Write(s);
-    }
-}
-
-template class CSwfStyleArray<CSwfFillStyle>;
-template class CSwfStyleArray<CSwfLineStyle>;
-
-// ---- Shape records -------------------------------------------------------------------------
-
-CSwfStyleChangeRecord::CSwfStyleChangeRecord(bool newStyles, bool hasLineStyle, bool hasFillStyle1,
-                                             bool hasFillStyle0, bool hasMoveTo, int32_t moveXTwips,
-                                             int32_t moveYTwips, uint32_t fillStyle0,
-                                             uint32_t fillStyle1, uint32_t lineStyle,
-                                             CSwfFillStyleArray* newFillStyles,
-                                             CSwfLineStyleArray* newLineStyles)
-    : newStyles(newStyles), hasLineStyle(hasLineStyle), hasFillStyle1(hasFillStyle1),
-      hasFillStyle0(hasFillStyle0), hasMoveTo(hasMoveTo), moveX(moveXTwips), moveY(moveYTwips),
-      moveBits(SignedBits(moveXTwips, moveYTwips)), fillStyle0(fillStyle0), fillStyle1(fillStyle1),
-      lineStyle(lineStyle), newFillStyles(newFillStyles), newLineStyles(newLineStyles) {
-    // A record with new styles always carries both arrays, empty when none was given.
-    if (newStyles && !this->newFillStyles) {
-        this->newFillStyles = std::make_unique<CSwfFillStyleArray>();
-    }
-    if (newStyles && !this->newLineStyles) {
-        this->newLineStyles = std::make_unique<CSwfLineStyleArray>();
+void WriteFill(CSwfStream& s, const CSwfGradientFill& fill, bool withAlpha) {
+    s.WriteU8(fill.linear ? 0x10 : 0x12);
+    fill.matrix.Write(s);
+    s.WriteU8(static_cast<uint32_t>(fill.records.size()));
+    for (const CSwfGradientFill::Record& record : fill.records) {
+        s.WriteU8(record.ratio);
+        record.colour.Write(s, withAlpha);
     }
 }
 
-void CSwfStyleChangeRecord::Write(CSwfStream& s) const {
-    s.WriteBits(0, 1); // TypeFlag: non-edge record
-    s.WriteBits(newStyles, 1);
-    s.WriteBits(hasLineStyle, 1);
-    s.WriteBits(hasFillStyle1, 1);
-    s.WriteBits(hasFillStyle0, 1);
-    s.WriteBits(hasMoveTo, 1);
-    if (hasMoveTo) {
-        s.WriteBits(moveBits, 5);
-        s.WriteSignedBits(moveX, moveBits);
-        s.WriteSignedBits(moveY, moveBits);
+// Index widths of a style array: enough bits for its largest index.
+uint32_t IndexBits(size_t count) {
+    return BitsFor(static_cast<uint32_t>(count), 0);
+}
+
+// An edge's NumBits is stored less 2, so 2 is the least even for all-zero deltas.
+uint32_t EdgeBits(int32_t a, int32_t b, int32_t c = 0, int32_t d = 0) {
+    return std::max(2u, SignedBits(a, b, c, d));
+}
+
+// Writes one shape record. `fillBits`/`lineBits` are the index widths in force at the record
+// and become those after it.
+struct RecordWriter {
+    CSwfStream& s;
+    bool withAlpha;
+    uint32_t& fillBits;
+    uint32_t& lineBits;
+
+    void operator()(const CSwfStyleChangeRecord& r) const {
+        s.WriteBits(0, 1); // TypeFlag: non-edge record
+        s.WriteBits(r.newStyles.has_value(), 1);
+        s.WriteBits(r.lineStyle.has_value(), 1);
+        s.WriteBits(r.fillStyle1.has_value(), 1);
+        s.WriteBits(r.fillStyle0.has_value(), 1);
+        s.WriteBits(r.moveTo.has_value(), 1);
+        if (r.moveTo) {
+            uint32_t moveBits = SignedBits(r.moveTo->x, r.moveTo->y);
+            s.WriteBits(moveBits, 5);
+            s.WriteSignedBits(r.moveTo->x, moveBits);
+            s.WriteSignedBits(r.moveTo->y, moveBits);
+        }
+        if (r.fillStyle0) {
+            s.WriteBits(*r.fillStyle0, fillBits);
+        }
+        if (r.fillStyle1) {
+            s.WriteBits(*r.fillStyle1, fillBits);
+        }
+        if (r.lineStyle) {
+            s.WriteBits(*r.lineStyle, lineBits);
+        }
+        if (r.newStyles) {
+            // The style arrays are byte records: readers continue at the next byte boundary, and
+            // the two new widths fill exactly one byte, so the following records start aligned.
+            s.Align();
+            r.newStyles->Write(s, withAlpha);
+            fillBits = IndexBits(r.newStyles->fills.size());
+            lineBits = IndexBits(r.newStyles->lines.size());
+            s.WriteBits(fillBits, 4);
+            s.WriteBits(lineBits, 4);
+        }
     }
-    if (hasFillStyle0) {
-        s.WriteBits(fillStyle0, fillBits);
+
+    void operator()(const CSwfStraightEdgeRecord& r) const {
+        uint32_t numBits = EdgeBits(r.dx, r.dy);
+        s.WriteBits(1, 1); // TypeFlag: edge
+        s.WriteBits(1, 1); // StraightFlag
+        s.WriteBits(numBits - 2, 4);
+        bool general = r.dx != 0 && r.dy != 0;
+        s.WriteBits(general, 1);
+        if (general) {
+            s.WriteSignedBits(r.dx, numBits);
+            s.WriteSignedBits(r.dy, numBits);
+        } else if (r.dx != 0) {
+            s.WriteBits(0, 1); // horizontal
+            s.WriteSignedBits(r.dx, numBits);
+        } else {
+            s.WriteBits(1, 1); // vertical
+            s.WriteSignedBits(r.dy, numBits);
+        }
     }
-    if (hasFillStyle1) {
-        s.WriteBits(fillStyle1, fillBits);
+
+    void operator()(const CSwfCurvedEdgeRecord& r) const {
+        uint32_t numBits = EdgeBits(r.controlDx, r.controlDy, r.anchorDx, r.anchorDy);
+        s.WriteBits(1, 1); // TypeFlag: edge
+        s.WriteBits(0, 1); // StraightFlag: curve
+        s.WriteBits(numBits - 2, 4);
+        for (int32_t delta : {r.controlDx, r.controlDy, r.anchorDx, r.anchorDy}) {
+            s.WriteSignedBits(delta, numBits);
+        }
     }
-    if (hasLineStyle) {
-        s.WriteBits(lineStyle, lineBits);
-    }
-    if (newStyles) {
-        // The style arrays are byte records: readers continue at the next byte boundary, and
-        // the two new widths fill exactly one byte, so the following records start aligned.
+
+    void operator()(const CSwfEndShapeRecord&) const {
+        s.WriteBits(0, 6);
         s.Align();
-        newFillStyles->Write(s);
-        newLineStyles->Write(s);
-        uint32_t fillBitsAfter = fillBits, lineBitsAfter = lineBits;
-        UpdateStyleBits(fillBitsAfter, lineBitsAfter);
-        s.WriteBits(fillBitsAfter, 4);
-        s.WriteBits(lineBitsAfter, 4);
     }
-}
+};
 
-void CSwfStyleChangeRecord::UpdateStyleBits(uint32_t& fillBitsAfter,
-                                            uint32_t& lineBitsAfter) const {
-    if (newStyles) {
-        fillBitsAfter = BitsFor(newFillStyles->Count(), 0);
-        lineBitsAfter = BitsFor(newLineStyles->Count(), 0);
+} // namespace
+
+void CSwfStyles::Write(CSwfStream& s, bool withAlpha) const {
+    WriteStyleCount(s, fills.size());
+    for (const CSwfFillStyle& fill : fills) {
+        std::visit([&](const auto& f) { WriteFill(s, f, withAlpha); }, fill);
     }
-}
-
-void CSwfStyleChangeRecord::SetAlpha(bool withAlpha) {
-    if (newStyles) {
-        newFillStyles->SetAlpha(withAlpha);
-        newLineStyles->SetAlpha(withAlpha);
+    WriteStyleCount(s, lines.size());
+    for (const CSwfLineStyle& line : lines) {
+        s.WriteU16(line.widthTwips);
+        line.colour.Write(s, withAlpha);
     }
-}
-
-CSwfStraightEdgeRecord::CSwfStraightEdgeRecord(int32_t dxTwips, int32_t dyTwips)
-    : dx(dxTwips), dy(dyTwips), numBits(std::max(2u, SignedBits(dxTwips, dyTwips))) {}
-
-void CSwfStraightEdgeRecord::Write(CSwfStream& s) const {
-    s.WriteBits(1, 1); // TypeFlag: edge
-    s.WriteBits(1, 1); // StraightFlag
-    s.WriteBits(numBits - 2, 4);
-    bool general = dx != 0 && dy != 0;
-    s.WriteBits(general, 1);
-    if (general) {
-        s.WriteSignedBits(dx, numBits);
-        s.WriteSignedBits(dy, numBits);
-    } else if (dx != 0) {
-        s.WriteBits(0, 1); // horizontal
-        s.WriteSignedBits(dx, numBits);
-    } else {
-        s.WriteBits(1, 1); // vertical
-        s.WriteSignedBits(dy, numBits);
-    }
-}
-
-// All-zero deltas need only one bit each, but the field stores NumBits - 2, so 2 is the least.
-CSwfCurvedEdgeRecord::CSwfCurvedEdgeRecord(int32_t controlDxTwips, int32_t controlDyTwips,
-                                           int32_t anchorDxTwips, int32_t anchorDyTwips)
-    : controlDx(controlDxTwips), controlDy(controlDyTwips), anchorDx(anchorDxTwips),
-      anchorDy(anchorDyTwips),
-      numBits(
-          std::max(2u, SignedBits(controlDxTwips, controlDyTwips, anchorDxTwips, anchorDyTwips))) {}
-
-void CSwfCurvedEdgeRecord::Write(CSwfStream& s) const {
-    s.WriteBits(1, 1); // TypeFlag: edge
-    s.WriteBits(0, 1); // StraightFlag: curve
-    s.WriteBits(numBits - 2, 4);
-    for (int32_t delta : {controlDx, controlDy, anchorDx, anchorDy}) {
-        s.WriteSignedBits(delta, numBits);
-    }
-}
-
-void CSwfEndShapeRecord::Write(CSwfStream& s) const {
-    s.WriteBits(0, 6);
-    s.Align();
-}
-
-CSwfShapeWithStyle::CSwfShapeWithStyle(CSwfFillStyleArray* fillStyles,
-                                       CSwfLineStyleArray* lineStyles)
-    : fillStyles(fillStyles), lineStyles(lineStyles), numFillBits(BitsFor(fillStyles->Count(), 0)),
-      numLineBits(BitsFor(lineStyles->Count(), 0)), currentFillBits(numFillBits),
-      currentLineBits(numLineBits) {}
-
-void CSwfShapeWithStyle::AddRecord(CSwfShapeRecord* record) {
-    record->SetFillBits(currentFillBits);
-    record->SetLineBits(currentLineBits);
-    record->SetAlpha(withAlpha);
-    record->UpdateStyleBits(currentFillBits, currentLineBits);
-    records.emplace_back(record);
-}
-
-void CSwfShapeWithStyle::SetAlpha(bool alpha) {
-    withAlpha = alpha;
-    fillStyles->SetAlpha(alpha);
-    lineStyles->SetAlpha(alpha);
-    for (auto& record : records) {
-        record->SetAlpha(alpha);
-    }
-}
-
-void CSwfShapeWithStyle::Write(CSwfStream& s) const {
-    fillStyles->Write(s);
-    lineStyles->Write(s);
-    s.WriteBits(numFillBits, 4);
-    s.WriteBits(numLineBits, 4);
-    for (const auto& record : records) {
-        record->Write(s);
-    }
-    s.Align();
 }
 
 // ---- Shape definition tags ------------------------------------------------------------------
 
-CSwfDefineShape::CSwfDefineShape(CSwfRect* bounds, uint32_t tagCode, bool withAlpha)
-    : tagCode(tagCode), withAlpha(withAlpha), bounds(bounds),
-      fillStyles(std::make_unique<CSwfFillStyleArray>()),
-      lineStyles(std::make_unique<CSwfLineStyleArray>()) {}
-
-uint32_t CSwfDefineShape::AddFillStyle(CSwfFillStyle* style) {
-    if (stylesEnded) {
-        delete style;
+uint32_t CSwfDefineShape::AddFillStyle(CSwfFillStyle style) {
+    if (!records.empty()) {
         return 0;
     }
-    style->SetAlpha(withAlpha);
-    return fillStyles->Add(style);
+    styles.fills.push_back(std::move(style));
+    return static_cast<uint32_t>(styles.fills.size());
 }
 
-uint32_t CSwfDefineShape::AddSolidFill(CSwfRGBA* colour) {
-    return AddFillStyle(new CSwfSolidFill(colour));
-}
-
-uint32_t CSwfDefineShape::AddLineStyle(uint16_t widthTwips, CSwfRGBA* colour) {
-    if (stylesEnded) {
-        delete colour;
+uint32_t CSwfDefineShape::AddLineStyle(CSwfLineStyle style) {
+    if (!records.empty()) {
         return 0;
     }
-    auto* style = new CSwfLineStyle(widthTwips, colour);
-    style->SetAlpha(withAlpha);
-    return lineStyles->Add(style);
+    styles.lines.push_back(style);
+    return static_cast<uint32_t>(styles.lines.size());
 }
 
-void CSwfDefineShape::EndStyles() {
-    if (stylesEnded) {
-        return;
-    }
-    shape = std::make_unique<CSwfShapeWithStyle>(fillStyles.release(), lineStyles.release());
-    shape->SetAlpha(withAlpha);
-    stylesEnded = true;
-}
-
-void CSwfDefineShape::AddRecord(CSwfShapeRecord* record) {
-    EndStyles(); // records always follow the styles
-    shape->AddRecord(record);
+void CSwfDefineShape::AddRecord(CSwfShapeRecord record) {
+    records.push_back(std::move(record));
 }
 
 void CSwfDefineShape::AddLine(int32_t dxTwips, int32_t dyTwips) {
@@ -374,17 +257,26 @@ void CSwfDefineShape::AddLine(int32_t dxTwips, int32_t dyTwips) {
     const int64_t pieces = std::max<int64_t>(1, (longest + kMaxDelta - 1) / kMaxDelta);
     for (int64_t i = 0; i < pieces; ++i) {
         // Each piece ends where the exact fraction of the line ends, so the pieces add up.
-        AddRecord(new CSwfStraightEdgeRecord(
-            static_cast<int32_t>(dx * (i + 1) / pieces - dx * i / pieces),
-            static_cast<int32_t>(dy * (i + 1) / pieces - dy * i / pieces)));
+        AddRecord(
+            CSwfStraightEdgeRecord{static_cast<int32_t>(dx * (i + 1) / pieces - dx * i / pieces),
+                                   static_cast<int32_t>(dy * (i + 1) / pieces - dy * i / pieces)});
     }
 }
 
-void CSwfDefineShape::Write(CSwfStream& s) {
-    EndStyles();
+void CSwfDefineShape::Write(CSwfStream& s) const {
+    const bool withAlpha = tagCode == kTagDefineShape3;
     CSwfStream body;
     body.WriteU16(id);
-    bounds->Write(body);
-    shape->Write(body);
+    bounds.Write(body);
+    // SHAPEWITHSTYLE: the styles, their index widths, the records.
+    styles.Write(body, withAlpha);
+    uint32_t fillBits = IndexBits(styles.fills.size());
+    uint32_t lineBits = IndexBits(styles.lines.size());
+    body.WriteBits(fillBits, 4);
+    body.WriteBits(lineBits, 4);
+    for (const CSwfShapeRecord& record : records) {
+        std::visit(RecordWriter{body, withAlpha, fillBits, lineBits}, record);
+    }
+    body.Align();
     Emit(s, tagCode, body);
 }

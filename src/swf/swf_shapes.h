@@ -8,313 +8,217 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
+#include <variant>
 #include <vector>
 
 // ---- Control tags ------------------------------------------------------------------------
 
-// Writes the colour as RGB (its alpha flag is cleared). Owns the colour.
-class CSwfSetBackgroundColor : public CSwfControlTag {
+// Writes the colour as RGB.
+class CSwfSetBackgroundColor : public CSwfTag {
 public:
-    explicit CSwfSetBackgroundColor(CSwfRGBA* colour);
-    void Write(CSwfStream& s) override;
+    explicit CSwfSetBackgroundColor(CSwfRGBA colour) : colour(colour) {}
+    void Write(CSwfStream& s) const override;
 
 private:
-    std::unique_ptr<CSwfRGBA> colour;
+    CSwfRGBA colour = {};
 };
 
-// Owns the matrix, colour transform and name it is given; each one that is given sets its
-// has-flag in the tag.
-class CSwfPlaceObject2 : public CSwfControlTag {
+// What a PlaceObject2 carries; each part that is given sets its has-flag in the tag.
+struct CSwfPlacement {
+    uint16_t depth = 0;
+    std::optional<uint16_t> characterId = {};
+    bool move = false;
+    std::optional<CSwfMatrix> matrix = {};
+    std::optional<CSwfCxformWithAlpha> cxform = {};
+    std::optional<uint16_t> ratio = {};
+    std::optional<std::string> name = {};
+    std::optional<uint16_t> clipDepth = {};
+};
+
+class CSwfPlaceObject2 : public CSwfTag {
 public:
-    CSwfPlaceObject2(bool hasClipDepth, bool hasRatio, bool hasCharacter, bool move, uint16_t depth,
-                     uint16_t characterId, CSwfMatrix* matrix, CSwfCxformWithAlpha* cxform,
-                     uint16_t ratio, CSwfString* name, uint16_t clipDepth);
-    void Write(CSwfStream& s) override;
+    explicit CSwfPlaceObject2(CSwfPlacement placement) : placement(std::move(placement)) {}
+    void Write(CSwfStream& s) const override;
 
 private:
-    bool hasClipDepth, hasRatio, hasCharacter, move;
-    uint16_t depth, characterId;
-    std::unique_ptr<CSwfMatrix> matrix;
-    std::unique_ptr<CSwfCxformWithAlpha> cxform;
-    uint16_t ratio;
-    std::unique_ptr<CSwfString> name;
-    uint16_t clipDepth;
+    CSwfPlacement placement;
 };
 
-// Owns the matrix and the colour transform (which may be none).
-class CSwfPlaceObject : public CSwfControlTag {
+// Without a matrix the format's required one is written as the identity.
+class CSwfPlaceObject : public CSwfTag {
 public:
-    CSwfPlaceObject(uint16_t characterId, uint16_t depth, CSwfMatrix* matrix, CSwfCxform* cxform);
-    void Write(CSwfStream& s) override;
+    CSwfPlaceObject(uint16_t characterId, uint16_t depth, std::optional<CSwfMatrix> matrix = {},
+                    std::optional<CSwfCxform> cxform = {})
+        : characterId(characterId), depth(depth), matrix(matrix), cxform(cxform) {}
+    void Write(CSwfStream& s) const override;
 
 private:
     uint16_t characterId, depth;
-    std::unique_ptr<CSwfMatrix> matrix;
-    std::unique_ptr<CSwfCxform> cxform;
+    std::optional<CSwfMatrix> matrix;
+    std::optional<CSwfCxform> cxform;
 };
 
-class CSwfRemoveObject : public CSwfControlTag {
+class CSwfRemoveObject : public CSwfTag {
 public:
     CSwfRemoveObject(uint16_t characterId, uint16_t depth)
         : characterId(characterId), depth(depth) {}
-    void Write(CSwfStream& s) override;
+    void Write(CSwfStream& s) const override;
 
 private:
     uint16_t characterId, depth;
 };
 
-class CSwfRemoveObject2 : public CSwfControlTag {
+class CSwfRemoveObject2 : public CSwfTag {
 public:
     explicit CSwfRemoveObject2(uint16_t depth) : depth(depth) {}
-    void Write(CSwfStream& s) override;
+    void Write(CSwfStream& s) const override;
 
 private:
     uint16_t depth;
 };
 
-class CSwfProtect : public CSwfControlTag {
+class CSwfProtect : public CSwfTag {
 public:
-    void Write(CSwfStream& s) override;
+    void Write(CSwfStream& s) const override;
 };
 
-// Owns the name; it is always written with its terminator.
-class CSwfFrameLabel : public CSwfControlTag {
+class CSwfFrameLabel : public CSwfTag {
 public:
-    explicit CSwfFrameLabel(CSwfString* name) : name(name) {}
-    void Write(CSwfStream& s) override;
+    explicit CSwfFrameLabel(std::string name) : name(std::move(name)) {}
+    void Write(CSwfStream& s) const override;
 
 private:
-    std::unique_ptr<CSwfString> name;
+    std::string name;
 };
 
 // A frame script: the actions in the order added, then the end-of-actions byte 0.
-class CSwfDoAction : public CSwfControlTag {
+class CSwfDoAction : public CSwfTag {
 public:
-    void AddAction(CSwfAction* action) { actions.emplace_back(action); }
-    void Write(CSwfStream& s) override;
+    CSwfDoAction& AddAction(std::unique_ptr<CSwfAction> action) {
+        actions.push_back(std::move(action));
+        return *this;
+    }
+    void Write(CSwfStream& s) const override;
 
 private:
     std::vector<std::unique_ptr<CSwfAction>> actions;
 };
 
 // ---- Fill and line styles ----------------------------------------------------------------
+// Colours are written as RGBA by DefineShape3 and as RGB by the other shape tags.
 
-class CSwfFillStyle {
-public:
-    virtual ~CSwfFillStyle() = default;
-    virtual void Write(CSwfStream& s) const = 0;
-    // DefineShape3 writes colours with alpha, DefineShape and DefineShape2 without.
-    virtual void SetAlpha(bool) {}
-};
-
-// Owns the colour.
-class CSwfSolidFill : public CSwfFillStyle {
-public:
-    explicit CSwfSolidFill(CSwfRGBA* colour) : colour(colour) {}
-    void Write(CSwfStream& s) const override;
-    void SetAlpha(bool withAlpha) override { colour->hasAlpha = withAlpha; }
-
-private:
-    std::unique_ptr<CSwfRGBA> colour;
+struct CSwfSolidFill {
+    CSwfRGBA colour = {};
 };
 
 // A repeating (0x40) or clipped (0x41) bitmap fill. The matrix maps bitmap pixels to shape
-// twips; owned.
-class CSwfBitmapFill : public CSwfFillStyle {
-public:
-    CSwfBitmapFill(bool repeat, uint16_t bitmapId, CSwfMatrix* matrix)
-        : repeat(repeat), bitmapId(bitmapId), matrix(matrix) {}
-    void Write(CSwfStream& s) const override;
-
-private:
-    bool repeat;
-    uint16_t bitmapId;
-    std::unique_ptr<CSwfMatrix> matrix;
+// twips.
+struct CSwfBitmapFill {
+    uint16_t bitmapId = 0;
+    CSwfMatrix matrix = {};
+    bool repeat = false;
 };
 
 // A linear (0x10) or radial (0x12) gradient. The matrix maps the gradient square (-16384 to
-// 16384 twips) to shape twips; owned, like the colours of the records.
-class CSwfGradientFill : public CSwfFillStyle {
-public:
-    CSwfGradientFill(bool linear, CSwfMatrix* matrix) : linear(linear), matrix(matrix) {}
-    // Ratio 0 is the start of the gradient, 255 its end; records go in increasing ratio.
-    void AddGradientRecord(uint8_t ratio, CSwfRGBA* colour);
-    void Write(CSwfStream& s) const override;
-    void SetAlpha(bool withAlpha) override;
-
-private:
+// 16384 twips) to shape twips. Ratio 0 is the start of the gradient, 255 its end; records go
+// in increasing ratio.
+struct CSwfGradientFill {
     struct Record {
-        uint8_t ratio;
-        std::unique_ptr<CSwfRGBA> colour;
+        uint8_t ratio = 0;
+        CSwfRGBA colour = {};
     };
-    bool linear;
-    std::unique_ptr<CSwfMatrix> matrix;
-    std::vector<Record> records;
+    bool linear = true;
+    CSwfMatrix matrix = {};
+    std::vector<Record> records = {};
 };
 
-// Owns the colour.
-class CSwfLineStyle {
-public:
-    CSwfLineStyle(uint16_t widthTwips, CSwfRGBA* colour) : width(widthTwips), colour(colour) {}
-    virtual ~CSwfLineStyle() = default;
-    void Write(CSwfStream& s) const;
-    void SetAlpha(bool withAlpha) { colour->hasAlpha = withAlpha; }
+using CSwfFillStyle = std::variant<CSwfSolidFill, CSwfBitmapFill, CSwfGradientFill>;
 
-private:
-    uint16_t width;
-    std::unique_ptr<CSwfRGBA> colour;
+struct CSwfLineStyle {
+    uint16_t widthTwips = 0;
+    CSwfRGBA colour = {};
 };
 
-// Count as u8 below 255, else 0xFF and a u16 count; then the styles. Built for the two style
-// kinds below.
-template <typename Style> class CSwfStyleArray {
-public:
-    virtual ~CSwfStyleArray() = default;
-    // Takes ownership; returns the 1-based index of the style.
-    uint32_t Add(Style* style);
-    uint32_t Count() const { return static_cast<uint32_t>(styles.size()); }
-    void SetAlpha(bool withAlpha);
-    void Write(CSwfStream& s) const;
+// A fill and a line style array; each is written as its count (u8 below 255, else 0xFF and a
+// u16) and the styles.
+struct CSwfStyles {
+    std::vector<CSwfFillStyle> fills = {};
+    std::vector<CSwfLineStyle> lines = {};
 
-private:
-    std::vector<std::unique_ptr<Style>> styles;
+    void Write(CSwfStream& s, bool withAlpha) const;
 };
-
-class CSwfFillStyleArray : public CSwfStyleArray<CSwfFillStyle> {};
-class CSwfLineStyleArray : public CSwfStyleArray<CSwfLineStyle> {};
 
 // ---- Shape records -------------------------------------------------------------------------
 
-class CSwfShapeRecord {
-public:
-    virtual ~CSwfShapeRecord() = default;
-    virtual void Write(CSwfStream& s) const = 0;
-    // Widths of the style indices, as in force where the record stands in the shape.
-    virtual void SetFillBits(uint32_t) {}
-    virtual void SetLineBits(uint32_t) {}
-    // A record bringing new style arrays changes the index widths of the records after it.
-    virtual void UpdateStyleBits(uint32_t& /*fillBits*/, uint32_t& /*lineBits*/) const {}
-    virtual void SetAlpha(bool) {}
-};
-
-// Moves the pen and/or selects styles. With new styles, the given arrays (owned) replace the
-// shape's styles from this record on, and their NumFillBits/NumLineBits apply to the records
-// that follow. The indices of this record are still written in the widths in force before
-// it, as the format reads them before the new arrays.
-class CSwfStyleChangeRecord : public CSwfShapeRecord {
-public:
-    CSwfStyleChangeRecord(bool newStyles, bool hasLineStyle, bool hasFillStyle1, bool hasFillStyle0,
-                          bool hasMoveTo, int32_t moveXTwips, int32_t moveYTwips,
-                          uint32_t fillStyle0, uint32_t fillStyle1, uint32_t lineStyle,
-                          CSwfFillStyleArray* newFillStyles, CSwfLineStyleArray* newLineStyles);
-    void Write(CSwfStream& s) const override;
-    void SetFillBits(uint32_t bits) override { fillBits = bits; }
-    void SetLineBits(uint32_t bits) override { lineBits = bits; }
-    void UpdateStyleBits(uint32_t& fillBitsAfter, uint32_t& lineBitsAfter) const override;
-    void SetAlpha(bool withAlpha) override;
-
-private:
-    bool newStyles, hasLineStyle, hasFillStyle1, hasFillStyle0, hasMoveTo;
-    int32_t moveX, moveY;
-    uint32_t moveBits;
-    uint32_t fillStyle0, fillStyle1, lineStyle;
-    std::unique_ptr<CSwfFillStyleArray> newFillStyles;
-    std::unique_ptr<CSwfLineStyleArray> newLineStyles;
-    uint32_t fillBits = 0, lineBits = 0;
+// Moves the pen and/or selects styles (1-based indices, 0 for none). New styles replace the
+// shape's styles from this record on, and their index widths apply to the records after it;
+// this record's own indices are still written in the widths in force before it.
+struct CSwfStyleChangeRecord {
+    struct Point {
+        int32_t x = 0, y = 0;
+    };
+    std::optional<Point> moveTo = {}; // twips
+    std::optional<uint32_t> fillStyle0 = {};
+    std::optional<uint32_t> fillStyle1 = {};
+    std::optional<uint32_t> lineStyle = {};
+    std::optional<CSwfStyles> newStyles = {};
 };
 
 // A line by (dx, dy) twips: general, horizontal (dy 0) or vertical (otherwise, (0, 0) too).
-class CSwfStraightEdgeRecord : public CSwfShapeRecord {
-public:
-    CSwfStraightEdgeRecord(int32_t dxTwips, int32_t dyTwips);
-    void Write(CSwfStream& s) const override;
-
-private:
-    int32_t dx, dy;
-    uint32_t numBits;
+struct CSwfStraightEdgeRecord {
+    int32_t dx = 0, dy = 0;
 };
 
 // A quadratic Bezier curve: control point and anchor point, each relative to the point before.
-class CSwfCurvedEdgeRecord : public CSwfShapeRecord {
-public:
-    CSwfCurvedEdgeRecord(int32_t controlDxTwips, int32_t controlDyTwips, int32_t anchorDxTwips,
-                         int32_t anchorDyTwips);
-    void Write(CSwfStream& s) const override;
-
-private:
-    int32_t controlDx, controlDy, anchorDx, anchorDy;
-    uint32_t numBits;
+struct CSwfCurvedEdgeRecord {
+    int32_t controlDx = 0, controlDy = 0, anchorDx = 0, anchorDy = 0;
 };
 
-class CSwfEndShapeRecord : public CSwfShapeRecord {
-public:
-    void Write(CSwfStream& s) const override;
-};
+struct CSwfEndShapeRecord {};
 
-// SHAPEWITHSTYLE: the two style arrays, their index widths, and the shape records.
-class CSwfShapeWithStyle {
-public:
-    // Takes ownership of both arrays.
-    CSwfShapeWithStyle(CSwfFillStyleArray* fillStyles, CSwfLineStyleArray* lineStyles);
-    virtual ~CSwfShapeWithStyle() = default;
-    // Takes ownership; gives the record the index widths in force at its place.
-    void AddRecord(CSwfShapeRecord* record);
-    void SetAlpha(bool withAlpha);
-    void Write(CSwfStream& s) const;
-    uint32_t NumFillBits() const { return numFillBits; }
-    uint32_t NumLineBits() const { return numLineBits; }
-
-private:
-    std::unique_ptr<CSwfFillStyleArray> fillStyles;
-    std::unique_ptr<CSwfLineStyleArray> lineStyles;
-    uint32_t numFillBits, numLineBits;
-    // Widths for the next record added (changed by records with new styles).
-    uint32_t currentFillBits, currentLineBits;
-    bool withAlpha = false;
-    std::vector<std::unique_ptr<CSwfShapeRecord>> records;
-};
+using CSwfShapeRecord = std::variant<CSwfStyleChangeRecord, CSwfStraightEdgeRecord,
+                                     CSwfCurvedEdgeRecord, CSwfEndShapeRecord>;
 
 // ---- Shape definition tags ------------------------------------------------------------------
 
-// DefineShape: add styles, EndStyles, add records ending with a CSwfEndShapeRecord. Colours
-// are written as RGB. Owns the bounds.
-class CSwfDefineShape : public CSwfIdCharacter {
+// DefineShape: the bounds, the styles, then the records, which end with a CSwfEndShapeRecord.
+// Colours are written as RGB.
+class CSwfDefineShape : public CSwfCharacter {
 public:
-    explicit CSwfDefineShape(CSwfRect* bounds) : CSwfDefineShape(bounds, kTagDefineShape, false) {}
-    // Each returns the 1-based index of the new style, or 0 once the styles have ended
-    // (the style is then deleted).
-    uint32_t AddFillStyle(CSwfFillStyle* style);
-    uint32_t AddSolidFill(CSwfRGBA* colour);
-    uint32_t AddLineStyle(uint16_t widthTwips, CSwfRGBA* colour);
-    void EndStyles();
-    void AddRecord(CSwfShapeRecord* record);
+    CSwfDefineShape(uint16_t id, CSwfRect bounds) : CSwfDefineShape(id, bounds, kTagDefineShape) {}
+    // Each returns the 1-based index of the new style, or 0 (the style is dropped) once a
+    // record has been added.
+    uint32_t AddFillStyle(CSwfFillStyle style);
+    uint32_t AddLineStyle(CSwfLineStyle style);
+    void AddRecord(CSwfShapeRecord record);
     // A straight line by (dx, dy) twips, as one edge record or, when a delta is longer than an
     // edge can store, as several equal pieces.
     void AddLine(int32_t dxTwips, int32_t dyTwips);
-    void Write(CSwfStream& s) override;
+    void Write(CSwfStream& s) const override;
 
 protected:
-    CSwfDefineShape(CSwfRect* bounds, uint32_t tagCode, bool withAlpha);
+    CSwfDefineShape(uint16_t id, CSwfRect bounds, uint32_t tagCode)
+        : CSwfCharacter(id), tagCode(tagCode), bounds(bounds) {}
 
 private:
     uint32_t tagCode;
-    bool withAlpha;
-    std::unique_ptr<CSwfRect> bounds;
-    std::unique_ptr<CSwfFillStyleArray> fillStyles;
-    std::unique_ptr<CSwfLineStyleArray> lineStyles;
-    std::unique_ptr<CSwfShapeWithStyle> shape;
-    bool stylesEnded = false;
+    CSwfRect bounds;
+    CSwfStyles styles;
+    std::vector<CSwfShapeRecord> records;
 };
 
 // DefineShape2: as DefineShape, colours RGB.
 class CSwfDefineShape2 : public CSwfDefineShape {
 public:
-    explicit CSwfDefineShape2(CSwfRect* bounds)
-        : CSwfDefineShape(bounds, kTagDefineShape2, false) {}
+    CSwfDefineShape2(uint16_t id, CSwfRect bounds)
+        : CSwfDefineShape(id, bounds, kTagDefineShape2) {}
 };
 
 // DefineShape3: colours in styles are written as RGBA.
 class CSwfDefineShape3 : public CSwfDefineShape {
 public:
-    explicit CSwfDefineShape3(CSwfRect* bounds) : CSwfDefineShape(bounds, kTagDefineShape3, true) {}
+    CSwfDefineShape3(uint16_t id, CSwfRect bounds)
+        : CSwfDefineShape(id, bounds, kTagDefineShape3) {}
 };

@@ -191,9 +191,6 @@ void CSwfStream::Patch(uint32_t offset, const uint8_t* data, uint32_t length) {
     }
 }
 
-CSwfRect::CSwfRect(int32_t xMinTwips, int32_t yMinTwips, int32_t xMaxTwips, int32_t yMaxTwips)
-    : xMin(xMinTwips), xMax(xMaxTwips), yMin(yMinTwips), yMax(yMaxTwips) {}
-
 uint32_t CSwfRect::NBits() const {
     return std::max(15u, SignedBits(xMin, xMax, yMin, yMax));
 }
@@ -208,122 +205,85 @@ void CSwfRect::Write(CSwfStream& s) const {
     s.Align();
 }
 
-CSwfMatrix::CSwfMatrix(bool hasScale, int32_t scaleX16_16, int32_t scaleY16_16, bool hasRotate,
-                       int32_t rotateSkew0_16_16, int32_t rotateSkew1_16_16,
-                       int32_t translateXTwips, int32_t translateYTwips)
-    : hasScale(hasScale), scaleX(scaleX16_16), scaleY(scaleY16_16), hasRotate(hasRotate),
-      rotateSkew0(rotateSkew0_16_16), rotateSkew1(rotateSkew1_16_16), translateX(translateXTwips),
-      translateY(translateYTwips), nScaleBits(SignedBits(scaleX, scaleY)),
-      nRotateBits(SignedBits(rotateSkew0, rotateSkew1)),
-      nTranslateBits(SignedBits(translateX, translateY)) {}
+// A flag, then, when the terms are there, their width in 5 bits and the two terms.
+static void WriteMatrixTerms(CSwfStream& s, const std::optional<CSwfMatrix::Terms>& terms) {
+    s.WriteBits(terms ? 1 : 0, 1);
+    if (terms) {
+        uint32_t nBits = SignedBits(terms->first, terms->second);
+        s.WriteBits(nBits, 5);
+        s.WriteSignedBits(terms->first, nBits);
+        s.WriteSignedBits(terms->second, nBits);
+    }
+}
 
 void CSwfMatrix::Write(CSwfStream& s) const {
-    if (empty) {
+    if (compact) {
         s.WriteU8(0);
         return;
     }
-    s.WriteBits(hasScale ? 1 : 0, 1);
-    if (hasScale) {
-        s.WriteBits(nScaleBits, 5);
-        s.WriteSignedBits(scaleX, nScaleBits);
-        s.WriteSignedBits(scaleY, nScaleBits);
-    }
-    s.WriteBits(hasRotate ? 1 : 0, 1);
-    if (hasRotate) {
-        s.WriteBits(nRotateBits, 5);
-        s.WriteSignedBits(rotateSkew0, nRotateBits);
-        s.WriteSignedBits(rotateSkew1, nRotateBits);
-    }
+    WriteMatrixTerms(s, scale);
+    WriteMatrixTerms(s, rotate);
+    uint32_t nTranslateBits = SignedBits(translateX, translateY);
     s.WriteBits(nTranslateBits, 5);
     s.WriteSignedBits(translateX, nTranslateBits);
     s.WriteSignedBits(translateY, nTranslateBits);
     s.Align();
 }
 
-CSwfRGBA::CSwfRGBA(uint8_t r, uint8_t g, uint8_t b)
-    : red(r), green(g), blue(b), alpha(255), hasAlpha(false) {}
+CSwfRGBA CSwfRGBA::FromBgr(uint32_t packedBgr) {
+    return {static_cast<uint8_t>(packedBgr & 0xFF), static_cast<uint8_t>((packedBgr >> 8) & 0xFF),
+            static_cast<uint8_t>((packedBgr >> 16) & 0xFF), 255};
+}
 
-CSwfRGBA::CSwfRGBA(uint8_t r, uint8_t g, uint8_t b, uint8_t a)
-    : red(r), green(g), blue(b), alpha(a), hasAlpha(true) {}
-
-CSwfRGBA::CSwfRGBA(uint32_t packedBgr)
-    : red(packedBgr & 0xFF), green((packedBgr >> 8) & 0xFF), blue((packedBgr >> 16) & 0xFF),
-      alpha(255), hasAlpha(false) {}
-
-CSwfRGBA::CSwfRGBA(uint32_t packedAbgr, bool withAlpha)
-    : red(packedAbgr & 0xFF), green((packedAbgr >> 8) & 0xFF), blue((packedAbgr >> 16) & 0xFF),
-      alpha(withAlpha ? (packedAbgr >> 24) & 0xFF : 255), hasAlpha(withAlpha) {}
-
-void CSwfRGBA::Write(CSwfStream& s) const {
+void CSwfRGBA::Write(CSwfStream& s, bool withAlpha) const {
     s.WriteU8(red);
     s.WriteU8(green);
     s.WriteU8(blue);
-    if (hasAlpha) {
+    if (withAlpha) {
         s.WriteU8(alpha);
     }
 }
 
 // The bit fields of CXFORM and CXFORMWITHALPHA: the two flags, the field width, then the
-// multiply terms and the add terms that are present.
-static void WriteCxformFields(CSwfStream& s, bool hasMultTerms, bool hasAddTerms, uint32_t nBits,
-                              std::initializer_list<int32_t> multTerms,
-                              std::initializer_list<int32_t> addTerms) {
-    s.WriteBits(hasAddTerms ? 1 : 0, 1);
-    s.WriteBits(hasMultTerms ? 1 : 0, 1);
-    s.WriteBits(nBits, 4);
-    if (hasMultTerms) {
-        for (int32_t term : multTerms) {
-            s.WriteSignedBits(term, nBits);
+// multiply terms and the add terms; an absent group is an empty list.
+static void WriteCxformFields(CSwfStream& s, const std::vector<int32_t>& mult,
+                              const std::vector<int32_t>& add) {
+    uint32_t largest = 0;
+    for (const auto* terms : {&mult, &add}) {
+        for (int32_t term : *terms) {
+            largest = std::max(largest, MaxAbs(term, 0, 0, 0));
         }
     }
-    if (hasAddTerms) {
-        for (int32_t term : addTerms) {
+    uint32_t nBits = BitsFor(largest, 1);
+    s.WriteBits(add.empty() ? 0 : 1, 1);
+    s.WriteBits(mult.empty() ? 0 : 1, 1);
+    s.WriteBits(nBits, 4);
+    for (const auto* terms : {&mult, &add}) {
+        for (int32_t term : *terms) {
             s.WriteSignedBits(term, nBits);
         }
     }
     s.Align();
 }
 
-CSwfCxform::CSwfCxform(bool hasMultTerms, bool hasAddTerms, int32_t redAdd8_8, int32_t greenAdd8_8,
-                       int32_t blueAdd8_8, int32_t redMult8_8, int32_t greenMult8_8,
-                       int32_t blueMult8_8)
-    : hasMultTerms(hasMultTerms), hasAddTerms(hasAddTerms), redAdd(redAdd8_8),
-      greenAdd(greenAdd8_8), blueAdd(blueAdd8_8), redMult(redMult8_8), greenMult(greenMult8_8),
-      blueMult(blueMult8_8), nBits(BitsFor(std::max(MaxAbs(redAdd, greenAdd, blueAdd, 0),
-                                                    MaxAbs(redMult, greenMult, blueMult, 0)),
-                                           1)) {}
-
 void CSwfCxform::Write(CSwfStream& s) const {
-    WriteCxformFields(s, hasMultTerms, hasAddTerms, nBits, {redMult, greenMult, blueMult},
-                      {redAdd, greenAdd, blueAdd});
+    auto list = [](const std::optional<Terms>& t) {
+        return t ? std::vector<int32_t>{t->red, t->green, t->blue} : std::vector<int32_t>{};
+    };
+    WriteCxformFields(s, list(mult), list(add));
 }
-
-CSwfCxformWithAlpha::CSwfCxformWithAlpha(bool hasMultTerms, bool hasAddTerms, int32_t redAdd8_8,
-                                         int32_t greenAdd8_8, int32_t blueAdd8_8,
-                                         int32_t alphaAdd8_8, int32_t redMult8_8,
-                                         int32_t greenMult8_8, int32_t blueMult8_8,
-                                         int32_t alphaMult8_8)
-    : hasMultTerms(hasMultTerms), hasAddTerms(hasAddTerms), redAdd(redAdd8_8),
-      greenAdd(greenAdd8_8), blueAdd(blueAdd8_8), alphaAdd(alphaAdd8_8), redMult(redMult8_8),
-      greenMult(greenMult8_8), blueMult(blueMult8_8), alphaMult(alphaMult8_8),
-      nBits(BitsFor(std::max(MaxAbs(redAdd, greenAdd, blueAdd, alphaAdd),
-                             MaxAbs(redMult, greenMult, blueMult, alphaMult)),
-                    1)) {}
 
 void CSwfCxformWithAlpha::Write(CSwfStream& s) const {
-    WriteCxformFields(s, hasMultTerms, hasAddTerms, nBits,
-                      {redMult, greenMult, blueMult, alphaMult},
-                      {redAdd, greenAdd, blueAdd, alphaAdd});
+    auto list = [](const std::optional<Terms>& t) {
+        return t ? std::vector<int32_t>{t->red, t->green, t->blue, t->alpha}
+                 : std::vector<int32_t>{};
+    };
+    WriteCxformFields(s, list(mult), list(add));
 }
 
-CSwfString::CSwfString(const char* text, bool terminate)
-    : text(text != nullptr ? text : ""), terminate(terminate) {}
-
-void CSwfString::Write(CSwfStream& s) const {
+void WriteString(CSwfStream& s, std::string_view text) {
     for (char c : text) {
         s.WriteU8(static_cast<uint8_t>(c));
     }
-    if (terminate) {
-        s.WriteU8(0);
-    }
+    s.WriteU8(0);
 }

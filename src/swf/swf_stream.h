@@ -6,7 +6,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <deque>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Number of significant bits of value plus extra; extra alone when value is 0.
@@ -86,8 +88,8 @@ private:
 // RECT: stored and written as Xmin, Xmax, Ymin, Ymax (twips); NBits never below 15.
 class CSwfRect {
 public:
-    CSwfRect(int32_t xMinTwips, int32_t yMinTwips, int32_t xMaxTwips, int32_t yMaxTwips);
-    virtual ~CSwfRect() = default;
+    CSwfRect(int32_t xMinTwips, int32_t yMinTwips, int32_t xMaxTwips, int32_t yMaxTwips)
+        : xMin(xMinTwips), xMax(xMaxTwips), yMin(yMinTwips), yMax(yMaxTwips) {}
     uint32_t NBits() const;
     void Write(CSwfStream& s) const;
 
@@ -95,79 +97,50 @@ public:
 };
 
 // MATRIX: scale and rotate terms in 16.16 fixed point (raw integers), translation in twips.
-class CSwfMatrix {
-public:
-    CSwfMatrix(bool hasScale, int32_t scaleX16_16, int32_t scaleY16_16, bool hasRotate,
-               int32_t rotateSkew0_16_16, int32_t rotateSkew1_16_16, int32_t translateXTwips,
-               int32_t translateYTwips);
-    virtual ~CSwfMatrix() = default;
-    void SetEmpty() { empty = true; }
-    void Write(CSwfStream& s) const;
+// Each field group is as wide as its largest term needs. `compact` writes the identity as the
+// single byte 0 (no terms, no translation bits), whatever the other fields hold.
+struct CSwfMatrix {
+    struct Terms {
+        int32_t first = 0, second = 0;
+    };
+    std::optional<Terms> scale = {};  // ScaleX, ScaleY
+    std::optional<Terms> rotate = {}; // RotateSkew0, RotateSkew1
+    int32_t translateX = 0, translateY = 0;
+    bool compact = false;
 
-    bool hasScale;
-    int32_t scaleX, scaleY;
-    bool hasRotate;
-    int32_t rotateSkew0, rotateSkew1;
-    int32_t translateX, translateY;
-    uint32_t nScaleBits, nRotateBits, nTranslateBits;
-    bool empty = false;
+    void Write(CSwfStream& s) const;
 };
 
-// RGB or RGBA colour; the tag that owns it decides whether alpha is written.
-class CSwfRGBA {
-public:
-    CSwfRGBA(uint8_t r, uint8_t g, uint8_t b);
-    CSwfRGBA(uint8_t r, uint8_t g, uint8_t b, uint8_t a);
-    // Packed 0x00BBGGRR (red in the low byte): alpha 255, not written.
-    explicit CSwfRGBA(uint32_t packedBgr);
-    // Packed 0xAABBGGRR: alpha from the top byte, written.
-    CSwfRGBA(uint32_t packedAbgr, bool withAlpha);
-    virtual ~CSwfRGBA() = default;
-    void Write(CSwfStream& s) const;
+// RGB colour with an alpha that only tags writing RGBA records use.
+struct CSwfRGBA {
+    uint8_t red = 0, green = 0, blue = 0, alpha = 255;
 
-    uint8_t red, green, blue, alpha;
-    bool hasAlpha;
+    // Packed 0x00BBGGRR (red in the low byte), opaque.
+    static CSwfRGBA FromBgr(uint32_t packedBgr);
+    void Write(CSwfStream& s, bool withAlpha) const;
 };
 
-// CXFORM: terms in 8.8 fixed point. NBits covers add and multiply terms together.
-class CSwfCxform {
-public:
-    CSwfCxform(bool hasMultTerms, bool hasAddTerms, int32_t redAdd8_8, int32_t greenAdd8_8,
-               int32_t blueAdd8_8, int32_t redMult8_8, int32_t greenMult8_8, int32_t blueMult8_8);
-    virtual ~CSwfCxform() = default;
-    void Write(CSwfStream& s) const;
+// CXFORM and CXFORMWITHALPHA: terms in 8.8 fixed point; NBits covers the multiply and add
+// terms that are present.
+struct CSwfCxform {
+    struct Terms {
+        int32_t red = 0, green = 0, blue = 0;
+    };
+    std::optional<Terms> mult = {};
+    std::optional<Terms> add = {};
 
-    bool hasMultTerms, hasAddTerms;
-    int32_t redAdd, greenAdd, blueAdd;
-    int32_t redMult, greenMult, blueMult;
-    uint32_t nBits;
+    void Write(CSwfStream& s) const;
 };
 
-class CSwfCxformWithAlpha {
-public:
-    CSwfCxformWithAlpha(bool hasMultTerms, bool hasAddTerms, int32_t redAdd8_8, int32_t greenAdd8_8,
-                        int32_t blueAdd8_8, int32_t alphaAdd8_8, int32_t redMult8_8,
-                        int32_t greenMult8_8, int32_t blueMult8_8, int32_t alphaMult8_8);
-    virtual ~CSwfCxformWithAlpha() = default;
-    void Write(CSwfStream& s) const;
+struct CSwfCxformWithAlpha {
+    struct Terms {
+        int32_t red = 0, green = 0, blue = 0, alpha = 0;
+    };
+    std::optional<Terms> mult = {};
+    std::optional<Terms> add = {};
 
-    bool hasMultTerms, hasAddTerms;
-    int32_t redAdd, greenAdd, blueAdd, alphaAdd;
-    int32_t redMult, greenMult, blueMult, alphaMult;
-    uint32_t nBits;
+    void Write(CSwfStream& s) const;
 };
 
-// Zero-terminated byte string (the terminator can be suppressed).
-class CSwfString {
-public:
-    explicit CSwfString(const char* text, bool terminate = true);
-    virtual ~CSwfString() = default;
-    void Write(CSwfStream& s) const;
-    // Bytes written, terminator included when it is written.
-    uint32_t WrittenLength() const {
-        return static_cast<uint32_t>(text.size()) + (terminate ? 1 : 0);
-    }
-
-    std::string text;
-    bool terminate;
-};
+// STRING: the bytes, then a 0 byte.
+void WriteString(CSwfStream& s, std::string_view text);

@@ -1,8 +1,7 @@
 #include "swf/swf_tag.h"
 
-#include <bitset>
+#include <algorithm>
 #include <cstdio>
-#include <deque>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,108 +13,61 @@ void CSwfTag::Emit(CSwfStream& s, uint32_t code, CSwfStream& body) {
     s.WriteTagHeader(code, body.Length(), &body);
 }
 
-CSwfIdCharacter::CSwfIdCharacter() : id(AllocateId()) {}
-
-void CSwfShowFrame::Write(CSwfStream& s) {
+void CSwfShowFrame::Write(CSwfStream& s) const {
     s.WriteTagHeader(kTagShowFrame, 0);
 }
 
-void CSwfFreeCharacter::Write(CSwfStream& s) {
+void CSwfFreeCharacter::Write(CSwfStream& s) const {
     CSwfStream body;
     body.WriteU16(characterId);
     Emit(s, kTagFreeCharacter, body);
 }
 
-namespace {
-
-// The registry keeps the allocation order (newest at the front) because counting on from the
-// newest id depends on it, plus a bitset for constant-time membership. `searchFrom` is a lower
-// bound on the smallest free id, so the search past 16000 is amortised constant time.
-struct IdRegistry {
-    std::deque<uint16_t> order;
-    std::bitset<65536> inUse;
-    uint32_t searchFrom = 1;
-
-    uint16_t SmallestFree() {
-        while (searchFrom <= 65535 && inUse.test(searchFrom)) {
-            ++searchFrom;
-        }
-        return searchFrom <= 65535 ? static_cast<uint16_t>(searchFrom) : 0;
-    }
-};
-
-IdRegistry& Registry() {
-    static IdRegistry registry;
-    return registry;
-}
-
 constexpr uint16_t kCountingLimit = 16000;
 
-} // namespace
+uint16_t CSwfIdAllocator::SmallestFree() {
+    while (searchFrom <= 65535 && inUse.test(searchFrom)) {
+        ++searchFrom;
+    }
+    return searchFrom <= 65535 ? static_cast<uint16_t>(searchFrom) : 0;
+}
 
-uint16_t AllocateId() {
-    IdRegistry& r = Registry();
+uint16_t CSwfIdAllocator::New() {
     uint16_t id;
-    if (r.order.empty()) {
+    if (order.empty()) {
         id = 1;
-    } else if (r.order.front() < kCountingLimit && r.order.back() < kCountingLimit &&
-               !r.inUse.test(r.order.front() + 1u)) {
-        id = static_cast<uint16_t>(r.order.front() + 1);
+    } else if (order.front() < kCountingLimit && order.back() < kCountingLimit &&
+               !inUse.test(order.front() + 1u)) {
+        id = static_cast<uint16_t>(order.front() + 1);
     } else {
-        id = r.SmallestFree();
+        id = SmallestFree();
         if (id == 0) {
             return 0;
         }
     }
-    r.order.push_front(id);
-    r.inUse.set(id);
+    order.push_front(id);
+    inUse.set(id);
     return id;
 }
 
-void ReleaseId(uint16_t id) {
-    IdRegistry& r = Registry();
-    for (auto it = r.order.begin(); it != r.order.end(); ++it) {
-        if (*it == id) {
-            r.order.erase(it);
-            r.inUse.reset(id);
-            if (id < r.searchFrom) {
-                r.searchFrom = id;
-            }
-            return;
-        }
+void CSwfIdAllocator::Release(uint16_t id) {
+    auto it = std::find(order.begin(), order.end(), id);
+    if (it == order.end()) {
+        return;
     }
+    order.erase(it);
+    inUse.reset(id);
+    searchFrom = std::min<uint32_t>(searchFrom, id);
 }
 
-void ClearIds() {
-    IdRegistry& r = Registry();
-    r.order.clear();
-    r.inUse.reset();
-    r.searchFrom = 1;
-}
-
-bool IsIdInUse(uint16_t id) {
-    return Registry().inUse.test(id);
-}
-
-CSwfMovie::CSwfMovie() {
-    ClearIds();
-}
-
-CSwfMovie::~CSwfMovie() {
-    DeleteTags();
-}
-
-void CSwfMovie::AddTag(CSwfTag* tag) {
+void CSwfMovie::AddTag(std::unique_ptr<CSwfTag> tag) {
     if (tag->IsShowFrame()) {
         ++frameCount;
     }
-    tags.push_back(tag);
+    tags.push_back(std::move(tag));
 }
 
 void CSwfMovie::DeleteTags() {
-    for (CSwfTag* tag : tags) {
-        delete tag;
-    }
     tags.clear();
     writeFailure = nullptr;
 }
@@ -126,11 +78,6 @@ std::string CSwfMovie::FailureText() const {
     }
     if (frameCount > kSwfMaxFrames) {
         return kSwfTooManyFramesText;
-    }
-    for (const CSwfTag* tag : tags) {
-        if (tag->HasFailed()) {
-            return tag->FailureText();
-        }
     }
     return {};
 }
@@ -153,9 +100,9 @@ std::vector<uint8_t> SwfFileHeader(uint32_t fileLength, int32_t widthTwips, int3
     return h.Bytes();
 }
 
-uint32_t CSwfMovie::EstimateSize() {
+uint32_t CSwfMovie::EstimateSize() const {
     CSwfStream s;
-    for (CSwfTag* tag : tags) {
+    for (const auto& tag : tags) {
         tag->Write(s);
     }
     return s.Length() + 21;
@@ -188,14 +135,13 @@ int CSwfMovie::WriteFile(const char* path, int32_t widthTwips, int32_t heightTwi
     for (uint32_t i = 0; i < headerSize; ++i) {
         s.WriteU8(0);
     }
-    for (CSwfTag* tag : tags) {
+    for (const auto& tag : tags) {
         tag->Write(s);
     }
     s.WriteTagHeader(kTagEnd, 0);
     std::vector<uint8_t> header =
         SwfFileHeader(s.Length(), widthTwips, heightTwips, frameRate, frameCount);
     s.Patch(0, header.data(), headerSize);
-    ClearIds();
     if (s.Failed()) {
         writeFailure = kSwfValueTooLargeText;
         return 0;
@@ -231,42 +177,20 @@ int CSwfMovie::WriteFile(const char* path, int32_t widthTwips, int32_t heightTwi
     return 1;
 }
 
-CSwfDefineSprite::~CSwfDefineSprite() {
-    for (CSwfTag* tag : tags) {
-        delete tag;
-    }
-}
-
-void CSwfDefineSprite::AddTag(CSwfTag* tag) {
+void CSwfDefineSprite::AddTag(std::unique_ptr<CSwfTag> tag) {
     if (tag->IsShowFrame()) {
         ++frameCount;
     }
-    tags.push_back(tag);
+    tags.push_back(std::move(tag));
 }
 
-void CSwfDefineSprite::Write(CSwfStream& s) {
+void CSwfDefineSprite::Write(CSwfStream& s) const {
     CSwfStream body;
     body.WriteU16(id);
     body.WriteU16(frameCount);
-    for (CSwfTag* tag : tags) {
+    for (const auto& tag : tags) {
         tag->Write(body);
     }
     body.WriteTagHeader(kTagEnd, 0);
     Emit(s, kTagDefineSprite, body);
-}
-
-bool CSwfDefineSprite::HasFailed() const {
-    return FailureText()[0] != '\0';
-}
-
-const char* CSwfDefineSprite::FailureText() const {
-    if (id == 0) {
-        return kSwfIdsExhaustedText;
-    }
-    for (const CSwfTag* tag : tags) {
-        if (tag->HasFailed()) {
-            return tag->FailureText();
-        }
-    }
-    return "";
 }

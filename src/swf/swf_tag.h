@@ -1,10 +1,13 @@
-// The tag class tree, the process-wide character id registry, the movie that owns and
-// serialises its tags, and the DefineSprite container.
+// The tag class tree, the character id allocator, the movie that owns and serialises its
+// tags, and the DefineSprite container.
 #pragma once
 
 #include "swf/swf_stream.h"
 
+#include <bitset>
 #include <cstdint>
+#include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -42,27 +45,22 @@ class CSwfTag {
 public:
     virtual ~CSwfTag() = default;
     // Serialises the complete tag, header included.
-    virtual void Write(CSwfStream& s) = 0;
+    virtual void Write(CSwfStream& s) const = 0;
     virtual bool IsShowFrame() const { return false; }
-    virtual bool IsFreeCharacter() const { return false; }
-    // A tag that could not be built (no free character id, failed compression, ...).
-    virtual bool HasFailed() const { return false; }
-    virtual const char* FailureText() const { return ""; }
 
 protected:
     // Builds nothing itself: writes `body` behind a header with the given code.
     static void Emit(CSwfStream& s, uint32_t code, CSwfStream& body);
 };
 
-class CSwfControlTag : public CSwfTag {
-public:
-    void Write(CSwfStream&) override {}
-};
-
+// A tag that defines a character under the id it was made with.
 class CSwfCharacter : public CSwfTag {
 public:
-    void Write(CSwfStream&) override {}
-    virtual uint16_t GetId() const { return 0; }
+    explicit CSwfCharacter(uint16_t id) : id(id) {}
+    uint16_t GetId() const { return id; }
+
+protected:
+    uint16_t id;
 };
 
 // A movie's frame count is a 16-bit field; players are documented to play 16000 frames.
@@ -78,75 +76,71 @@ extern const char* const kSwfFileTooLargeText;
 // Text reported when a movie needs more character ids than SWF can number.
 extern const char* const kSwfIdsExhaustedText;
 
-// A character that takes an id from the registry when it is constructed. Id 0 means the
-// registry was exhausted; the tag then reports itself failed.
-class CSwfIdCharacter : public CSwfCharacter {
+class CSwfShowFrame : public CSwfTag {
 public:
-    CSwfIdCharacter();
-    uint16_t GetId() const override { return id; }
-    bool HasFailed() const override { return id == 0; }
-    const char* FailureText() const override { return id == 0 ? kSwfIdsExhaustedText : ""; }
-
-protected:
-    uint16_t id;
-};
-
-class CSwfShowFrame : public CSwfControlTag {
-public:
-    void Write(CSwfStream& s) override;
+    void Write(CSwfStream& s) const override;
     bool IsShowFrame() const override { return true; }
 };
 
-class CSwfFreeCharacter : public CSwfControlTag {
+// Written like any other tag, but its id stays in use in the movie: players that ignore the
+// tag would otherwise see the same id defined twice.
+class CSwfFreeCharacter : public CSwfTag {
 public:
     explicit CSwfFreeCharacter(uint16_t characterId) : characterId(characterId) {}
-    void Write(CSwfStream& s) override;
-    bool IsFreeCharacter() const override { return true; }
-    uint16_t GetCharacterId() const { return characterId; }
+    void Write(CSwfStream& s) const override;
 
 private:
     uint16_t characterId;
 };
 
-// Character id registry, process-wide, used by one thread at a time. Ids count up 1, 2, 3...
-// from the newest id; once 16000 is reached the smallest free id is handed out instead.
-// Returns 0 when all 65535 ids are in use.
-uint16_t AllocateId();
-void ReleaseId(uint16_t id);
-void ClearIds();
-bool IsIdInUse(uint16_t id);
+// The character ids of one movie. Ids count up 1, 2, 3... from the newest id; once 16000 is
+// reached the smallest free id is handed out instead. New() returns 0 when all 65535 ids are
+// in use. An id stays in use until Release.
+class CSwfIdAllocator {
+public:
+    uint16_t New();
+    void Release(uint16_t id);
+    bool InUse(uint16_t id) const { return inUse.test(id); }
+
+private:
+    uint16_t SmallestFree();
+
+    // Allocation order, newest first: counting on from the newest id depends on it.
+    std::deque<uint16_t> order;
+    std::bitset<65536> inUse;
+    // A lower bound on the smallest free id, so the search past 16000 is amortised constant.
+    uint32_t searchFrom = 1;
+};
 
 class CSwfMovie {
 public:
-    CSwfMovie();
-    virtual ~CSwfMovie();
-    CSwfMovie(const CSwfMovie&) = delete;
-    CSwfMovie& operator=(const CSwfMovie&) = delete;
-
-    // Takes ownership. ShowFrame tags count frames. A FreeCharacter tag is written like any
-    // other tag but keeps its id in use: players that ignore it would otherwise see the
-    // same id defined twice.
-    void AddTag(CSwfTag* tag);
+    // ShowFrame tags count frames.
+    void AddTag(std::unique_ptr<CSwfTag> tag);
+    // A new character id of this movie, 0 when the movie has used all of them
+    // (kSwfIdsExhaustedText says so).
+    uint16_t NewId() { return ids.New(); }
+    CSwfIdAllocator& Ids() { return ids; }
     // Writes the movie to `path` through a temporary file beside it, renamed into place only
     // when every byte has been written; returns 0 and leaves any earlier file untouched on
-    // failure (FailureText then says why, unless the disk failed). Clears the id registry once the
-    // stream is built. The tags stay in the movie.
+    // failure (FailureText then says why, unless the disk failed). The tags stay in the movie.
     int WriteFile(const char* path, int32_t widthTwips, int32_t heightTwips, uint8_t frameRate);
     // Serialised size of the tags plus the file header, End tag not counted.
-    uint32_t EstimateSize();
+    uint32_t EstimateSize() const;
+    // Drops the tags (the frame count stays until Clear).
     void DeleteTags();
-    void ResetFrameCount() { frameCount = 0; }
+    // Back to a new movie: no tags, no frames, every id free.
+    void Clear() { *this = CSwfMovie(); }
     uint32_t GetFrameCount() const { return frameCount; }
-    const std::vector<CSwfTag*>& Tags() const { return tags; }
-    // Why the last WriteFile failed or the movie cannot be written (too many frames, the
-    // first failed tag's text, a value too large for its field); empty when nothing is known
-    // to be wrong (a disk error).
+    const std::vector<std::unique_ptr<CSwfTag>>& Tags() const { return tags; }
+    // Why the last WriteFile failed or the movie cannot be written (too many frames, a value
+    // too large for its field); empty when nothing is known to be wrong (a disk error).
     std::string FailureText() const;
 
 private:
     uint32_t frameCount = 0;
     const char* writeFailure = nullptr;
-    std::vector<CSwfTag*> tags;
+    std::vector<std::unique_ptr<CSwfTag>> tags;
+    CSwfIdAllocator ids;
 };
 
 // Header bytes of an uncompressed version 5 file: signature, version, file length, frame
@@ -155,18 +149,15 @@ private:
 std::vector<uint8_t> SwfFileHeader(uint32_t fileLength, int32_t widthTwips, int32_t heightTwips,
                                    uint8_t frameRate, uint32_t frameCount);
 
-class CSwfDefineSprite : public CSwfIdCharacter {
+class CSwfDefineSprite : public CSwfCharacter {
 public:
-    CSwfDefineSprite() = default;
-    ~CSwfDefineSprite() override;
-    void AddTag(CSwfTag* tag);
-    void Write(CSwfStream& s) override;
-    bool HasFailed() const override;
-    const char* FailureText() const override;
+    explicit CSwfDefineSprite(uint16_t id) : CSwfCharacter(id) {}
+    void AddTag(std::unique_ptr<CSwfTag> tag);
+    void Write(CSwfStream& s) const override;
     uint32_t GetFrameCount() const { return frameCount; }
-    const std::vector<CSwfTag*>& Tags() const { return tags; }
+    const std::vector<std::unique_ptr<CSwfTag>>& Tags() const { return tags; }
 
 private:
-    std::vector<CSwfTag*> tags;
+    std::vector<std::unique_ptr<CSwfTag>> tags;
     uint32_t frameCount = 0;
 };

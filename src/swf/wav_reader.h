@@ -9,13 +9,13 @@
 
 // What the reader fills in. Fields written before a failing step keep their values.
 struct CWaveSound {
-    uint8_t format = 0;         // 1 once reading starts; the DefineSound sets the final format
-    uint8_t rateCode = 0;       // 0 = 5.5 kHz, 1 = 11 kHz, 2 = 22 kHz, 3 = 44 kHz
-    uint8_t size = 0;           // 0 = 8-bit, 1 = 16-bit samples
-    uint8_t type = 0;           // 0 = mono, 1 = stereo
-    uint32_t sampleCount = 0;   // sample frames (a stereo frame counts once)
-    uint32_t waveFormatTag = 0; // format tag of the fmt chunk (1 = PCM)
-    std::vector<uint8_t> data;  // the data chunk's whole frames; filled only on success
+    uint8_t format = 0;             // 1 once reading starts; the DefineSound sets the final format
+    uint8_t rateCode = 0;           // 0 = 5.5 kHz, 1 = 11 kHz, 2 = 22 kHz, 3 = 44 kHz
+    uint8_t size = 0;               // 0 = 8-bit, 1 = 16-bit samples
+    uint8_t type = 0;               // 0 = mono, 1 = stereo
+    uint32_t sampleCount = 0;       // sample frames (a stereo frame counts once)
+    uint32_t waveFormatTag = 0;     // format tag of the fmt chunk (1 = PCM)
+    std::vector<uint8_t> data = {}; // the data chunk's whole frames; filled only on success
 };
 
 // RIFF chunk identifiers read as little-endian u32.

@@ -85,8 +85,8 @@ TEST(HtmlPage, MovieFrameComesFromTheHeaderAndTheBackgroundTag) {
     for (const Case& c : cases) {
         CSwfMovie movie;
         if (c.background) {
-            movie.AddTag(new CSwfShowFrame); // a tag to skip first
-            movie.AddTag(new CSwfSetBackgroundColor(new CSwfRGBA(0x00332211)));
+            movie.AddTag(std::make_unique<CSwfShowFrame>()); // a tag to skip first
+            movie.AddTag(std::make_unique<CSwfSetBackgroundColor>(CSwfRGBA::FromBgr(0x00332211)));
         }
         ASSERT_TRUE(movie.WriteFile(dir.File("m.swf").c_str(), c.width * 20, c.height * 20, 12));
         MovieFrame frame;

@@ -1,18 +1,29 @@
 // Picture sniffing and decoding from memory. The first byte chooses the way in: by content
-// (as for a file whose extension is not trusted) or straight into one reader, so formats
-// without a signature (TGA, WBMP) are reached too. A decoded picture is then resized and written
-// as JPEG, as the converter does; sniffed data also goes through the Original JPEG check.
+// (as for a file whose extension is not trusted) or straight into one reader, the readers
+// counted in the order of the format rows, so formats without a signature (TGA, WBMP) are
+// reached too. A decoded picture is then resized and written as JPEG, as the converter does;
+// sniffed data also goes through the Original JPEG check.
 #include <cstdlib>
 #include <vector>
 
 #include "media/image_codec.h"
+#include "media/image_guess.h"
 #include "media/media_log.h"
 #include "media/rgb_image.h"
 
 namespace {
 
-const ISReader kReaders[] = {ISReadJPG, ISReadPNG, ISReadTIFF, ISReadBMP, ISReadPCX,
-                             ISReadTGA, ISReadPSD, ISReadWBMP, ISReadGIF, ISReadWEBP};
+// The formats that have a reader, in the rows' order: 1 is JPEG, then PNG, TIFF, BMP, PCX, TGA,
+// PSD, WBMP, GIF and WebP; a new reader comes after them, so the seeds keep their readers.
+std::vector<ISReader> Readers() {
+    std::vector<ISReader> readers;
+    for (const ImageFormat& format : ImageFormats()) {
+        if (format.reader != nullptr) {
+            readers.push_back(format.reader);
+        }
+    }
+    return readers;
+}
 
 void Exercise(RgbImage& image) {
     if (image.IsEmpty()) {
@@ -40,7 +51,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) {
         return 0;
     }
-    const size_t way = data[0] % (std::size(kReaders) + 1);
+    const std::vector<ISReader> readers = Readers();
+    const size_t way = data[0] % (readers.size() + 1);
     ++data;
     --size;
     RgbImage image;
@@ -58,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     uint32_t width = 0, height = 0;
-    uint8_t* pixels = kReaders[way - 1](source, &width, &height);
+    uint8_t* pixels = readers[way - 1](source, &width, &height);
     ISCloseSource(source);
     if (pixels != nullptr) {
         if (width == 0 || height == 0) {

@@ -1,5 +1,4 @@
-// Bitmap tags decoded with the test-side reader. (FFmpeg decodes the bitmaps of whole movies in
-// the command-line tests.)
+// Bitmap tags, decoded with the test-side reader.
 #include "swf/swf_bitmaps.h"
 
 #include "support/test_util.h"
@@ -7,189 +6,96 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <string>
-#include <vector>
-
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using swftest::Bytes;
+using swftest::Join;
 using swftest::ParseOne;
-using swftest::TagBytes;
-using testutil::TempDir;
-
-Bytes Pattern(size_t size, uint32_t seed) {
-    Bytes out(size);
-    for (size_t i = 0; i < size; ++i) {
-        seed = seed * 1103515245u + 12345u;
-        out[i] = static_cast<uint8_t>(seed >> 16);
-    }
-    return out;
-}
-
-Bytes Concat(std::initializer_list<Bytes> parts) {
-    Bytes out;
-    for (const Bytes& part : parts) {
-        out.insert(out.end(), part.begin(), part.end());
-    }
-    return out;
-}
-
-// The image data of a DefineBitsJPEG2 tag: everything after the character id.
-Bytes JpegData(CSwfTag& tag) {
-    swfread::Tag t = ParseOne(tag);
-    EXPECT_EQ(t.code, 21);
-    return t.body.size() < 2 ? Bytes() : Bytes(t.body.begin() + 2, t.body.end());
-}
-
-swfread::LosslessBitmap ParseLossless(CSwfTag& tag) {
-    swfread::LosslessBitmap bitmap;
-    std::string error;
-    EXPECT_TRUE(swfread::ParseDefineBitsLossless(ParseOne(tag), bitmap, &error)) << error;
-    return bitmap;
-}
+using swftest::Pattern;
 
 const Bytes kEoiSoi = {0xFF, 0xD9, 0xFF, 0xD8};
 const Bytes kEoi = {0xFF, 0xD9};
 
-// ---- DefineBitsJPEG2 -----------------------------------------------------------------------
-
-TEST(SwfJpeg2, InMemoryStreamIsFramedByMarkers) {
-    CSwfMovie movie;
-    Bytes jpeg = Pattern(1000, 1);
-    CSwfDefineBitsJPEG2 tag(jpeg.data(), 1000);
-    Bytes bytes = TagBytes(tag);
-    // 2 + 4 + 1000 + 2 = 1008 bytes: the long header (63 in the length bits, then u32 1008).
-    ASSERT_GE(bytes.size(), 6u);
-    EXPECT_EQ(Bytes(bytes.begin(), bytes.begin() + 6), (Bytes{0x7F, 0x05, 0xF0, 0x03, 0x00, 0x00}));
-    swfread::Tag parsed = ParseOne(tag);
-    EXPECT_TRUE(parsed.longHeader);
-    ASSERT_EQ(parsed.length, 1008u);
-    EXPECT_EQ(parsed.body[0] | parsed.body[1] << 8, 1);
-    EXPECT_EQ(JpegData(tag), Concat({kEoiSoi, jpeg, kEoi}));
+// The JPEG tags: the file form is read when the movie is written (a changed file is picked
+// up, a missing one leaves the markers; three characters or fewer are no path).
+TEST(SwfJpegTags, BodiesByteForByte) {
+    testutil::TempDir dir;
+    const Bytes image = Pattern(1000, 1), alpha = Pattern(12, 7), file = Pattern(3000, 3);
+    ASSERT_TRUE(testutil::WriteFileBytes(dir.File("p.jpg"), Pattern(10, 9)));
+    CSwfDefineBitsJPEG2 fromFile(3, dir.File("p.jpg"));
+    ASSERT_TRUE(testutil::WriteFileBytes(dir.File("p.jpg"), file));
+    const Bytes part(image.begin(), image.begin() + 30);
+    const std::pair<swfread::Tag, std::pair<int, Bytes>> cases[] = {
+        {ParseOne(CSwfDefineBitsJPEG2(2, image.data(), 1000)),
+         {21, Join({{0x02, 0x00}, kEoiSoi, image, kEoi})}},
+        {ParseOne(fromFile), {21, Join({{0x03, 0x00}, kEoiSoi, file, kEoi})}},
+        {ParseOne(CSwfDefineBitsJPEG2(4, dir.File("missing.jpg"))),
+         {21, Join({{4, 0}, kEoiSoi, kEoi})}},
+        {ParseOne(CSwfDefineBitsJPEG2(5, "p.j")), {21, Join({{0x05, 0x00}, kEoiSoi, kEoi})}},
+        {ParseOne(CSwfJPEGTables(alpha.data(), 12)), {8, alpha}},
+        {ParseOne(CSwfDefineBits(6, image.data(), 30)), {6, Join({{0x06, 0x00}, part})}},
+        // The alpha data's offset: 30 + 6 bytes of markers.
+        {ParseOne(CSwfDefineBitsJPEG3(7, image.data(), 30, alpha.data(), 12)),
+         {35, Join({{0x07, 0x00, 36, 0, 0, 0}, kEoiSoi, part, kEoi, alpha})}},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(std::pair(int{cases[i].first.code}, cases[i].first.body), cases[i].second) << i;
+    }
 }
 
-// The file is read at write time, so a changed file is picked up; paths of three characters
-// or fewer mean no file, and overlong paths are cut.
-TEST(SwfJpeg2, FileIsReadWhenWritten) {
-    TempDir dir;
-    ASSERT_TRUE(dir.Ok());
-    std::string path = dir.File("picture.jpg");
-    Bytes first = Pattern(3000, 3);
-    ASSERT_TRUE(testutil::WriteFileBytes(path, first));
-    CSwfDefineBitsJPEG2 tag(nullptr, 1, path.c_str());
-    EXPECT_EQ(JpegData(tag), Concat({kEoiSoi, first, kEoi}));
-    Bytes second = Pattern(70000, 4);
-    ASSERT_TRUE(testutil::WriteFileBytes(path, second));
-    EXPECT_EQ(JpegData(tag), Concat({kEoiSoi, second, kEoi}));
-    // A file that cannot be opened leaves only the markers.
-    CSwfDefineBitsJPEG2 missing(nullptr, 1, dir.File("missing.jpg").c_str());
-    EXPECT_EQ(JpegData(missing), Concat({kEoiSoi, kEoi}));
-
-    Bytes jpeg = Pattern(10, 2);
-    CSwfDefineBitsJPEG2 threeCharacters(jpeg.data(), 10, "a.j");
-    EXPECT_EQ(JpegData(threeCharacters), Concat({kEoiSoi, jpeg, kEoi}));
-    CSwfDefineBitsJPEG2 none(jpeg.data(), 10);
-    EXPECT_STREQ(none.Path(), " ");
-    std::string longPath(2000, 'x');
-    CSwfDefineBitsJPEG2 overlong(nullptr, 1, longPath.c_str());
-    EXPECT_EQ(strlen(overlong.Path()), 1499u);
+// The colour table (RGB, or RGBA with alpha) and the padded rows are compressed together; the
+// reader inflates them and checks that nothing is left over.
+TEST(SwfLossless, TablesAndRowsAreCompressedTogether) {
+    const Bytes rgb = Pattern(256 * 3, 9), rgba = Pattern(2 * 4, 11);
+    struct Case {
+        CSwfLosslessPixels pixels;
+        Bytes table, rows;
+        Bytes head; // id, format, width, height and, for format 3, the table size less one
+    } cases[] = {
+        {{.format = 5, .width = 2, .height = 2}, {}, Pattern(16, 8), {1, 0, 5, 2, 0, 2, 0}},
+        {{.format = 4, .width = 3, .height = 3}, {}, Pattern(24, 12), {1, 0, 4, 3, 0, 3, 0}},
+        {{.format = 3, .width = 3, .height = 2, .colourTableSize = 256},
+         rgb,
+         Pattern(8, 10),
+         {1, 0, 3, 3, 0, 2, 0, 255}},
+        {{.format = 3, .width = 3, .height = 2, .withAlpha = true, .colourTableSize = 2},
+         rgba,
+         Pattern(8, 10),
+         {1, 0, 3, 3, 0, 2, 0, 1}},
+    };
+    for (Case& c : cases) {
+        c.pixels.colourTable = c.table.data();
+        c.pixels.pixels = c.rows.data();
+        CSwfLosslessResult made = MakeDefineBitsLossless(1, c.pixels);
+        ASSERT_TRUE(made.tag) << made.error << int{c.pixels.format};
+        swfread::Tag t = ParseOne(*made.tag);
+        EXPECT_EQ(t.code, c.pixels.withAlpha ? 36 : 20);
+        EXPECT_EQ(Bytes(t.body.begin(), t.body.begin() + c.head.size()), c.head);
+        swfread::LosslessBitmap bitmap;
+        std::string error;
+        ASSERT_TRUE(swfread::ParseDefineBitsLossless(t, bitmap, &error)) << error;
+        EXPECT_EQ(bitmap.colourTable, c.table);
+        EXPECT_EQ(bitmap.pixels, c.rows);
+        EXPECT_EQ(bitmap.zlibData.size(), made.tag->CompressedLength());
+    }
 }
 
-// ---- Other JPEG tags -----------------------------------------------------------------------
-
-TEST(SwfJpegLibraryTags, TablesDefineBitsAndJpeg3Bodies) {
-    CSwfMovie movie;
-    Bytes tables = Pattern(20, 5);
-    CSwfJPEGTables jpegTables(tables.data(), 20);
-    swfread::Tag t = ParseOne(jpegTables);
-    EXPECT_EQ(t.code, 8);
-    EXPECT_EQ(t.body, tables);
-    EXPECT_EQ(jpegTables.GetId(), 0);
-
-    Bytes image = Pattern(30, 6);
-    CSwfDefineBits bits(image.data(), 30);
-    t = ParseOne(bits);
-    EXPECT_EQ(t.code, 6);
-    EXPECT_EQ(t.body, Concat({{0x01, 0x00}, image}));
-
-    Bytes alpha = Pattern(12, 7);
-    CSwfDefineBitsJPEG3 jpeg3(image.data(), 30, alpha.data(), 12);
-    t = ParseOne(jpeg3);
-    EXPECT_EQ(t.code, 35);
-    // id 2, alpha offset 30 + 6 = 36, then the framed JPEG and the alpha data.
-    EXPECT_EQ(t.body, Concat({{0x02, 0x00, 36, 0, 0, 0}, kEoiSoi, image, kEoi, alpha}));
-}
-
-// ---- DefineBitsLossless ----------------------------------------------------------------------
-
-TEST(SwfLossless, TwoByTwo32BitPixels) {
-    CSwfMovie movie;
-    Bytes pixels = Pattern(16, 8);
-    CSwfDefineBitsLossless tag(5, 2, 2, 0, nullptr, pixels.data());
-    ASSERT_FALSE(tag.HasFailed());
-    swfread::Tag t = ParseOne(tag);
-    EXPECT_EQ(t.code, 20);
-    // id, format, width, height: 7 bytes, no colour-table byte; then a zlib stream (which the
-    // reader inflates and checks).
-    ASSERT_GT(t.body.size(), 9u);
-    EXPECT_EQ(Bytes(t.body.begin(), t.body.begin() + 7), (Bytes{1, 0, 5, 2, 0, 2, 0}));
-    swfread::LosslessBitmap bitmap = ParseLossless(tag);
-    EXPECT_EQ(bitmap.pixels, pixels);
-    EXPECT_EQ(bitmap.zlibData.size(), tag.CompressedLength());
-}
-
-TEST(SwfLossless, ColourMappedWithFullTable) {
-    Bytes table = Pattern(256 * 3, 9);
-    Bytes pixels = Pattern(8, 10); // 3 x 2 pixels, rows padded to 4 bytes
-    CSwfDefineBitsLossless tag(3, 3, 2, 256, table.data(), pixels.data());
-    swfread::Tag t = ParseOne(tag);
-    EXPECT_EQ(t.body[7], 255); // 256 colours are written as 255
-    swfread::LosslessBitmap bitmap = ParseLossless(tag);
-    EXPECT_EQ(bitmap.colourTableSize, 256u);
-    EXPECT_EQ(bitmap.colourTable, table);
-    EXPECT_EQ(bitmap.pixels, pixels);
-
-    // The alpha form: tag 36 and four bytes per table entry.
-    Bytes rgbaTable = Pattern(2 * 4, 11);
-    CSwfDefineBitsLossless2 alpha(3, 3, 2, 2, rgbaTable.data(), pixels.data());
-    t = ParseOne(alpha);
-    EXPECT_EQ(t.code, 36);
-    EXPECT_EQ(t.body[7], 1);
-    bitmap = ParseLossless(alpha);
-    EXPECT_TRUE(bitmap.hasAlpha);
-    EXPECT_EQ(bitmap.colourTable, rgbaTable);
-}
-
-TEST(SwfLossless, FifteenBitRowsArePadded) {
-    Bytes pixels = Pattern(3 * 8, 12); // 3 x 3 pixels of 2 bytes: rows of 6 padded to 8
-    CSwfDefineBitsLossless tag(4, 3, 3, 0, nullptr, pixels.data());
-    swfread::LosslessBitmap bitmap = ParseLossless(tag);
-    EXPECT_EQ(bitmap.format, 4);
-    EXPECT_EQ(bitmap.pixels, pixels);
-}
-
-TEST(SwfLossless, UnbuildableBitmapsFailAndWriteNothing) {
-    CSwfMovie movie;
-    Bytes pixel(4, 0);
-    auto* tooWide = new CSwfDefineBitsLossless(5, 70000, 1, 0, nullptr, pixel.data());
-    EXPECT_TRUE(tooWide->HasFailed());
-    EXPECT_NE(std::string(tooWide->FailureText()).find("65535"), std::string::npos);
-    EXPECT_TRUE(TagBytes(*tooWide).empty());
-    CSwfDefineBitsLossless2 tooHigh(5, 1, 65536, 0, nullptr, pixel.data());
-    EXPECT_TRUE(tooHigh.HasFailed());
-    CSwfDefineBitsLossless noTable(3, 1, 1, 0, nullptr, pixel.data());
-    EXPECT_TRUE(noTable.HasFailed());
-    CSwfDefineBitsLossless badFormat(6, 1, 1, 0, nullptr, pixel.data());
-    EXPECT_TRUE(badFormat.HasFailed());
-    CSwfDefineBitsLossless largest(5, 65535, 0, 0, nullptr, pixel.data());
-    EXPECT_FALSE(largest.HasFailed());
-
-    // The movie refuses to write a file holding a failed tag and says why.
-    movie.AddTag(tooWide);
-    EXPECT_EQ(movie.FailureText(), tooWide->FailureText());
-    TempDir dir;
-    EXPECT_EQ(movie.WriteFile(dir.File("m.swf").c_str(), 2000, 2000, 12), 0);
+TEST(SwfLossless, BitmapsThatCannotBeMadeSayWhy) {
+    const Bytes pixel(4, 0);
+    const std::pair<CSwfLosslessPixels, const char*> cases[] = {
+        {{.width = 70000, .height = 1}, "at most 65535 x 65535"},
+        {{.width = 1, .height = 65536, .withAlpha = true}, "at most 65535 x 65535"},
+        {{.format = 3, .width = 1, .height = 1}, "colour table of 1 to 256"},
+        {{.format = 3, .width = 1, .height = 1, .colourTableSize = 257}, "table of 1 to 256"},
+        {{.format = 6, .width = 1, .height = 1}, "(3, 4 or 5 expected)"},
+        {{.width = 65535, .height = 0}, ""},
+    };
+    for (auto [pixels, error] : cases) {
+        pixels.pixels = pixel.data();
+        CSwfLosslessResult made = MakeDefineBitsLossless(1, pixels);
+        EXPECT_EQ(made.tag == nullptr, error[0] != '\0');
+        EXPECT_NE(std::string(made.error ? made.error : "").find(error), std::string::npos);
+    }
 }
 
 } // namespace

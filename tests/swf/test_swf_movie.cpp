@@ -1,172 +1,106 @@
-// Movie model: id registry, frame counting, sprites, and the file container.
+// Movie model: character ids, frame counting, sprites, and the file container.
 #include "swf/swf_shapes.h"
 #include "swf/swf_tag.h"
 
 #include "support/swf_reader.h"
 #include "support/test_util.h"
+#include "swf_test_helpers.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <set>
-#include <string>
-#include <unistd.h>
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using swftest::Bytes;
 using testutil::ReadFileBytes;
 using testutil::TempDir;
 
-TEST(SwfIds, ReleasedNewestIdIsReusedOthersOnlyBySearch) {
-    ClearIds();
-    for (int i = 0; i < 5; ++i) {
-        AllocateId();
+TEST(SwfIds, CountFromTheNewestThenTakeTheSmallestFree) {
+    CSwfIdAllocator ids;
+    for (int i = 1; i <= 5; ++i) {
+        ASSERT_EQ(ids.New(), i);
     }
-    ReleaseId(5);
-    EXPECT_EQ(AllocateId(), 5);
-    ReleaseId(2);
-    EXPECT_EQ(AllocateId(), 6);
-    EXPECT_FALSE(IsIdInUse(2));
-}
-
-TEST(SwfIds, PastSixteenThousandTheSmallestFreeIdIsUsedAndMarked) {
-    ClearIds();
-    for (int i = 1; i <= 16000; ++i) {
-        ASSERT_EQ(AllocateId(), i);
+    ids.Release(5);
+    EXPECT_EQ(ids.New(), 5);
+    ids.Release(2);
+    for (int i = 6; i <= 16000; ++i) {
+        ASSERT_EQ(ids.New(), i) << "below 16000 a free id is not searched for";
     }
-    ReleaseId(7);
-    ReleaseId(3);
-    EXPECT_EQ(AllocateId(), 3);
-    EXPECT_EQ(AllocateId(), 7);
-    EXPECT_EQ(AllocateId(), 16001);
-    EXPECT_EQ(AllocateId(), 16002);
-}
-
-TEST(SwfIds, NeverHandsOutAnIdTwiceAndReportsExhaustion) {
-    ClearIds();
-    std::set<uint16_t> seen;
-    for (int i = 0; i < 65535; ++i) {
-        uint16_t id = AllocateId();
-        ASSERT_NE(id, 0) << "at allocation " << i;
-        ASSERT_TRUE(seen.insert(id).second) << "id " << id << " twice";
+    // The smallest free id, then the one past the last in use; released ids come back first.
+    EXPECT_EQ((std::tuple{ids.New(), ids.New()}), std::tuple(2, 16001));
+    ids.Release(7);
+    ids.Release(3);
+    EXPECT_EQ((std::tuple{ids.New(), ids.New(), ids.New()}), std::tuple(3, 7, 16002));
+    for (int i = 16003; i <= 65535; ++i) {
+        ASSERT_EQ(ids.New(), i);
     }
-    EXPECT_EQ(AllocateId(), 0);
-    CSwfDefineSprite tooMany;
-    EXPECT_TRUE(tooMany.HasFailed());
-    EXPECT_STREQ(tooMany.FailureText(), kSwfIdsExhaustedText);
-    ClearIds();
+    EXPECT_EQ(ids.New(), 0) << "all ids in use";
 }
 
-TEST(SwfMovie, CountsShowFramesAndKeepsFreedIdsInUse) {
-    CSwfMovie movie;
-    CSwfDefineSprite* sprite = new CSwfDefineSprite;
-    uint16_t id = sprite->GetId();
-    movie.AddTag(sprite);
-    for (int i = 0; i < 3; ++i) {
-        movie.AddTag(new CSwfShowFrame);
+// A shape of its own, placed and shown: one picture of a movie.
+void AddPicture(CSwfMovie& movie, int32_t size) {
+    const uint16_t id = movie.NewId();
+    auto shape = std::make_unique<CSwfDefineShape>(id, CSwfRect(0, 0, size, size));
+    shape->AddRecord(CSwfEndShapeRecord{});
+    movie.AddTag(std::move(shape));
+    movie.AddTag(std::make_unique<CSwfPlaceObject2>(CSwfPlacement{.depth = 1, .characterId = id}));
+    movie.AddTag(std::make_unique<CSwfShowFrame>());
+}
+
+// The file written, checked by the reader (its length field, the End tag at its very end).
+Bytes Written(CSwfMovie& movie, const std::string& path, int32_t width = 11000) {
+    EXPECT_EQ(movie.WriteFile(path.c_str(), width, 8000, 12), 1);
+    swfread::Swf swf;
+    std::string error;
+    EXPECT_TRUE(swfread::ParseSwfFile(path, swf, &error)) << error;
+    EXPECT_EQ(swf.header.frameSize.xMax, width);
+    return ReadFileBytes(path);
+}
+
+TEST(SwfMovie, TwoMoviesBuiltAtOnceMatchEachBuiltAlone) {
+    TempDir dir;
+    CSwfMovie alone[2], together[2];
+    for (int i = 0; i < 6; ++i) {
+        AddPicture(alone[i / 3], 100 * (i / 3) + i % 3);    // one movie, then the other
+        AddPicture(together[i % 2], 100 * (i % 2) + i / 2); // both at once
     }
-    movie.AddTag(new CSwfFreeCharacter(id));
-    EXPECT_EQ(movie.GetFrameCount(), 3u);
-    EXPECT_TRUE(IsIdInUse(id)) << "a freed id must not be defined again in the same file";
-    EXPECT_EQ(AllocateId(), id + 1);
-    movie.DeleteTags();
-    EXPECT_EQ(movie.GetFrameCount(), 3u) << "DeleteTags keeps the frame count";
-    movie.ResetFrameCount();
-    EXPECT_EQ(movie.GetFrameCount(), 0u);
+    for (int m = 0; m < 2; ++m) {
+        EXPECT_EQ(Written(together[m], dir.File("t"), 70000),
+                  Written(alone[m], dir.File("a"), 70000));
+    }
 }
 
-TEST(SwfMovie, SpriteWritesItsOwnFrameCountAndEndTag) {
-    CSwfMovie movie;
-    CSwfDefineSprite* sprite = new CSwfDefineSprite;
-    sprite->AddTag(new CSwfShowFrame);
-    sprite->AddTag(new CSwfShowFrame);
-    movie.AddTag(sprite);
-    EXPECT_EQ(movie.GetFrameCount(), 0u);
-    CSwfStream s;
-    sprite->Write(s);
-    // header (39 << 6 | 10), id 1, frames 2, two ShowFrames, End
-    EXPECT_EQ(s.Bytes(), (Bytes{0xCA, 0x09, 1, 0, 2, 0, 0x40, 0, 0x40, 0, 0, 0}));
-}
-
-TEST(SwfMovie, EmptyMovieIsTwentyThreeBytes) {
+// Frames are counted until the movie is cleared, ids stay taken until then (a freed
+// character's too); an empty movie is 23 bytes.
+TEST(SwfMovie, FramesIdsAndTheEmptyMovie) {
     TempDir dir;
     CSwfMovie movie;
     EXPECT_EQ(movie.EstimateSize(), 21u);
-    std::string path = dir.File("empty.swf");
-    ASSERT_EQ(movie.WriteFile(path.c_str(), 11000, 8000, 12), 1);
     // Signature, version, length, 15-bit RECT, rate 12.0, 0 frames, End.
-    EXPECT_EQ(ReadFileBytes(path),
+    EXPECT_EQ(Written(movie, dir.File("empty.swf")),
               (Bytes{'F',  'W',  'S',  5,    23,   0, 0,  0, 0x78, 0x00, 0x05, 0x5F,
                      0x00, 0x00, 0x0F, 0xA0, 0x00, 0, 12, 0, 0,    0,    0}));
-}
-
-TEST(SwfMovie, HeaderGrowsWithTheFrameSizeAndLengthStaysExact) {
-    TempDir dir;
-    std::string path = dir.File("sized.swf");
-    for (int pixels : {1, 100, 1637, 1638, 1639, 3276, 3277, 6553, 6554, 10000}) {
-        CSwfMovie movie;
-        movie.AddTag(new CSwfShowFrame);
-        movie.AddTag(new CSwfShowFrame);
-        ASSERT_EQ(movie.WriteFile(path.c_str(), pixels * 20, pixels * 20, 25), 1);
-        swfread::Swf swf; // checks the length field and the End tag at the very end
-        std::string error;
-        ASSERT_TRUE(swfread::ParseSwfFile(path, swf, &error)) << pixels << ": " << error;
-        EXPECT_EQ(swf.header.frameSize.xMax, pixels * 20) << pixels;
-        EXPECT_EQ(swf.header.frameSize.yMax, pixels * 20) << pixels;
-        EXPECT_EQ(swf.header.frameSize.nBits, std::max(15u, SignedBits(pixels * 20, 0))) << pixels;
-        EXPECT_EQ(swf.header.frameRate8_8, 25 << 8);
-        EXPECT_EQ(swf.header.frameCount, 2);
-        ASSERT_EQ(swf.tags.size(), 3u);
-        EXPECT_EQ(swf.tags[1].code, 1);
-    }
-}
-
-TEST(SwfMovie, WriteClearsIdsAndKeepsTags) {
-    TempDir dir;
-    CSwfMovie movie;
-    movie.AddTag(new CSwfDefineSprite);
-    ASSERT_EQ(movie.WriteFile(dir.File("ids.swf").c_str(), 20, 20, 1), 1);
-    EXPECT_EQ(movie.Tags().size(), 1u);
-    CSwfDefineSprite next;
-    EXPECT_EQ(next.GetId(), 1);
-    EXPECT_EQ(movie.EstimateSize(), 21u + 2 + 4 + 2);
-}
-
-TEST(SwfMovie, FailedWriteLeavesEarlierFileUntouched) {
-    TempDir dir;
-    std::string path = dir.File("keep.swf");
-    { std::ofstream(path) << "earlier movie"; }
-    CSwfMovie movie;
-    movie.AddTag(new CSwfShowFrame);
-    // A path whose folder does not exist cannot be created.
-    EXPECT_EQ(movie.WriteFile(dir.File("missing/x.swf").c_str(), 20, 20, 1), 0);
-    // A movie with a failed character is refused and nothing is replaced.
-    ClearIds();
-    for (int i = 0; i < 65535; ++i) {
-        AllocateId();
-    }
-    movie.AddTag(new CSwfDefineSprite);
-    EXPECT_EQ(movie.FailureText(), kSwfIdsExhaustedText);
-    EXPECT_EQ(movie.WriteFile(path.c_str(), 20, 20, 1), 0);
-    Bytes b = ReadFileBytes(path);
-    EXPECT_EQ(std::string(b.begin(), b.end()), "earlier movie");
-    // No temporary file is left beside the target.
-    auto files = std::filesystem::directory_iterator(dir.Path());
-    EXPECT_EQ(std::distance(begin(files), end(files)), 1);
+    AddPicture(movie, 20);
+    AddPicture(movie, 20);
+    movie.AddTag(std::make_unique<CSwfFreeCharacter>(1));
+    EXPECT_EQ(std::tuple(movie.GetFrameCount(), movie.NewId()), std::tuple(2u, 3));
+    movie.DeleteTags();
+    EXPECT_EQ(std::tuple(movie.GetFrameCount(), movie.Tags().size()), std::tuple(2u, size_t{0}));
+    movie.Clear();
+    EXPECT_EQ(std::tuple(movie.GetFrameCount(), movie.NewId()), std::tuple(0u, 1));
 }
 
 // A tag whose body is a 2 GB block of a file that is never read: the movie is refused first.
 struct TwoGigabyteTag : CSwfTag {
-    void Write(CSwfStream& s) override {
+    void Write(CSwfStream& s) const override {
         CSwfStream body;
         body.AppendFileBlock("/nonexistent/block", 0x80000000u);
         Emit(s, 77, body);
     }
 };
 
-TEST(SwfMovie, WhatTheHeaderCannotHoldIsRefusedAndNothingWritten) {
+TEST(SwfMovie, WhatCannotBeWrittenLeavesTheEarlierFileAlone) {
     TempDir dir;
     struct Case {
         uint32_t frames;
@@ -174,8 +108,7 @@ TEST(SwfMovie, WhatTheHeaderCannotHoldIsRefusedAndNothingWritten) {
         int32_t moveTwips; // a shape position
         int hugeTags;      // 2 GB each
         const char* failure;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {65535, 4000, 0, 0, ""},
         {65536, 4000, 0, 0, kSwfTooManyFramesText},
         {1, INT32_MAX, 0, 0, kSwfFrameTooLargeText},
@@ -183,43 +116,26 @@ TEST(SwfMovie, WhatTheHeaderCannotHoldIsRefusedAndNothingWritten) {
         {1, 4000, 0, 2, kSwfFileTooLargeText},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.frames);
-        std::string path = dir.File("m.swf");
-        std::filesystem::remove(path);
+        const std::string path = dir.File(std::to_string(&c - cases));
+        ASSERT_TRUE(testutil::WriteFileBytes(path, {'e'}));
         CSwfMovie movie;
         for (uint32_t i = 0; i < c.frames; ++i) {
-            movie.AddTag(new CSwfShowFrame);
+            movie.AddTag(std::make_unique<CSwfShowFrame>());
         }
-        auto* shape = new CSwfDefineShape(new CSwfRect(0, 0, 20, 20));
-        shape->EndStyles();
-        shape->AddRecord(new CSwfStyleChangeRecord(false, false, false, false, true, c.moveTwips, 0,
-                                                   0, 0, 0, nullptr, nullptr));
-        shape->AddRecord(new CSwfEndShapeRecord);
-        movie.AddTag(shape);
+        auto shape = std::make_unique<CSwfDefineShape>(1, CSwfRect(0, 0, 20, 20));
+        shape->AddRecord(
+            CSwfStyleChangeRecord{.moveTo = CSwfStyleChangeRecord::Point{c.moveTwips, 0}});
+        movie.AddTag(std::move(shape));
         for (int i = 0; i < c.hugeTags; ++i) {
-            movie.AddTag(new TwoGigabyteTag);
+            movie.AddTag(std::make_unique<TwoGigabyteTag>());
         }
-        bool fits = c.failure[0] == '\0';
+        const bool fits = c.failure[0] == '\0';
         EXPECT_EQ(movie.WriteFile(path.c_str(), c.widthTwips, 4000, 12), fits ? 1 : 0);
-        EXPECT_EQ(movie.FailureText(), c.failure);
-        EXPECT_EQ(std::filesystem::exists(path), fits);
+        EXPECT_EQ(movie.FailureText(), c.failure) << &c - cases;
+        EXPECT_EQ(ReadFileBytes(path).size() > 1, fits);
+        auto files = std::filesystem::directory_iterator(dir.Path());
+        EXPECT_EQ(std::distance(begin(files), end(files)), &c - cases + 1) << "no temporary file";
     }
-}
-
-TEST(SwfMovie, WriteErrorOnFullDeviceReturnsZero) {
-    if (access("/dev/full", W_OK) != 0) {
-        GTEST_SKIP() << "no /dev/full";
-    }
-    // Writing through the rename path cannot target /dev/full itself; instead, a stream
-    // written to /dev/full must report the error the movie relies on.
-    static uint8_t big[1 << 16];
-    CSwfStream s;
-    s.AppendBlock(big, sizeof big);
-    FILE* full = fopen("/dev/full", "wb");
-    ASSERT_NE(full, nullptr);
-    setvbuf(full, nullptr, _IONBF, 0);
-    EXPECT_EQ(s.WriteTo(full), 0);
-    fclose(full);
 }
 
 } // namespace

@@ -6,200 +6,115 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <vector>
-
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using swftest::Bytes;
 using swftest::StreamBytes;
 
-TEST(SwfBits, WidthsOfUnsignedAndSignedFields) {
-    EXPECT_EQ(BitsFor(0, 0), 0u);
-    EXPECT_EQ(BitsFor(0, 1), 1u);
-    EXPECT_EQ(BitsFor(1, 0), 1u);
-    EXPECT_EQ(BitsFor(3, 0), 2u);
-    EXPECT_EQ(BitsFor(4, 0), 3u);
-    EXPECT_EQ(BitsFor(0xFFFFFFFFu, 0), 32u);
-    EXPECT_EQ(MaxAbs(-7, 3, 0, 5), 7u);
-    EXPECT_EQ(MaxAbs(INT32_MIN, 0, 0, 0), 0x80000000u);
-    EXPECT_EQ(SignedBits(0, 0), 1u);
-    EXPECT_EQ(SignedBits(400, 0), 10u);
-    EXPECT_EQ(SignedBits(-400, 1), 10u);
-}
-
-TEST(SwfBits, PacksMostSignificantBitFirst) {
+TEST(SwfBits, PacksMostSignificantBitFirstAcrossBytes) {
     CSwfStream s;
     s.WriteBits(5, 3);
     s.WriteBits(1, 1);
     s.Align();
-    EXPECT_EQ(s.Bytes(), (Bytes{0xB0}));
-
-    CSwfStream t;
-    t.WriteU16(0x1234);
-    EXPECT_EQ(t.Bytes(), (Bytes{0x34, 0x12}));
-
-    // Fields that straddle bytes and a 32-bit field.
-    CSwfStream u;
-    u.WriteBits(0x3, 2);
-    u.WriteBits(0xDEADBEEF, 32);
-    u.WriteBits(0x3, 2);
-    u.Align();
-    EXPECT_EQ(u.Bytes(), (Bytes{0xF7, 0xAB, 0x6F, 0xBB, 0xF0}));
-    EXPECT_FALSE(u.Failed());
+    s.WriteU16(0x1234);
+    s.WriteBits(0x3, 2);
+    s.WriteBits(0xDEADBEEF, 32);
+    s.WriteBits(0x3, 2);
+    EXPECT_EQ(s.Length(), 7u) << "a partial byte is not counted";
+    s.Align();
+    s.WriteU32(0x01020304);
+    EXPECT_EQ(s.Bytes(), (Bytes{0xB0, 0x34, 0x12, 0xF7, 0xAB, 0x6F, 0xBB, 0xF0, 4, 3, 2, 1}));
+    EXPECT_FALSE(s.Failed());
 }
 
+// A value outside its field marks the stream failed, and the failure travels with the bytes
+// into the stream they are appended to.
 TEST(SwfBits, ValuesThatDoNotFitTheirFieldFailTheStream) {
-    struct Case {
-        bool isSigned;
-        int64_t value;
-        uint32_t bits;
-        bool fits;
-    };
-    const Case cases[] = {
+    const std::tuple<bool, int64_t, uint32_t, bool> cases[] = {
         {false, 3, 2, true},   {false, 4, 2, false}, {false, 0xFFFFFFFF, 32, true},
         {false, 0, 33, false}, {true, -2, 2, true},  {true, -3, 2, false},
         {true, 1, 2, true},    {true, 2, 2, false},  {true, INT32_MIN, 32, true},
-        {true, 0, 0, true},
+        {true, 0, 0, true},    {true, 1, 0, false},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(c.value) + " in " + std::to_string(c.bits));
-        CSwfStream s;
-        if (c.isSigned) {
-            s.WriteSignedBits(static_cast<int32_t>(c.value), c.bits);
-        } else {
-            s.WriteBits(static_cast<uint32_t>(c.value), c.bits);
-        }
-        EXPECT_EQ(s.Failed(), !c.fits);
-        // The failure travels with the bytes into the stream they are appended to.
-        CSwfStream outer;
+    for (auto [isSigned, value, bits, fits] : cases) {
+        CSwfStream s, outer;
+        isSigned ? s.WriteSignedBits(static_cast<int32_t>(value), bits)
+                 : s.WriteBits(static_cast<uint32_t>(value), bits);
         s.Align();
         outer.AppendStream(s);
-        EXPECT_EQ(outer.Failed(), !c.fits);
+        EXPECT_EQ(outer.Failed(), !fits) << value << " in " << bits;
     }
 }
 
-TEST(SwfBits, BytesAfterAnUnalignedFieldStraddle) {
-    CSwfStream s;
-    s.WriteBits(1, 1);
-    s.WriteU8(0xFF);
-    EXPECT_EQ(s.Bytes(), (Bytes{0xFF}));
-    EXPECT_EQ(s.Length(), 1u); // the partial byte is not counted
-    s.Align();
-    EXPECT_EQ(s.Bytes(), (Bytes{0xFF, 0x80}));
-}
-
-TEST(SwfStream, ReferencedBlocksKeepTheirPlaceAcrossAppends) {
+TEST(SwfStream, ReferencedBlocksKeepTheirPlace) {
     static const uint8_t payload[] = {0xAA, 0xBB, 0xCC};
+    testutil::TempDir dir;
+    const Bytes content = swftest::Pattern(3 << 20); // larger than one copy chunk
+    ASSERT_TRUE(testutil::WriteFileBytes(dir.File("block"), content));
     CSwfStream body;
     body.WriteU8(1);
     body.AppendBlock(payload, 3);
     body.WriteU8(2);
-    EXPECT_EQ(body.Length(), 5u);
-
+    body.AppendFileBlock(dir.File("block"), static_cast<uint32_t>(content.size()));
     CSwfStream out;
     out.WriteU16(0x0102);
     out.AppendStream(body);
-    EXPECT_EQ(body.Length(), 2u) << "blocks move out of the source, bytes stay";
-    EXPECT_EQ(out.Length(), 7u);
-    EXPECT_EQ(StreamBytes(out), (Bytes{0x02, 0x01, 0x01, 0xAA, 0xBB, 0xCC, 0x02}));
-    EXPECT_EQ(out.Length(), 4u) << "a written stream has consumed its blocks";
-}
-
-TEST(SwfStream, FileBlocksAreCopiedAndMissingFilesReported) {
-    testutil::TempDir dir;
-    const std::string path = dir.File("block");
-    Bytes content(3 << 20);
-    for (size_t i = 0; i < content.size(); ++i) {
-        content[i] = static_cast<uint8_t>(i * 7 + (i >> 12));
-    }
-    ASSERT_TRUE(testutil::WriteFileBytes(path, content));
-
-    CSwfStream s;
-    s.WriteU8(9);
-    s.AppendFileBlock(path.c_str(), static_cast<uint32_t>(content.size()));
-    s.WriteU8(8);
-    Bytes written = StreamBytes(s);
-    ASSERT_EQ(written.size(), content.size() + 2);
-    EXPECT_EQ(written.front(), 9);
-    EXPECT_EQ(written.back(), 8);
-    EXPECT_TRUE(std::equal(content.begin(), content.end(), written.begin() + 1));
-
+    EXPECT_EQ(out.Length(), 7u + content.size());
+    EXPECT_EQ(StreamBytes(out),
+              swftest::Join({{0x02, 0x01, 0x01, 0xAA, 0xBB, 0xCC, 0x02}, content}));
     CSwfStream gone;
-    gone.AppendFileBlock(dir.File("missing").c_str(), 10);
-    FILE* f = tmpfile();
+    gone.AppendFileBlock(dir.File("missing"), 10);
+    FILE* f = swftest::FileWith({});
     EXPECT_EQ(gone.WriteTo(f), 0);
     fclose(f);
 }
 
-TEST(SwfStream, TagHeaderFormDependsOnlyOnBodyLength) {
-    CSwfStream shortForm;
-    shortForm.WriteTagHeader(12, 62);
-    EXPECT_EQ(shortForm.Bytes(), (Bytes{0x3E, 0x03}));
-
-    CSwfStream longForm;
-    longForm.WriteTagHeader(12, 63);
-    EXPECT_EQ(longForm.Bytes(), (Bytes{0x3F, 0x03, 63, 0, 0, 0}));
-
-    CSwfStream end;
-    end.WriteTagHeader(0, 0);
-    EXPECT_EQ(end.Bytes(), (Bytes{0, 0}));
+template <typename Write> Bytes Written(Write write) {
+    CSwfStream s;
+    write(s);
+    return s.Bytes();
 }
 
-TEST(SwfRecords, MatrixFieldsAndWidths) {
-    CSwfMatrix identity(false, 0, 0, false, 0, 0, 0, 0);
-    CSwfStream s;
-    identity.Write(s);
-    EXPECT_EQ(s.Bytes(), (Bytes{0x02, 0x00}));
-
-    CSwfMatrix empty(true, 65536, 65536, false, 0, 0, 10, 10);
-    empty.SetEmpty();
-    CSwfStream e;
-    empty.Write(e);
-    EXPECT_EQ(e.Bytes(), (Bytes{0x00}));
-
-    // Scale 1.0 (65536 needs 18 bits), translate (-20, 40): 7 bits.
-    CSwfMatrix m(true, 65536, 65536, false, 0, 0, -20, 40);
-    EXPECT_EQ(m.nScaleBits, 18u);
-    EXPECT_EQ(m.nTranslateBits, 7u);
-    EXPECT_EQ(m.nRotateBits, 1u) << "computed even when the pair is unused";
-    CSwfStream t;
-    m.Write(t);
-    // 1 + 5 + 36 + 1 + 5 + 14 = 62 bits -> 8 bytes
-    EXPECT_EQ(t.Length(), 8u);
-    EXPECT_EQ(t.Bytes()[0], 0xC9); // 1 10010 01 (first two bits of 65536 = 01...)
+template <typename Record> Bytes Of(const Record& record) {
+    return Written([&](CSwfStream& s) { record.Write(s); });
 }
 
-// Red in the low byte, alpha in the top byte (RGB colours are checked in the tags).
-TEST(SwfRecords, RgbaColourPutsAlphaLast) {
-    CSwfStream s;
-    CSwfRGBA(0x7FFF8040u, true).Write(s);
-    EXPECT_EQ(s.Bytes(), (Bytes{0x40, 0x80, 0xFF, 0x7F}));
-}
-
-TEST(SwfRecords, ColourTransformsSizeBitsOverBothGroups) {
-    // Only multiply terms are written, but the add term 300 sets the width (10 bits).
-    CSwfCxform c(true, false, 300, 0, 0, 256, 256, 256);
-    EXPECT_EQ(c.nBits, 10u);
-    CSwfStream s;
-    c.Write(s);
-    // 0 1 1010 | 256 x3 in 10 bits = 36 bits -> 5 bytes
-    ASSERT_EQ(s.Length(), 5u);
-    EXPECT_EQ(s.Bytes()[0], 0x69); // 0 1 1010 01...
-
-    CSwfCxformWithAlpha a(true, true, 0, 0, 0, -255, 256, 256, 256, 128);
-    EXPECT_EQ(a.nBits, 10u);
-    CSwfStream t;
-    a.Write(t);
-    EXPECT_EQ(t.Length(), (6u + 8 * 10 + 7) / 8);
-    EXPECT_EQ(t.Bytes()[0] >> 6, 3);
-}
-
-TEST(SwfRecords, StringsAreTerminatedUnlessAsked) {
-    CSwfStream s;
-    CSwfString("ab").Write(s);
-    CSwfString("c", false).Write(s);
-    EXPECT_EQ(s.Bytes(), (Bytes{'a', 'b', 0, 'c'}));
+// Tag headers and records, each written alone.
+TEST(SwfRecords, ByteForByte) {
+    using Cx = CSwfCxformWithAlpha::Terms;
+    using M = CSwfMatrix::Terms;
+    const std::pair<Bytes, Bytes> cases[] = {
+        {Written([](CSwfStream& s) { s.WriteTagHeader(12, 62); }), {0x3E, 0x03}},
+        {Written([](CSwfStream& s) { s.WriteTagHeader(12, 63); }), {0x3F, 0x03, 63, 0, 0, 0}},
+        // (0, 11000, 0, 8000) in the least width, 15 bits.
+        {Of(CSwfRect(0, 0, 11000, 8000)), {0x78, 0x00, 0x05, 0x5F, 0x00, 0x00, 0x0F, 0xA0, 0x00}},
+        {Of(CSwfMatrix{}), {0x02, 0x00}},
+        {Of(CSwfMatrix{.scale = M{1, 1}, .compact = true}), {0x00}},
+        // Scale 1.0 in 18 bits, no rotation, translation (-20, 40) in 7 bits.
+        {Of(CSwfMatrix{.scale = M{65536, 65536}, .translateX = -20, .translateY = 40}),
+         {0xC9, 0x00, 0x00, 0x40, 0x00, 0x07, 0xD8, 0xA0}},
+        // Rotation only, 2 and -5 in 4 bits (the width of the larger), no translation.
+        {Of(CSwfMatrix{.rotate = M{2, -5}}), {0x48, 0x56, 0x10}},
+        {Written([](CSwfStream& s) { CSwfRGBA::FromBgr(0x7FFF8040u).Write(s, true); }),
+         {0x40, 0x80, 0xFF, 0xFF}},
+        {Written([](CSwfStream& s) {
+             CSwfRGBA{1, 2, 3, 4}.Write(s, false);
+         }),
+         {1, 2, 3}},
+        // Multiply terms only: 0 1, 10 bits, 256 x3.
+        {Of(CSwfCxform{.mult = CSwfCxform::Terms{256, 256, 256}}), {0x69, 0x00, 0x40, 0x10, 0x00}},
+        // Both groups in one width, set by the add term -255: 9 bits.
+        {Of(CSwfCxformWithAlpha{.mult = Cx{1, 1, 1, 1}, .add = Cx{0, 0, 0, -255}}),
+         {0xE4, 0x02, 0x01, 0x00, 0x80, 0x40, 0x00, 0x00, 0x04, 0x04}},
+        {Written([](CSwfStream& s) { WriteString(s, "ab"); }), {'a', 'b', 0}},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(cases[i].first, cases[i].second) << i;
+    }
+    // Never below 15 bits; wider fields from 16384 twips either way.
+    EXPECT_EQ(std::tuple(CSwfRect(0, 0, 20, 20).NBits(), CSwfRect(-32767, 0, 0, 0).NBits(),
+                         CSwfRect(0, 0, 65535, 2).NBits()),
+              std::tuple(15u, 16u, 17u));
 }
 
 } // namespace
