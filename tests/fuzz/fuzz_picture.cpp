@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     --size;
     RgbImage image;
     if (way == 0) {
-        // What Original JPEG keeps of the data is a part of it, headers read only.
+        // What Original JPEG keeps is never longer than the data it comes from.
         if (auto kept = ISKeepJpeg(data, size); kept && kept->data.size() > size) {
             std::abort();
         }
