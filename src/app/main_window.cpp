@@ -572,7 +572,7 @@ void MainWindow::OnDeleteItem() {
     }
     int id = SelectedId();
     DisableSelectionCommands();
-    handlers.DeleteObject(id);
+    OnDeleteObjectMessage(id);
 }
 
 void MainWindow::OnEmptyList() {
@@ -580,7 +580,7 @@ void MainWindow::OnEmptyList() {
         return;
     }
     DisableSelectionCommands();
-    handlers.DeleteAllObjects();
+    OnDeleteAllObjectsMessage();
 }
 
 void MainWindow::OnDeleteAllObjectsMessage() {

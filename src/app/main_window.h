@@ -116,9 +116,6 @@ private:
     class Handlers : public IConvertObserver, public IConvertPrompt {
     public:
         explicit Handlers(MainWindow& window) : window(window) {}
-        void DeleteAllObjects() override { window.OnDeleteAllObjectsMessage(); }
-        void DeleteObject(int id) override { window.OnDeleteObjectMessage(id); }
-        void AddObject() override { window.OnAddItem(); }
         void ShowFileName(int id) override { window.OnShowFileName(id); }
         void IncrementProgress(int steps) override { window.OnIncrementProgress(steps); }
         void FinishedConvert() override { window.OnFinishedConvert(); }

@@ -11,6 +11,7 @@
 #include <iostream>
 #include <iterator>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -180,11 +181,8 @@ int ProcessWideNextId() {
     return next++;
 }
 
-} // namespace
-
-int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
-    CLI::App app{"Kestrova converts pictures, sounds and movies into SWF (Flash) movies.",
-                 "kestrova-cli"};
+// What the command line asked for.
+struct CliArgs {
     std::vector<std::string> files;
     std::string single;
     std::string optionsFile;
@@ -192,57 +190,65 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     std::string ruffleUrl;
     bool saveOptions = false, printOptions = false, yes = false, no = false, quiet = false;
     bool html = false;
-    app.add_option("FILE", files, "Files to convert, in list order");
-    app.add_option("-o,--single", single,
+};
+
+std::string OptionNamesFooter() {
+    std::string names;
+    size_t column = 2;
+    for (const std::string& name : OptionFieldNames()) {
+        if (name.rfind("format.", 0) == 0) {
+            continue;
+        }
+        if (column + name.size() > 90) {
+            names += "\n  ";
+            column = 2;
+        }
+        names += name + " ";
+        column += name.size() + 1;
+    }
+    return "Option names for --set:\n  " + names +
+           "\n  format.EXT.{soundFlag,swfFramesPerImage,smallQuality,smallCompression,"
+           "smallFileLimitKb,quality,compression}\n" +
+           "Exit status: 0 all converted, 1 some entry failed, 2 bad usage.";
+}
+
+// Parses the arguments into args; an exit status when the program ends here (help, bad usage).
+std::optional<int> ParseArguments(int argc, char** argv, CliArgs& args, std::ostream& out,
+                                  std::ostream& err) {
+    CLI::App app{"Kestrova converts pictures, sounds and movies into SWF (Flash) movies.",
+                 "kestrova-cli"};
+    app.add_option("FILE", args.files, "Files to convert, in list order");
+    app.add_option("-o,--single", args.single,
                    "One movie for the whole list, written to OUT (.swf is added or put in "
                    "place of another extension); without it one movie is written beside each "
                    "source")
         ->type_name("OUT");
-    app.add_option("--options", optionsFile,
+    app.add_option("--options", args.optionsFile,
                    "Options file to read (default: the user's options file; a missing file "
                    "means defaults)")
         ->type_name("FILE");
-    app.add_option("--set", settings,
+    app.add_option("--set", args.settings,
                    "Set one option, repeatable: a field of the options record (frameRate=24, "
                    "backgroundColor=#336699, usePreloader=1) or format.EXT.FIELD "
                    "(format.jpg.quality=90, format.png.compression=jpeg)")
         ->type_name("NAME=VALUE")
         // One NAME=VALUE per --set, so that the files after it stay files.
         ->allow_extra_args(false);
-    app.add_flag("--html", html,
+    app.add_flag("--html", args.html,
                  "Also write NAME.html beside each movie: a page that plays it with Ruffle, "
                  "from a ruffle/ folder copied beside it");
-    app.add_option("--ruffle-url", ruffleUrl,
+    app.add_option("--ruffle-url", args.ruffleUrl,
                    "Let the pages load Ruffle from URL (a folder holding ruffle.js, or the "
                    "script's own address) instead of a copied ruffle/ folder")
         ->type_name("URL");
-    app.add_flag("--save-options", saveOptions, "Write the resulting options to the options file");
-    app.add_flag("--print-options", printOptions,
+    app.add_flag("--save-options", args.saveOptions,
+                 "Write the resulting options to the options file");
+    app.add_flag("--print-options", args.printOptions,
                  "Print the options in the options file's layout and exit");
-    app.add_flag("-y,--yes", yes, "Answer the converters' questions with yes");
-    app.add_flag("-n,--no", no, "Answer the converters' questions with no");
-    app.add_flag("-q,--quiet", quiet, "No progress output");
-    app.footer("Option names for --set:\n  " +
-               [] {
-                   std::string names;
-                   size_t column = 2;
-                   for (const std::string& name : OptionFieldNames()) {
-                       if (name.rfind("format.", 0) == 0) {
-                           continue;
-                       }
-                       if (column + name.size() > 90) {
-                           names += "\n  ";
-                           column = 2;
-                       }
-                       names += name + " ";
-                       column += name.size() + 1;
-                   }
-                   return names;
-               }() +
-               "\n  format.EXT.{soundFlag,swfFramesPerImage,smallQuality,smallCompression,"
-               "smallFileLimitKb,quality,compression}\n" +
-               "Exit status: 0 all converted, 1 some entry failed, 2 bad usage.");
-
+    app.add_flag("-y,--yes", args.yes, "Answer the converters' questions with yes");
+    app.add_flag("-n,--no", args.no, "Answer the converters' questions with no");
+    app.add_flag("-q,--quiet", args.quiet, "No progress output");
+    app.footer(OptionNamesFooter());
     try {
         app.parse(argc, argv);
     } catch (const CLI::CallForHelp&) {
@@ -252,26 +258,31 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
         err << "kestrova-cli: " << e.what() << "\n";
         return 2;
     }
-    if (yes && no) {
+    if (args.yes && args.no) {
         err << "kestrova-cli: --yes and --no exclude each other\n";
         return 2;
     }
+    return std::nullopt;
+}
 
-    ConvertOptions options;
-    std::string optionsPath = optionsFile.empty() ? OptionsFilePath() : optionsFile;
+// Reads the options file, applies --set, --html and --ruffle-url, and saves or prints the
+// result when asked; an exit status when the program ends here.
+std::optional<int> MakeOptions(const CliArgs& args, ConvertOptions& options, std::ostream& out,
+                               std::ostream& err) {
+    std::string optionsPath = args.optionsFile.empty() ? OptionsFilePath() : args.optionsFile;
     std::vector<std::string> warnings;
-    if (!optionsFile.empty() && access(optionsFile.c_str(), F_OK) == 0 &&
-        !options.LoadOptionsFile(optionsFile, &warnings)) {
-        err << "kestrova-cli: cannot read options file " << optionsFile << "\n";
+    if (!args.optionsFile.empty() && access(args.optionsFile.c_str(), F_OK) == 0 &&
+        !options.LoadOptionsFile(args.optionsFile, &warnings)) {
+        err << "kestrova-cli: cannot read options file " << args.optionsFile << "\n";
         return 2;
     }
-    if (optionsFile.empty()) {
+    if (args.optionsFile.empty()) {
         options.LoadOptionsFile(optionsPath, &warnings); // a missing file keeps the defaults
     }
     for (const std::string& warning : warnings) {
         err << "kestrova-cli: warning: options file " << optionsPath << ": " << warning << "\n";
     }
-    for (const std::string& setting : settings) {
+    for (const std::string& setting : args.settings) {
         size_t eq = setting.find('=');
         if (eq == std::string::npos) {
             err << "kestrova-cli: --set " << setting << ": expected NAME=VALUE\n";
@@ -283,22 +294,22 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
             return 2;
         }
     }
-    if (html) {
+    if (args.html) {
         options.writeHtmlPage = 1;
     }
-    if (!ruffleUrl.empty()) {
-        options.ruffleUrl = ruffleUrl;
+    if (!args.ruffleUrl.empty()) {
+        options.ruffleUrl = args.ruffleUrl;
     }
-    if (saveOptions && !options.SaveOptionsFile(optionsPath)) {
+    if (args.saveOptions && !options.SaveOptionsFile(optionsPath)) {
         err << "kestrova-cli: cannot write options file " << optionsPath << "\n";
         return 1;
     }
-    if (printOptions) {
+    if (args.printOptions) {
         out << options.OptionsFileText();
         return 0;
     }
-    if (files.empty()) {
-        if (saveOptions) {
+    if (args.files.empty()) {
+        if (args.saveOptions) {
             return 0;
         }
         err << "kestrova-cli: no files given (see --help)\n";
@@ -306,10 +317,13 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     }
     // -o decides the output mode of this run only; the saved and printed options keep the
     // mode the window last used.
-    options.outputMode = single.empty() ? OutputIndividual : OutputSingle;
+    options.outputMode = args.single.empty() ? OutputIndividual : OutputSingle;
+    return std::nullopt;
+}
 
+// The convert list of the files, linked in order.
+std::vector<std::unique_ptr<ConvertObject>> MakeList(const std::vector<std::string>& files) {
     std::vector<std::unique_ptr<ConvertObject>> list;
-    std::vector<ConvertObject*> entries;
     for (const std::string& file : files) {
         auto entry = std::make_unique<ConvertObject>();
         entry->id = ProcessWideNextId();
@@ -319,17 +333,22 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
             list.back()->next = entry.get();
             entry->prev = list.back().get();
         }
-        entries.push_back(entry.get());
         list.push_back(std::move(entry));
     }
+    return list;
+}
 
-    Answer answer = yes ? Answer::Yes : no ? Answer::No : Answer::Ask;
+// Runs the engine on the list with the signals that stop the program turned into a cancel;
+// false when the run was cancelled.
+bool Convert(const CliArgs& args, ConvertOptions& options,
+             const std::vector<ConvertObject*>& entries, std::ostream& err) {
+    Answer answer = args.yes ? Answer::Yes : args.no ? Answer::No : Answer::Ask;
     if (answer == Answer::Ask && !isatty(STDIN_FILENO)) {
         answer = Answer::No;
     }
     bool terminal = &err == &std::cerr && isatty(STDERR_FILENO);
-    CliObserver observer(err, entries, quiet, terminal);
-    CliPrompt prompt(err, answer, single);
+    CliObserver observer(err, entries, args.quiet, terminal);
+    CliPrompt prompt(err, answer, args.single);
     prompt.SetObserver(&observer);
     CConvertEngine engine(&prompt);
 
@@ -341,7 +360,7 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     for (size_t i = 0; i < std::size(kStopSignals); ++i) {
         previous[i] = std::signal(kStopSignals[i], OnInterrupt);
     }
-    engine.StartConversion(&observer, list.front().get(), &options);
+    engine.StartConversion(&observer, entries.front(), &options);
     engine.Wait();
     for (size_t i = 0; i < std::size(kStopSignals); ++i) {
         std::signal(kStopSignals[i], previous[i]);
@@ -352,9 +371,13 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     if (engine.IsCancelRequested()) {
         engine.CancelConversion();
         err << "kestrova-cli: conversion cancelled\n";
-        return 1;
+        return false;
     }
+    return true;
+}
 
+// One line per entry and the totals; whether every entry converted.
+bool PrintSummary(const std::vector<ConvertObject*>& entries, std::ostream& out) {
     bool allConverted = true;
     long long sourceTotal = 0, convertedTotal = 0;
     for (const ConvertObject* e : entries) {
@@ -373,5 +396,27 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     snprintf(totals, sizeof totals, "Total: %d Kb in, %d Kb out",
              static_cast<int>(sourceTotal / 1000), static_cast<int>(convertedTotal / 1000));
     out << totals << "\n";
-    return allConverted ? 0 : 1;
+    return allConverted;
+}
+
+} // namespace
+
+int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
+    CliArgs args;
+    if (std::optional<int> exit = ParseArguments(argc, argv, args, out, err)) {
+        return *exit;
+    }
+    ConvertOptions options;
+    if (std::optional<int> exit = MakeOptions(args, options, out, err)) {
+        return *exit;
+    }
+    std::vector<std::unique_ptr<ConvertObject>> list = MakeList(args.files);
+    std::vector<ConvertObject*> entries;
+    for (const auto& entry : list) {
+        entries.push_back(entry.get());
+    }
+    if (!Convert(args, options, entries, err)) {
+        return 1;
+    }
+    return PrintSummary(entries, out) ? 0 : 1;
 }

@@ -6,8 +6,8 @@
 // is pending such a front end must not block forever (the canceller may be waiting for the
 // worker): it returns at once when the engine's IsCancelRequested() becomes true.
 //
-// IConvertPrompt carries the converters' message boxes, their yes/no questions and the save
-// dialog of a single-movie conversion.
+// IConvertPrompt carries the driver's message boxes (the converters' errors, which the driver
+// alone shows), the converters' yes/no questions and the save dialog of a single movie.
 #pragma once
 
 #include <string>
@@ -15,12 +15,6 @@
 class IConvertObserver {
 public:
     virtual ~IConvertObserver() = default;
-    // List edits that the window sends to itself; the worker never calls them.
-    virtual void UpdateObjects() {}
-    virtual void DeleteAllObjects() {}
-    virtual void DeleteObject(int /*id*/) {}
-    virtual void AddObject() {}
-    // Worker notifications.
     virtual void ShowFileName(int id) = 0;
     virtual void IncrementProgress(int steps) = 0;
     virtual void FinishedConvert() = 0;

@@ -1,5 +1,6 @@
 #include "engine/image_store.h"
 
+#include <algorithm>
 #include <cstdio>
 
 StoredImage::~StoredImage() {
@@ -16,84 +17,51 @@ void StoredImage::Release() {
     dataLength = 0;
 }
 
-ImageStore::~ImageStore() {
-    Clear();
-}
-
-StoredImage* ImageStore::Append(StoredImage* entry) {
+StoredImage* ImageStore::Append(std::unique_ptr<StoredImage> entry) {
     // Ids count up; they are only reused after the 2^31 wrap, long after any entry is gone.
     entry->id = nextId;
     nextId = nextId == 0x7FFFFFFF ? 1 : nextId + 1;
-    entry->prev = last;
-    if (last != nullptr) {
-        last->next = entry;
-    } else {
-        first = entry;
-    }
-    last = entry;
-    ++count;
-    return entry;
+    return entries.emplace_back(std::move(entry)).get();
 }
 
 StoredImage* ImageStore::MakeMemoryEntry(size_t capacity) {
-    auto* entry = new StoredImage;
+    auto entry = std::make_unique<StoredImage>();
     entry->data.reset(static_cast<unsigned char*>(std::malloc(capacity)));
     entry->dataLength = entry->data ? static_cast<int>(capacity) : -1;
-    return Append(entry);
+    return Append(std::move(entry));
 }
 
 StoredImage* ImageStore::AdoptMemoryEntry(unsigned char* block, size_t length) {
-    auto* entry = new StoredImage;
+    auto entry = std::make_unique<StoredImage>();
     entry->data.reset(block);
     entry->dataLength = static_cast<int>(length);
-    return Append(entry);
+    return Append(std::move(entry));
 }
 
 StoredImage* ImageStore::MakeFileEntry(const std::string& path, bool deleteOnRelease) {
-    auto* entry = new StoredImage;
+    auto entry = std::make_unique<StoredImage>();
     entry->isFile = true;
     entry->filePath = path;
     entry->deleteOnRelease = deleteOnRelease;
     entry->dataLength = -1;
-    return Append(entry);
+    return Append(std::move(entry));
 }
 
 StoredImage* ImageStore::Find(int id) const {
-    for (StoredImage* e = first; e != nullptr; e = e->next) {
-        if (e->id == id) {
-            return e;
-        }
-    }
-    return nullptr;
+    auto found = std::ranges::find_if(entries, [id](const auto& e) { return e->id == id; });
+    return found == entries.end() ? nullptr : found->get();
 }
 
 StoredImage* ImageStore::FindFile(const std::string& path) const {
-    for (StoredImage* e = first; e != nullptr; e = e->next) {
-        if (e->isFile && e->filePath == path) {
-            return e;
-        }
-    }
-    return nullptr;
+    auto found = std::ranges::find_if(
+        entries, [&path](const auto& e) { return e->isFile && e->filePath == path; });
+    return found == entries.end() ? nullptr : found->get();
 }
 
 void ImageStore::Remove(int id) {
-    StoredImage* e = Find(id);
-    if (e == nullptr) {
-        return;
-    }
-    (e->prev != nullptr ? e->prev->next : first) = e->next;
-    (e->next != nullptr ? e->next->prev : last) = e->prev;
-    --count;
-    delete e;
+    std::erase_if(entries, [id](const auto& e) { return e->id == id; });
 }
 
 void ImageStore::Clear() {
-    StoredImage* e = first;
-    while (e != nullptr) {
-        StoredImage* next = e->next;
-        delete e;
-        e = next;
-    }
-    first = last = nullptr;
-    count = 0;
+    entries.clear();
 }

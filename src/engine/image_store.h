@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 struct MallocBlockFreer {
     void operator()(unsigned char* block) const { std::free(block); }
@@ -23,15 +24,12 @@ public:
     bool isFile = false;
     int id = 0;
     int dataLength = 0; // valid bytes of data; -1 for a file entry or a failed allocation
-    StoredImage* prev = nullptr;
-    StoredImage* next = nullptr;
     std::unique_ptr<unsigned char[], MallocBlockFreer> data; // allocated with malloc
 };
 
 class ImageStore {
 public:
     ImageStore() = default;
-    ~ImageStore();
     ImageStore(const ImageStore&) = delete;
     ImageStore& operator=(const ImageStore&) = delete;
 
@@ -45,13 +43,11 @@ public:
     StoredImage* FindFile(const std::string& path) const;
     void Remove(int id);
     void Clear();
-    int Count() const { return count; }
+    int Count() const { return static_cast<int>(entries.size()); }
 
 private:
-    StoredImage* Append(StoredImage* entry);
+    StoredImage* Append(std::unique_ptr<StoredImage> entry);
 
-    StoredImage* first = nullptr;
-    StoredImage* last = nullptr;
-    int count = 0;
+    std::vector<std::unique_ptr<StoredImage>> entries;
     int nextId = 1;
 };

@@ -1,8 +1,8 @@
 // The lens: a translucent coloured square over the whole movie at depth 10.
-#include "engine/convert_engine.h"
 #include "engine/engine_tags.h"
+#include "engine/movie_builder.h"
 
-void CConvertEngine::AddLens(const ConvertOptions& opts) {
+void AddLens(MovieBuilder& builder, const ConvertOptions& opts) {
     const int32_t r = opts.lensColor & 0xFF;
     const int32_t g = (opts.lensColor >> 8) & 0xFF;
     const int32_t b = (opts.lensColor >> 16) & 0xFF;
@@ -10,7 +10,7 @@ void CConvertEngine::AddLens(const ConvertOptions& opts) {
     constexpr int32_t kSide = 20000; // 1000 pixels from the origin, whatever the movie size
 
     // The lens comes first in its movie, so its ids are always free.
-    const uint16_t shapeId = movie.NewId();
+    const uint16_t shapeId = builder.NewId();
     auto shape = std::make_unique<CSwfDefineShape>(shapeId, CSwfRect(0, 0, kSide, kSide));
     uint32_t fill =
         shape->AddFillStyle(CSwfSolidFill{{static_cast<uint8_t>(r), static_cast<uint8_t>(g),
@@ -22,11 +22,11 @@ void CConvertEngine::AddLens(const ConvertOptions& opts) {
     shape->AddRecord(CSwfStraightEdgeRecord{0, -kSide});
     shape->AddRecord(CSwfStraightEdgeRecord{kSide, 0});
     shape->AddRecord(CSwfEndShapeRecord{});
-    movie.AddTag(std::move(shape));
+    builder.Add(std::move(shape));
 
     // Multiply terms only, in 8.8: the fill colour times r/256, g/256, b/256 at opacity a/256.
     const CSwfCxformWithAlpha tint{.mult = CSwfCxformWithAlpha::Terms{r, g, b, a}};
-    const uint16_t spriteId = movie.NewId();
-    movie.AddTag(MakeSpriteOf(spriteId, shapeId, tint));
-    movie.AddTag(MakePlacement(10, spriteId));
+    const uint16_t spriteId = builder.NewId();
+    builder.Add(MakeSpriteOf(spriteId, shapeId, tint));
+    builder.Add(MakePlacement(10, spriteId));
 }

@@ -1,11 +1,11 @@
-// Pictures into movies: decoding into the store, the bitmap character, the bitmap-filled
-// rectangle, its sprite and its placement at depth 1.
-#include "engine/convert_engine.h"
-#include "engine/engine_tags.h"
+// Pictures into movies: decoding and encoding (prepared anywhere), then the bitmap character,
+// the bitmap-filled rectangle, its sprite and its placement at depth 1 (appended in order).
+#include "engine/converter_parts.h"
+#include "engine/movie_builder.h"
 
+#include "engine/engine_tags.h"
 #include "media/image_codec.h"
 #include "media/rgb_image.h"
-#include "swf/swf_actions.h"
 #include "swf/swf_bitmaps.h"
 #include "swf/swf_shapes.h"
 
@@ -20,16 +20,16 @@
 
 namespace {
 
-std::string DecodeErrorText(const std::string& path, int code) {
-    return "Error During Conversion of file:\n" + path + "\n\nError Message:\n" +
-           ImageErrorText(code);
+ConvertError DecodeError(const std::string& path, int code) {
+    return {"Error During Conversion of file:\n" + path + "\n\nError Message:\n" +
+                ImageErrorText(code),
+            ""};
 }
 
-void SizeOf(const RgbImage& image, int& width, int& height) {
-    uint32_t w = 0, h = 0;
-    image.Size(&w, &h);
-    width = static_cast<int>(w);
-    height = static_cast<int>(h);
+ConvertError UnknownFormatError(const std::string& path) {
+    char text[2100];
+    snprintf(text, sizeof text, "Error, Unknown/supported File Format\n\n%s", path.c_str());
+    return {text, ""};
 }
 
 // Turns the image's RGB block into format-5 lossless pixels (a reserved 0 byte, then red,
@@ -56,234 +56,68 @@ unsigned char* TakeLosslessPixels(RgbImage& image, size_t* length) {
     return out;
 }
 
-// PlaceObject2 of a character at a depth with the identity matrix, as every picture and
-// sprite placement of the engine uses.
-std::unique_ptr<CSwfPlaceObject2> PlaceAt(uint16_t depth, uint16_t characterId,
-                                          std::optional<CSwfCxformWithAlpha> cxform = {}) {
-    return std::make_unique<CSwfPlaceObject2>(CSwfPlacement{.depth = depth,
-                                                            .characterId = characterId,
-                                                            .matrix = CSwfMatrix{.compact = true},
-                                                            .cxform = cxform,
-                                                            .ratio = 0});
-}
-
-} // namespace
-
-std::unique_ptr<CSwfDefineSprite> MakeSpriteOf(uint16_t spriteId, uint16_t shapeId,
-                                               std::optional<CSwfCxformWithAlpha> cxform) {
-    auto sprite = std::make_unique<CSwfDefineSprite>(spriteId);
-    sprite->AddTag(PlaceAt(1, shapeId, cxform));
-    sprite->AddTag(std::make_unique<CSwfShowFrame>());
-    return sprite;
-}
-
-std::unique_ptr<CSwfPlaceObject2> MakePlacement(uint16_t depth, uint16_t characterId) {
-    return PlaceAt(depth, characterId);
-}
-
-bool CConvertEngine::DecodePicture(const ConvertObject& entry, RgbImage& image, int& width,
-                                   int& height) {
-    int code = image.LoadFile(entry.path);
-    if (code != 0) {
-        ShowMessage(DecodeErrorText(entry.path, code));
-        return false;
-    }
-    SizeOf(image, width, height);
-    return true;
-}
-
-StoredImage* CConvertEngine::MakeFilledEntry(size_t capacity) {
-    StoredImage* e = imageStore.MakeMemoryEntry(capacity);
-    if (!e->data) {
-        imageStore.Remove(e->id);
-        return nullptr;
-    }
-    return e;
-}
-
-int CConvertEngine::LoadLossless(const ConvertObject& entry, int& width, int& height, int& id) {
-    RgbImage image;
-    if (!DecodePicture(entry, image, width, height)) {
-        return 0;
-    }
+// Stores the image as lossless pixels; the store id, or 0 when memory ran out.
+int StoreLossless(ImageStore& store, RgbImage& image) {
+    const int width = static_cast<int>(image.Width()), height = static_cast<int>(image.Height());
     size_t length = 0;
     unsigned char* pixels = TakeLosslessPixels(image, &length);
     if (pixels == nullptr) {
         return 0;
     }
-    StoredImage* e = imageStore.AdoptMemoryEntry(pixels, length);
+    StoredImage* e = store.AdoptMemoryEntry(pixels, length);
     e->width = width;
     e->height = height;
-    id = e->id;
-    return 1;
+    return e->id;
 }
 
-int CConvertEngine::LoadJpeg(const ConvertObject& entry, int& width, int& height, int& dataLength,
-                             int quality, int& id, bool keepOriginal) {
-    // The store keeps only the bytes of the picture, since a long single movie holds every
-    // picture until it is written.
-    const auto store = [&](const uint8_t* bytes, size_t length, int w, int h) {
-        StoredImage* e = MakeFilledEntry(length);
-        if (e == nullptr) {
-            return 0;
-        }
-        memcpy(e->data.get(), bytes, length);
-        e->dataLength = static_cast<int>(length);
-        e->width = width = w;
-        e->height = height = h;
-        dataLength = e->dataLength;
-        id = e->id;
-        return 1;
-    };
-    if (keepOriginal) {
-        // No decoding and no generation loss; other JPEGs and other files are encoded anew.
-        std::unique_ptr<ISSource, decltype(&ISCloseSource)> file(ISOpenFileSource(entry.path),
-                                                                 &ISCloseSource);
-        std::optional<KeptJpeg> kept = file ? ISKeepJpeg(file->data, file->length) : std::nullopt;
-        if (kept && kept->data.size() <= INT32_MAX) {
-            return store(kept->data.data(), kept->data.size(), static_cast<int>(kept->width),
-                         static_cast<int>(kept->height));
-        }
-    }
-    RgbImage image;
-    int w = 0, h = 0;
-    if (!DecodePicture(entry, image, w, h)) {
+// Stores the image as JPEG bytes of that quality; the store id, or 0 when it fails.
+int StoreJpeg(ImageStore& store, RgbImage& image, int quality) {
+    const uint32_t width = image.Width(), height = image.Height();
+    // The codec writes into a buffer of its own bound (so even 1 x 1 pictures fit); the store
+    // keeps only the bytes written, since a long single movie holds every picture.
+    size_t capacity = ISJpegBufferSize(width, height);
+    std::unique_ptr<unsigned char[]> scratch(new (std::nothrow) unsigned char[capacity]);
+    if (!scratch) {
         return 0;
     }
-    // The codec writes into a scratch buffer sized with its own bound (so even 1 x 1 pictures
-    // fit) and reused from picture to picture.
-    size_t capacity = ISJpegBufferSize(static_cast<uint32_t>(w), static_cast<uint32_t>(h));
-    if (jpegScratchSize < capacity) {
-        jpegScratch.reset(new (std::nothrow) unsigned char[capacity]);
-        jpegScratchSize = jpegScratch ? capacity : 0;
-        if (!jpegScratch) {
-            return 0;
-        }
-    }
-    int written =
-        image.WriteJpegToMemory(jpegScratch.get(), static_cast<uint32_t>(capacity), quality);
+    int written = image.WriteJpegToMemory(scratch.get(), static_cast<uint32_t>(capacity), quality);
     if (written <= 0) {
         return 0;
     }
-    return store(jpegScratch.get(), static_cast<size_t>(written), w, h);
+    StoredImage* e = store.MakeMemoryEntry(static_cast<size_t>(written));
+    if (!e->data) {
+        store.Remove(e->id);
+        return 0;
+    }
+    memcpy(e->data.get(), scratch.get(), static_cast<size_t>(written));
+    e->width = static_cast<int>(width);
+    e->height = static_cast<int>(height);
+    return e->id;
 }
 
-int CConvertEngine::ToLossless(int id) {
-    StoredImage* e = imageStore.Find(id);
-    if (e == nullptr) {
-        return -1;
+// Stores a JPEG file's own data when a player can show it as it is (no decoding, no generation
+// loss); the store id, or 0 when the file is to be encoded anew.
+int StoreOriginalJpeg(ImageStore& store, const std::string& path) {
+    std::unique_ptr<ISSource, decltype(&ISCloseSource)> file(ISOpenFileSource(path),
+                                                             &ISCloseSource);
+    std::optional<KeptJpeg> kept = file ? ISKeepJpeg(file->data, file->length) : std::nullopt;
+    if (!kept || kept->data.size() > INT32_MAX) {
+        return 0;
     }
-    RgbImage image;
-    int code;
-    if (!e->isFile && e->data && e->dataLength > 0) {
-        code = image.LoadMemory(e->data.get(), static_cast<size_t>(e->dataLength));
-    } else if (e->isFile) {
-        code = image.LoadFile(e->filePath);
-    } else {
-        return -1;
+    StoredImage* e = store.MakeMemoryEntry(kept->data.size());
+    if (!e->data) {
+        store.Remove(e->id);
+        return 0;
     }
-    if (code != 0) {
-        ShowMessage(DecodeErrorText("", code));
-        return -1;
-    }
-    int width = 0, height = 0;
-    SizeOf(image, width, height);
-    size_t length = 0;
-    unsigned char* pixels = TakeLosslessPixels(image, &length);
-    if (pixels == nullptr) {
-        return -1;
-    }
-    StoredImage* lossless = imageStore.AdoptMemoryEntry(pixels, length);
-    lossless->width = width;
-    lossless->height = height;
-    e->Release();
-    return lossless->id;
+    memcpy(e->data.get(), kept->data.data(), kept->data.size());
+    e->width = static_cast<int>(kept->width);
+    e->height = static_cast<int>(kept->height);
+    return e->id;
 }
 
-int CConvertEngine::AddImage(ConvertObject& entry, const ConvertOptions& opts,
-                             int32_t formatOverride, int storedId) {
-    bool movieFrame = formatOverride == FormatAvi;
-    int index = movieFrame ? opts.FindFormat(FormatAvi) : FormatIndexOf(entry.path, opts);
-    if (index < 0) {
-        char text[2100];
-        snprintf(text, sizeof text, "Error, Unknown/supported File Format\n\n%s",
-                 entry.path.c_str());
-        ShowMessage(text);
-        return 0;
-    }
-    const FormatOptions& format = opts.formats[index];
-    // A file smaller than the limit (in Kb) uses the small-file pair; a limit of 0 turns it off.
-    const int64_t smallBelow = int64_t{format.smallFileLimitKb} * 1024;
-    bool useSmall = !movieFrame && entry.size >= 0 && entry.size < smallBelow;
-    int encoding = useSmall ? format.smallCompression : format.compression;
-    int quality = useSmall ? format.smallQuality : format.quality;
-
-    if (storedId == -1) {
-        int w = 0, h = 0, length = 0;
-        int loaded = 0;
-        if (encoding == EncodeLossless) {
-            loaded = LoadLossless(entry, w, h, storedId);
-        } else if (encoding == EncodeJpeg || encoding == EncodeOriginal) {
-            loaded = LoadJpeg(entry, w, h, length, quality, storedId, encoding == EncodeOriginal);
-        }
-        if (!loaded) {
-            return 0;
-        }
-    }
-    StoredImage* e = imageStore.Find(storedId);
-    if (e == nullptr) {
-        return 0;
-    }
-    const int W = e->width, H = e->height;
-    if (W <= 0 || H <= 0) {
-        return 0;
-    }
-    const int X = opts.imageX, Y = opts.imageY;
-    int w = W, h = H;
-    if (opts.imageSizing == SizingStretch) {
-        w = opts.movieWidth;
-        h = opts.movieHeight;
-    } else if (opts.imageSizing != SizingKeep) {
-        w = opts.presetWidth;
-        h = opts.presetHeight;
-    }
-    largestWidth = std::max(largestWidth, W + X);
-    largestHeight = std::max(largestHeight, H + Y);
-
-    if (encoding == EncodeLossless ? !e->data : !e->isFile && (!e->data || e->dataLength <= 0)) {
-        return 0;
-    }
-    // The bitmap, shape and sprite ids are taken in that order: the movie's numbering, and so
-    // its bytes, depend on it.
-    const uint16_t bitmapId = movie.NewId();
-    std::unique_ptr<CSwfCharacter> bitmap;
-    const char* failure = kSwfIdsExhaustedText;
-    if (bitmapId != 0 && encoding == EncodeLossless) {
-        CSwfLosslessResult made =
-            MakeDefineBitsLossless(bitmapId, {.width = static_cast<uint32_t>(W),
-                                              .height = static_cast<uint32_t>(H),
-                                              .pixels = e->data.get()});
-        bitmap = std::move(made.tag);
-        failure = made.error;
-    } else if (bitmapId != 0 && e->isFile) {
-        bitmap = std::make_unique<CSwfDefineBitsJPEG2>(bitmapId, e->filePath);
-    } else if (bitmapId != 0) {
-        bitmap = std::make_unique<CSwfDefineBitsJPEG2>(bitmapId, e->data.get(),
-                                                       static_cast<uint32_t>(e->dataLength));
-    }
-    const uint16_t shapeId = bitmap ? movie.NewId() : 0;
-    const uint16_t spriteId = shapeId != 0 ? movie.NewId() : 0;
-    if (spriteId == 0) {
-        ShowMessage("Error During Conversion of file:\n" + entry.path + "\n\nError Message:\n" +
-                    (bitmap ? kSwfIdsExhaustedText : failure));
-        if (encoding == EncodeLossless) {
-            imageStore.Remove(storedId);
-        }
-        return 0;
-    }
-    movie.AddTag(std::move(bitmap));
-    pendingFreeIds.push_back(bitmapId);
-
+// The rectangle of w x h at (X, Y) filled with the bitmap of W x H, scaled to fill it.
+std::unique_ptr<CSwfDefineShape> MakeBitmapRectangle(uint16_t shapeId, uint16_t bitmapId, int W,
+                                                     int H, int X, int Y, int w, int h) {
     auto shape = std::make_unique<CSwfDefineShape>(
         shapeId, CSwfRect(X * 20, Y * 20, (X + w) * 20, (Y + h) * 20));
     shape->AddFillStyle(CSwfBitmapFill{.bitmapId = 65535,
@@ -304,15 +138,174 @@ int CConvertEngine::AddImage(ConvertObject& entry, const ConvertOptions& opts,
     shape->AddLine(w * 20, 0);
     shape->AddLine(0, h * 20);
     shape->AddRecord(CSwfEndShapeRecord{});
-    movie.AddTag(std::move(shape));
+    return shape;
+}
 
-    movie.AddTag(MakeSpriteOf(spriteId, shapeId));
-    pendingFreeIds.push_back(spriteId);
-    movie.AddTag(MakePlacement(1, spriteId));
-    pendingFreeIds.push_back(spriteId);
-
-    if (encoding == EncodeLossless) {
-        imageStore.Remove(storedId);
+class PreparedPictureEntry final : public PreparedEntry {
+public:
+    explicit PreparedPictureEntry(PreparedPicture picture) : picture(std::move(picture)) {}
+    Status Append(MovieBuilder& builder, const EntryContext& context) override {
+        const ConvertOptions& opts = context.opts;
+        if (builder.FrameCount() + static_cast<uint32_t>(opts.framesPerImage) > kSwfMaxFrames) {
+            return ConvertError{TooManyFramesText(entry), ""};
+        }
+        Status added = AppendPicture(builder, std::move(picture), opts);
+        builder.AddShowFrames(opts.framesPerImage);
+        return added;
     }
-    return 1;
+    ConvertObject entry;
+
+private:
+    PreparedPicture picture;
+};
+
+class PictureConverter final : public EntryConverter {
+public:
+    Result<std::unique_ptr<PreparedEntry>>
+    Prepare(const ConvertObject& entry, const EntryContext& context, bool, Notes&) const override {
+        Result<PreparedPicture> picture = PreparePictureFile(entry, context.opts);
+        if (!picture) {
+            return picture.Error();
+        }
+        auto prepared = std::make_unique<PreparedPictureEntry>(std::move(*picture));
+        prepared->entry.path = entry.path;
+        return std::unique_ptr<PreparedEntry>(std::move(prepared));
+    }
+};
+
+} // namespace
+
+const EntryConverter& PictureEntryConverter() {
+    static const PictureConverter converter;
+    return converter;
+}
+
+Result<PreparedPicture> PreparePictureFile(const ConvertObject& entry, const ConvertOptions& opts) {
+    int index = FormatIndexOf(entry.path, opts);
+    if (index < 0) {
+        return UnknownFormatError(entry.path);
+    }
+    const FormatOptions& format = opts.formats[index];
+    // A file smaller than the limit (in Kb) uses the small-file pair; a limit of 0 turns it off.
+    const int64_t smallBelow = int64_t{format.smallFileLimitKb} * 1024;
+    bool useSmall = entry.size >= 0 && entry.size < smallBelow;
+    int encoding = useSmall ? format.smallCompression : format.compression;
+    int quality = useSmall ? format.smallQuality : format.quality;
+    if (encoding != EncodeLossless && encoding != EncodeJpeg && encoding != EncodeOriginal) {
+        return ConvertError{};
+    }
+    PreparedPicture picture;
+    picture.path = entry.path;
+    picture.lossless = encoding == EncodeLossless;
+    // Original JPEG: other JPEGs and other files are encoded anew, as JPEG.
+    if (encoding == EncodeOriginal) {
+        picture.id = StoreOriginalJpeg(*picture.store, entry.path);
+        if (picture.id != 0) {
+            return picture;
+        }
+    }
+    RgbImage image;
+    if (int code = image.LoadFile(entry.path); code != 0) {
+        return DecodeError(entry.path, code);
+    }
+    picture.id = picture.lossless ? StoreLossless(*picture.store, image)
+                                  : StoreJpeg(*picture.store, image, quality);
+    if (picture.id == 0) {
+        return ConvertError{};
+    }
+    return picture;
+}
+
+Result<int> ToLosslessPixels(ImageStore& store, int id) {
+    StoredImage* e = store.Find(id);
+    if (e == nullptr) {
+        return ConvertError{};
+    }
+    RgbImage image;
+    int code;
+    if (!e->isFile && e->data && e->dataLength > 0) {
+        code = image.LoadMemory(e->data.get(), static_cast<size_t>(e->dataLength));
+    } else if (e->isFile) {
+        code = image.LoadFile(e->filePath);
+    } else {
+        return ConvertError{};
+    }
+    if (code != 0) {
+        return DecodeError("", code);
+    }
+    int lossless = StoreLossless(store, image);
+    if (lossless == 0) {
+        return ConvertError{};
+    }
+    e->Release();
+    return lossless;
+}
+
+Status AppendPicture(MovieBuilder& builder, PreparedPicture picture, const ConvertOptions& opts) {
+    StoredImage* e = picture.store->Find(picture.id);
+    if (e == nullptr) {
+        return ConvertError{};
+    }
+    Status added = AppendBitmap(builder, *e, picture.lossless, picture.path, opts);
+    // Lossless pixels are compressed into the tag; JPEG bytes are read when the movie is written.
+    if (added && !picture.lossless) {
+        builder.Keep(std::move(picture.store));
+    }
+    return added;
+}
+
+Status AppendBitmap(MovieBuilder& builder, const StoredImage& image, bool lossless,
+                    const std::string& path, const ConvertOptions& opts) {
+    const StoredImage* e = &image;
+    if (e->width <= 0 || e->height <= 0) {
+        return ConvertError{};
+    }
+    const int W = e->width, H = e->height;
+    const int X = opts.imageX, Y = opts.imageY;
+    int w = W, h = H;
+    if (opts.imageSizing == SizingStretch) {
+        w = opts.movieWidth;
+        h = opts.movieHeight;
+    } else if (opts.imageSizing != SizingKeep) {
+        w = opts.presetWidth;
+        h = opts.presetHeight;
+    }
+    builder.NoteExtent(W + X, H + Y);
+
+    if (lossless ? !e->data : !e->isFile && (!e->data || e->dataLength <= 0)) {
+        return ConvertError{};
+    }
+    // The bitmap, shape and sprite ids are taken in that order: the movie's numbering, and so
+    // its bytes, depend on it.
+    const uint16_t bitmapId = builder.NewId();
+    std::unique_ptr<CSwfCharacter> bitmap;
+    const char* failure = kSwfIdsExhaustedText;
+    if (bitmapId != 0 && lossless) {
+        CSwfLosslessResult made =
+            MakeDefineBitsLossless(bitmapId, {.width = static_cast<uint32_t>(W),
+                                              .height = static_cast<uint32_t>(H),
+                                              .pixels = e->data.get()});
+        bitmap = std::move(made.tag);
+        failure = made.error;
+    } else if (bitmapId != 0 && e->isFile) {
+        bitmap = std::make_unique<CSwfDefineBitsJPEG2>(bitmapId, e->filePath);
+    } else if (bitmapId != 0) {
+        bitmap = std::make_unique<CSwfDefineBitsJPEG2>(bitmapId, e->data.get(),
+                                                       static_cast<uint32_t>(e->dataLength));
+    }
+    const uint16_t shapeId = bitmap ? builder.NewId() : 0;
+    const uint16_t spriteId = shapeId != 0 ? builder.NewId() : 0;
+    if (spriteId == 0) {
+        return ConvertError{"Error During Conversion of file:\n" + path + "\n\nError Message:\n" +
+                                (bitmap ? kSwfIdsExhaustedText : failure),
+                            ""};
+    }
+    builder.Add(std::move(bitmap));
+    builder.FreeLater(bitmapId);
+    builder.Add(MakeBitmapRectangle(shapeId, bitmapId, W, H, X, Y, w, h));
+    builder.Add(MakeSpriteOf(spriteId, shapeId));
+    builder.FreeLater(spriteId);
+    builder.Add(MakePlacement(1, spriteId));
+    builder.FreeLater(spriteId);
+    return Done{};
 }

@@ -1,7 +1,10 @@
 // The preloader: five frames in front of the content that wait until a fraction of the
 // movie has loaded while a small picture is shown.
-#include "engine/convert_engine.h"
+#include "engine/converter_parts.h"
 #include "engine/engine_tags.h"
+#include "engine/entry_converter.h"
+#include "engine/movie_builder.h"
+#include "engine/output_paths.h"
 #include "engine/preloader_picture.h"
 
 #include "media/temp_files.h"
@@ -9,38 +12,50 @@
 
 #include <cstdio>
 
-std::unique_ptr<CSwfDoAction> MakeGotoAndPlay(uint16_t frame) {
-    auto action = std::make_unique<CSwfDoAction>();
-    action->AddAction(std::make_unique<CSwfActionGotoFrame>(frame))
-        .AddAction(std::make_unique<CSwfActionPlay>());
-    return action;
-}
+namespace {
 
-int CConvertEngine::WriteResourceFile(IConvertObserver*, int resourceId, const std::string& path) {
-    if (resourceId != kPreloaderResourceId) {
-        return 0;
-    }
+// Writes the built-in preloader picture to path; the message box when it cannot.
+Status WriteBuiltInPicture(const std::string& path) {
     const std::vector<uint8_t>& bytes = BuiltInPreloaderPicture();
     TempFilePtr file = CreateExclusiveFile(path);
     bool written = file && fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
     written = CloseWrittenFile(std::move(file)) && written;
     if (!written) {
         std::remove(path.c_str());
-        ShowMessage("Error unable to write to file, Disk could be full or write protected", path);
-        return 0;
+        return ConvertError{"Error unable to write to file, Disk could be full or write protected",
+                            path};
     }
-    return 1;
+    return Done{};
 }
 
-int CConvertEngine::AddPreloader(IConvertObserver* window, const ConvertOptions& opts) {
+// The picture of frames 1 to 3, from its file. A folder, pipe or device is never opened.
+Result<PreparedPicture> PreparePreloaderPicture(const std::string& path,
+                                                const ConvertOptions& opts) {
     ConvertObject picture;
-    picture.path = opts.preloaderImage;
+    picture.path = path;
     picture.size = 2;
-    if (opts.preloaderImage == "INTERNAL") {
-        picture.path = tempFolder + "preload.bmp";
-        if (!WriteResourceFile(window, kPreloaderResourceId, picture.path)) {
-            return 0;
-        }
+    std::string refusal = SourceRefusal(path);
+    if (!refusal.empty()) {
+        return ConvertError{refusal, ""};
+    }
+    return PreparePictureFile(picture, opts);
+}
+
+} // namespace
+
+void AddPreloader(MovieBuilder& builder, const EntryContext& context) {
+    const ConvertOptions& opts = context.opts;
+    // The built-in picture is written for decoding into the run's folder and removed once
+    // read; when it cannot be written the movie has no preloader.
+    const bool builtIn = opts.preloaderImage == "INTERNAL";
+    const std::string path = builtIn ? context.tempFolder + "preload.bmp" : opts.preloaderImage;
+    if (Status written = builtIn ? WriteBuiltInPicture(path) : Status(Done{}); !written) {
+        context.show(written.Error());
+        return;
+    }
+    Result<PreparedPicture> picture = PreparePreloaderPicture(path, opts);
+    if (builtIn) {
+        std::remove(path.c_str());
     }
 
     // Frame 0: if frame (total frames / N) is loaded, go to the content at frame 5 and play;
@@ -55,28 +70,19 @@ int CConvertEngine::AddPreloader(IConvertObserver* window, const ConvertOptions&
         .AddAction(std::make_unique<CSwfActionWaitForFrame2>(2))
         .AddAction(std::make_unique<CSwfActionGotoFrame>(5))
         .AddAction(std::make_unique<CSwfActionPlay>());
-    movie.AddTag(std::move(test));
-    AddShowFrame();
+    builder.Add(std::move(test));
+    builder.AddShowFrames(1);
 
-    // Frames 1 to 3 show the picture. The built-in picture's file is read by then. A folder,
-    // pipe or device named as the picture is never opened.
-    std::string refusal = SourceRefusal(picture.path);
-    if (!refusal.empty()) {
-        ShowMessage(refusal);
-    } else {
-        AddImage(picture, opts, -1, -1);
+    // Frames 1 to 3 show the picture.
+    Status added = picture ? AppendPicture(builder, std::move(*picture), opts) : picture.Error();
+    if (!added && !added.Error().text.empty()) {
+        context.show(added.Error());
     }
-    if (opts.preloaderImage == "INTERNAL") {
-        std::remove(picture.path.c_str());
-    }
-    AddShowFrame();
-    AddShowFrame();
-    AddShowFrame();
+    builder.AddShowFrames(3);
 
     // Frame 4 goes back to the load test of frame 0, so the test runs again on every cycle
     // and the content starts as soon as enough of it has arrived.
-    RemoveImage(1);
-    movie.AddTag(MakeGotoAndPlay(kPreloaderLoopFrame));
-    AddShowFrame();
-    return 1;
+    builder.RemoveImage(1);
+    builder.Add(MakeGotoAndPlay(kPreloaderLoopFrame));
+    builder.AddShowFrames(1);
 }

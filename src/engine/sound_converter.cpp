@@ -1,12 +1,14 @@
 // Sound files into movies: a WAV file is brought to 16-bit PCM and becomes an event sound,
 // uncompressed or ADPCM; an MP3 file's frames are embedded as they are.
-#include "engine/convert_engine.h"
+#include "engine/converter_parts.h"
+#include "engine/movie_builder.h"
 
 #include "media/wav_to_pcm.h"
 #include "swf/mp3_frames.h"
 #include "swf/swf_sound.h"
 #include "swf/wav_reader.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -17,6 +19,7 @@ namespace {
 
 const char* const kStillTooLargeText = "WAVE File Still To Large (> 30 MB), Skipping file %s";
 const char* const kMp3TooLargeText = "MP3 file too large (more than 30 MB), skipping file %s";
+const char* const kSoundErrorText = "There was an error while converting this audio file";
 
 // ADPCM code size by the ".wav" entry's compression value; 0 keeps the samples uncompressed.
 uint32_t CodeSizeFor(int32_t compression) {
@@ -34,20 +37,23 @@ std::string Format(const char* format, const std::string& path) {
     return text.data();
 }
 
-// The re-encoder reports through a message sink; the engine's prompt shows the boxes.
-class PromptSink : public IMessageSink {
+const FormatOptions& WavFormat(const ConvertOptions& opts) {
+    int index = opts.FindFormat(FormatWav);
+    return opts.formats[index < 0 ? 0 : index];
+}
+
+// The re-encoder's messages become notes of the entry.
+class NoteSink : public IMessageSink {
 public:
-    explicit PromptSink(IConvertPrompt* prompt) : prompt(prompt) {}
+    explicit NoteSink(Notes& notes) : notes(notes) {}
     void ShowMessage(const std::string& text, const std::string& caption) override {
+        notes.push_back({text, caption});
         ++shown;
-        if (prompt != nullptr) {
-            prompt->ShowMessage(text, caption);
-        }
     }
     int shown = 0;
 
 private:
-    IConvertPrompt* prompt;
+    Notes& notes;
 };
 
 // Removes the converted copy once the sound has been read from it.
@@ -60,36 +66,159 @@ struct CopyRemover {
     }
 };
 
-// Stream head, sound and its start, in the order players expect them.
-void AddEventSound(CSwfMovie& movie, std::unique_ptr<CSwfTag> streamHead,
-                   std::unique_ptr<CSwfDefineSound> sound) {
-    const uint16_t soundId = sound->GetId();
-    movie.AddTag(std::move(streamHead));
-    movie.AddTag(std::move(sound));
-    movie.AddTag(std::make_unique<CSwfStartSound>(soundId, CSwfSoundInfo{.syncFlags = 1}));
+// Stream head, sound and its start, in the order players expect them; the sound takes id.
+void AddEventSound(MovieBuilder& builder, std::unique_ptr<CSwfTag> streamHead, uint16_t id,
+                   CSwfSoundData sound) {
+    builder.Add(std::move(streamHead));
+    builder.Add(std::make_unique<CSwfDefineSound>(id, std::move(sound)));
+    builder.Add(std::make_unique<CSwfStartSound>(id, CSwfSoundInfo{.syncFlags = 1}));
 }
+
+// Individual movies give a sound entry the entry's frames; a single movie goes on at once.
+void AddEntryFrames(MovieBuilder& builder, const ConvertOptions& opts) {
+    if (opts.outputMode != OutputSingle) {
+        builder.AddShowFrames(opts.framesPerImage);
+    }
+}
+
+// A WAV file's samples, uncompressed or ADPCM-encoded, made into an event sound on Append;
+// none when the file could not be read as 16-bit PCM (the sound's id is taken all the same).
+class PreparedWave final : public PreparedEntry {
+public:
+    Status Append(MovieBuilder& builder, const EntryContext& context) override {
+        context.status(LastChars(path, 25) + " Adding to Movie...");
+        const uint16_t id = builder.NewId();
+        if (id == 0 || !sound) {
+            return ConvertError{kSoundErrorText, ""};
+        }
+        auto head =
+            std::make_unique<CSwfSoundStreamHead>(sound->SoundFlags(), sound->IsStereo() ? 1 : 0,
+                                                  static_cast<uint16_t>(sound->sampleCount));
+        AddEventSound(builder, std::move(head), id, std::move(*sound));
+        if (entryFrames) {
+            AddEntryFrames(builder, context.opts);
+        }
+        return Done{};
+    }
+
+    std::string path;
+    std::optional<CSwfSoundData> sound;
+    bool entryFrames = false;
+};
+
+// An MP3 file's frames, embedded as they are; or, at a rate SWF cannot label, the file
+// re-encoded through PCM, which takes the id after the one the MP3 sound would have had.
+class PreparedMp3 final : public PreparedEntry {
+public:
+    Status Append(MovieBuilder& builder, const EntryContext& context) override {
+        const uint16_t id = builder.NewId();
+        if (reencoded) {
+            return reencoded->Append(builder, context);
+        }
+        if (id == 0) {
+            return ConvertError{kSoundErrorText, ""};
+        }
+        auto head = std::make_unique<CSwfSoundStreamHead2>(
+            sound.SoundFlags(), kSoundMp3, 1, sound.IsStereo() ? 1 : 0,
+            static_cast<uint16_t>(sound.sampleCount));
+        AddEventSound(builder, std::move(head), id, std::move(sound));
+        AddEntryFrames(builder, context.opts);
+        return Done{};
+    }
+
+    CSwfSoundData sound;
+    std::unique_ptr<PreparedEntry> reencoded;
+};
+
+bool IsWave(const ConvertObject& entry, const ConvertOptions& opts) {
+    int index = FormatIndexOf(entry.path, opts);
+    return index >= 0 && opts.formats[index].formatId == FormatWav;
+}
+
+class SoundConverter final : public EntryConverter {
+public:
+    std::optional<ConvertError> Question(const ConvertObject& entry,
+                                         const ConvertOptions& opts) const override {
+        if (!IsWave(entry, opts) || entry.size <= kSoundSizeLimit) {
+            return std::nullopt;
+        }
+        return ConvertError{
+            Format("WAVE to large File %s\nwave files greater than 30 MB are not currently "
+                   "supported, to reduce file size\nyou can convert this wave file to mono\n\n"
+                   "Convert stero -> mono ?",
+                   entry.path),
+            "File To Large..."};
+    }
+
+    Result<std::unique_ptr<PreparedEntry>> Prepare(const ConvertObject& entry,
+                                                   const EntryContext& context, bool answeredYes,
+                                                   Notes& notes) const override {
+        if (IsWave(entry, context.opts)) {
+            return PrepareWave(entry.path, entry.size, context, answeredYes, notes, true);
+        }
+        return PrepareMp3(entry, context, notes);
+    }
+
+private:
+    static Result<std::unique_ptr<PreparedEntry>>
+    PrepareMp3(const ConvertObject& entry, const EntryContext& context, Notes& notes) {
+        FILE* file = fopen(entry.path.c_str(), "rb");
+        if (file == nullptr) {
+            return ConvertError{};
+        }
+        // MP3 frames are embedded as they are: a file over the limit is refused unread.
+        struct stat info {};
+        if (fstat(fileno(file), &info) == 0 && info.st_size > kSoundSizeLimit) {
+            fclose(file);
+            return ConvertError{Format(kMp3TooLargeText, entry.path), "Conversion"};
+        }
+        CMp3Frames frames;
+        const bool found = ReadMp3File(file, frames);
+        fclose(file);
+        const uint32_t sampleRate = frames.first.sampleRate;
+        std::optional<CSwfSoundData> sound;
+        if (found) {
+            sound = SoundFromMp3(std::move(frames));
+        }
+        auto mp3 = std::make_unique<PreparedMp3>();
+        if (found && !sound) {
+            // SWF labels MP3 only at 11025, 22050 and 44100 Hz: decode and re-encode the rest.
+            context.status(LastChars(entry.path, 25) + " MP3 at " + std::to_string(sampleRate) +
+                           " Hz, converting through PCM...");
+            auto wave = PrepareWave(entry.path, entry.size, context, false, notes, true);
+            if (!wave) {
+                return wave.Error();
+            }
+            mp3->reencoded = std::move(*wave);
+        } else if (!sound) {
+            return ConvertError{kSoundErrorText, ""};
+        } else {
+            mp3->sound = std::move(*sound);
+        }
+        return std::unique_ptr<PreparedEntry>(std::move(mp3));
+    }
+};
 
 } // namespace
 
-int CConvertEngine::AddWave(ConvertObject& entry, const ConvertOptions& opts,
-                            IConvertObserver* window) {
-    int index = opts.FindFormat(FormatWav);
-    const FormatOptions& audio = opts.formats[index < 0 ? 0 : index];
-    PromptSink sink(prompt);
-    std::string copyPath = PcmCopyPath(tempFolder, entry.path);
-    WavToPcmConverter converter(entry.path, copyPath, &sink);
-    window->ShowState((LastChars(entry.path, 25) + " converting to PCM wave data...").c_str());
+const EntryConverter& SoundEntryConverter() {
+    static const SoundConverter converter;
+    return converter;
+}
+
+Result<std::unique_ptr<PreparedEntry>> PrepareWave(const std::string& path, long size,
+                                                   const EntryContext& context, bool answeredYes,
+                                                   Notes& notes, bool entryFrames) {
+    const FormatOptions& audio = WavFormat(context.opts);
+    NoteSink sink(notes);
+    std::string copyPath = PcmCopyPath(context.tempFolder, path);
+    WavToPcmConverter converter(path, copyPath, &sink);
+    context.status(LastChars(path, 25) + " converting to PCM wave data...");
 
     bool mono = audio.soundFlag != 0;
-    if (entry.size > kSoundSizeLimit) {
-        std::string question = Format(
-            "WAVE to large File %s\nwave files greater than 30 MB are not currently supported, "
-            "to reduce file size\nyou can convert this wave file to mono\n\nConvert stero -> "
-            "mono ?",
-            entry.path);
-        if (prompt == nullptr || !prompt->AskYesNo(question, "File To Large...")) {
-            ShowMessage(Format("Skipping file %s", entry.path), "Conversion");
-            return 0;
+    if (size > kSoundSizeLimit) {
+        if (!answeredYes) {
+            return ConvertError{Format("Skipping file %s", path), "Conversion"};
         }
         mono = true;
     }
@@ -97,85 +226,30 @@ int CConvertEngine::AddWave(ConvertObject& entry, const ConvertOptions& opts,
     converter.LimitDestination(kSoundSizeLimit);
     if (!converter.Convert(mono)) {
         if (converter.IsTooLarge()) {
-            ShowMessage(Format(kStillTooLargeText, entry.path), "Conversion");
-            return 0;
+            return ConvertError{Format(kStillTooLargeText, path), "Conversion"};
         }
         // A file without a format chunk fails without a word of its own; say something.
-        if (sink.shown == 0) {
-            ShowMessage("There was an error while converting this audio file");
-        }
-        return 0;
+        return ConvertError{sink.shown == 0 ? kSoundErrorText : "", ""};
     }
     CopyRemover remover{converter.IsConverted() ? copyPath : std::string()};
-    const std::string& pcmPath = converter.IsConverted() ? copyPath : entry.path;
-
-    FILE* file = fopen(pcmPath.c_str(), "rb");
+    FILE* file = fopen((converter.IsConverted() ? copyPath : path).c_str(), "rb");
     if (file == nullptr) {
-        ShowMessage("Unable to Open Wave File for conversion to SWF format");
-        return 0;
+        return ConvertError{"Unable to Open Wave File for conversion to SWF format", ""};
     }
     fseek(file, 0, SEEK_END);
-    long length = ftell(file);
-    if (length > kSoundSizeLimit) {
-        ShowMessage(Format(kStillTooLargeText, entry.path), "Conversion");
+    if (ftell(file) > kSoundSizeLimit) {
         fclose(file);
-        return 0;
+        return ConvertError{Format(kStillTooLargeText, path), "Conversion"};
     }
-    window->ShowState((LastChars(entry.path, 25) + " Adding to Movie...").c_str());
     fseek(file, 0, SEEK_SET);
-    const uint16_t soundId = movie.NewId();
-    CWaveSound wave;
-    const bool read = ReadWaveFile(file, wave);
+    CWaveSound samples;
+    const bool read = ReadWaveFile(file, samples);
     fclose(file);
-    if (soundId == 0 || !read || wave.waveFormatTag != 1) {
-        ShowMessage("There was an error while converting this audio file");
-        return 0;
+    auto wave = std::make_unique<PreparedWave>();
+    if (read && samples.waveFormatTag == 1) {
+        wave->sound = SoundFromWave(std::move(samples), CodeSizeFor(audio.compression));
     }
-    CSwfSoundData sound = SoundFromWave(std::move(wave), CodeSizeFor(audio.compression));
-    auto head = std::make_unique<CSwfSoundStreamHead>(sound.SoundFlags(), sound.IsStereo() ? 1 : 0,
-                                                      static_cast<uint16_t>(sound.sampleCount));
-    AddEventSound(movie, std::move(head),
-                  std::make_unique<CSwfDefineSound>(soundId, std::move(sound)));
-    return 1;
-}
-
-int CConvertEngine::AddMp3(ConvertObject& entry, const ConvertOptions& opts,
-                           IConvertObserver* window) {
-    FILE* file = fopen(entry.path.c_str(), "rb");
-    if (file == nullptr) {
-        return 0;
-    }
-    // MP3 frames are embedded as they are: a file over the limit is refused before it is read.
-    struct stat info {};
-    if (fstat(fileno(file), &info) == 0 && info.st_size > kSoundSizeLimit) {
-        fclose(file);
-        ShowMessage(Format(kMp3TooLargeText, entry.path), "Conversion");
-        return 0;
-    }
-    const uint16_t soundId = movie.NewId();
-    CMp3Frames frames;
-    const bool found = ReadMp3File(file, frames);
-    fclose(file);
-    const uint32_t sampleRate = frames.first.sampleRate;
-    std::optional<CSwfSoundData> sound;
-    if (found) {
-        sound = SoundFromMp3(std::move(frames));
-    }
-    if (found && !sound) {
-        // SWF can only label MP3 at 11025, 22050 and 44100 Hz: decode and re-encode the rest.
-        std::string state = LastChars(entry.path, 25) + " MP3 at " + std::to_string(sampleRate) +
-                            " Hz, converting through PCM...";
-        window->ShowState(state.c_str());
-        return AddWave(entry, opts, window);
-    }
-    if (!sound || soundId == 0) {
-        ShowMessage("There was an error while converting this audio file");
-        return 0;
-    }
-    auto head = std::make_unique<CSwfSoundStreamHead2>(sound->SoundFlags(), kSoundMp3, 1,
-                                                       sound->IsStereo() ? 1 : 0,
-                                                       static_cast<uint16_t>(sound->sampleCount));
-    AddEventSound(movie, std::move(head),
-                  std::make_unique<CSwfDefineSound>(soundId, std::move(*sound)));
-    return 1;
+    wave->path = path;
+    wave->entryFrames = entryFrames;
+    return std::unique_ptr<PreparedEntry>(std::move(wave));
 }

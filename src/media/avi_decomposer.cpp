@@ -36,6 +36,8 @@ const char* const kAviErrNoCodecText =
 const char* const kAviErrUnknownText = "An unknown error has occured file initialising the AVI "
                                        "library, Unable to decompose the .avi file";
 
+const char* const kContinueQuestion = "Error converting frame in AVI Movie, Continue Conversion?";
+
 namespace {
 
 const char* const kNoVideoDecoderText =
@@ -46,7 +48,6 @@ const char* const kSoundFileFailedText = "Error, out put file could not be opene
 const char* const kTempWriteFailedText =
     "Error, unable to write the temporary file %s\nThe disk could be full or write protected, "
     "Unable to decompose this .avi file";
-const char* const kContinueQuestion = "Error converting frame in AVI Movie, Continue Conversion?";
 const char* const kSoundFileName = "Audio3.wav";
 
 std::string WithPath(const char* text, const std::string& path) {

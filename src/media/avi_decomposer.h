@@ -81,6 +81,8 @@ extern const char* const kAviErrUnknownText;
 // The text ("%s" for the movie's path) of a sound track too long to convert: the movie is
 // made without it, as the only failure that does not make the movie incomplete.
 extern const char* const kSoundTooLongText;
+// The question after a frame that could not be converted (captions "Error1" and "Error2").
+extern const char* const kContinueQuestion;
 // The open-error text for an FFmpeg error code (AVERROR_...).
 const char* MovieOpenErrorText(int averror);
 

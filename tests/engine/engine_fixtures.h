@@ -1,5 +1,5 @@
-// Shared pieces of the engine tests: tag codes, a recording observer and prompt, convert
-// lists, a BMP writer and the run-and-parse steps.
+// Shared pieces of the engine tests: tag codes, a recording front end, convert lists, files
+// made with ImageMagick and ffmpeg, and the run-and-parse steps.
 #pragma once
 
 #include "engine/convert_engine.h"
@@ -9,82 +9,28 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
 namespace enginetest {
 
-using swfread::Tag;
+using Codes = std::vector<uint16_t>;
+constexpr uint16_t End = 0, ShowFrame = 1, DefineShape = 2, SetBackgroundColor = 9, DoAction = 12,
+                   DefineSound = 14, StartSound = 15, SoundStreamHead = 18, DefineBitsLossless = 20,
+                   DefineBitsJPEG2 = 21, PlaceObject2 = 26, RemoveObject2 = 28, DefineSprite = 39;
+inline const Codes kPicture = {DefineBitsLossless, DefineShape, DefineSprite, PlaceObject2};
 
-enum Code : uint16_t {
-    End = 0,
-    ShowFrame = 1,
-    DefineShape = 2,
-    FreeCharacter = 3,
-    SetBackgroundColor = 9,
-    DoAction = 12,
-    DefineSound = 14,
-    StartSound = 15,
-    SoundStreamHead = 18,
-    DefineBitsLossless = 20,
-    DefineBitsJPEG2 = 21,
-    PlaceObject2 = 26,
-    RemoveObject2 = 28,
-    DefineSprite = 39,
-    SoundStreamHead2 = 45,
-};
-
-// A temporary folder; dir / "name" is the path of a file in it.
-class TempDir : public testutil::TempDir {
-public:
-    std::string operator/(const std::string& name) const { return File(name); }
-};
-
-// A 24-bit BMP of w x h whose pixel (x, y) is (x * 5, y * 7, 100).
-inline void WriteBmp(const std::string& path, int w, int h) {
-    int row = (w * 3 + 3) & ~3;
-    std::vector<uint8_t> b(54 + static_cast<size_t>(row) * h, 0);
-    auto put32 = [&](size_t at, uint32_t v) {
-        for (int i = 0; i < 4; ++i)
-            b[at + i] = (v >> (8 * i)) & 0xFF;
-    };
-    b[0] = 'B';
-    b[1] = 'M';
-    put32(2, static_cast<uint32_t>(b.size()));
-    put32(10, 54);
-    put32(14, 40);
-    put32(18, w);
-    put32(22, h);
-    b[26] = 1;
-    b[28] = 24;
-    for (int y = 0; y < h; ++y) {
-        uint8_t* p = &b[54 + static_cast<size_t>(h - 1 - y) * row];
-        for (int x = 0; x < w; ++x) {
-            p[3 * x] = 100;
-            p[3 * x + 1] = static_cast<uint8_t>(y * 7);
-            p[3 * x + 2] = static_cast<uint8_t>(x * 5);
-        }
-    }
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<char*>(b.data()), b.size());
-}
-
+// The front end: notifications as events, messages and question captions as they came.
 struct Recorder : IConvertObserver, IConvertPrompt {
-    std::vector<std::string> events;
-    std::vector<std::string> messages;
-    std::vector<std::pair<std::string, std::string>> questions; // text, caption
+    std::vector<std::string> events, messages, captions;
     bool answer = false;
     std::string savePath;
-    std::function<void(const std::string&)> onEvent;
+    std::function<void(const std::string&)> onEvent = [](const std::string&) {};
 
-    void Record(const std::string& e) {
-        events.push_back(e);
-        if (onEvent)
-            onEvent(e);
-    }
+    void Record(const std::string& e) { events.push_back(e), onEvent(e); }
     void ShowFileName(int id) override { Record("showfilename " + std::to_string(id)); }
     void IncrementProgress(int steps) override { Record("progress " + std::to_string(steps)); }
     void FinishedConvert() override { Record("finished"); }
@@ -92,60 +38,32 @@ struct Recorder : IConvertObserver, IConvertPrompt {
     void ShowMessage(const std::string& text, const std::string&) override {
         messages.push_back(text);
     }
-    bool AskYesNo(const std::string& text, const std::string& caption) override {
-        questions.emplace_back(text, caption);
-        return answer;
+    bool AskYesNo(const std::string&, const std::string& caption) override {
+        return captions.push_back(caption), answer;
     }
-    bool ChooseSavePath(std::string& path) override {
-        path = savePath;
-        return !savePath.empty();
+    bool ChooseSavePath(std::string& path) override { return path = savePath, !path.empty(); }
+    bool Saw(const std::string& fragment) const {
+        return std::ranges::any_of(events, [&](auto& e) { return e.find(fragment) != e.npos; });
     }
 };
 
-// A list of entries for the given files, linked in order.
+// A list of entries for the given files, linked in order, with ids from 100.
 struct List {
-    explicit List(const std::vector<std::string>& paths) {
-        int id = 100;
-        for (const std::string& p : paths) {
-            auto e = std::make_unique<ConvertObject>();
-            e->id = id++;
-            e->path = p;
-            std::ifstream in(p, std::ios::binary | std::ios::ate);
-            e->size = in ? static_cast<int>(in.tellg()) : -1;
-            if (!entries.empty()) {
-                entries.back()->next = e.get();
-                e->prev = entries.back().get();
-            }
-            entries.push_back(std::move(e));
+    explicit List(const std::vector<std::string>& paths) : entries(paths.size()) {
+        for (size_t i = 0; i < paths.size(); ++i) {
+            ConvertObject& e = entries[i];
+            e.id = 100 + static_cast<int>(i);
+            e.path = paths[i];
+            std::error_code error;
+            e.size = static_cast<int>(std::filesystem::file_size(e.path, error));
+            e.size = error ? -1 : e.size;
+            if (i > 0)
+                entries[i - 1].next = &e, e.prev = &entries[i - 1];
         }
     }
-    ConvertObject* first() { return entries.front().get(); }
-    ConvertObject& operator[](size_t i) { return *entries[i]; }
-    std::vector<std::unique_ptr<ConvertObject>> entries;
+    ConvertObject& operator[](size_t i) { return entries[i]; }
+    std::vector<ConvertObject> entries;
 };
-
-// Options with every optional frame, action and effect switched off.
-inline void PlainOptions(ConvertOptions& o, const std::string& tempDir) {
-    o.optimizePlayback = 0;
-    o.usePreloader = 0;
-    o.useLens = 0;
-    o.blankFrameAtStart = 0;
-    o.blankFrameAtEnd = 0;
-    o.stopActionInFirstFrame = 0;
-    o.loopMovie = 1;
-    o.tempDirectory = tempDir + "/";
-    for (FormatOptions& f : o.formats) {
-        if (f.formatId == FormatBmp) {
-            f.compression = EncodeLossless;
-            f.smallCompression = EncodeLossless;
-        }
-    }
-}
-
-inline void Convert(CConvertEngine& engine, Recorder& rec, List& list, ConvertOptions& opts) {
-    ASSERT_TRUE(engine.StartConversion(&rec, list.first(), &opts));
-    engine.Wait();
-}
 
 inline swfread::Swf Parse(const std::string& path) {
     swfread::Swf swf;
@@ -154,64 +72,75 @@ inline swfread::Swf Parse(const std::string& path) {
     return swf;
 }
 
-inline std::vector<uint16_t> Codes(const swfread::Swf& swf) {
-    std::vector<uint16_t> codes;
-    for (const Tag& t : swf.tags)
+inline Codes CodesOf(const std::string& path) {
+    Codes codes;
+    for (const swfread::Tag& t : Parse(path).tags)
         codes.push_back(t.code);
     return codes;
 }
 
-inline uint16_t U16(const swfread::Bytes& b, size_t at) {
-    return b[at] | b[at + 1] << 8;
-}
-
-class EngineTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        PlainOptions(opts, dir.Path());
-        for (int i = 1; i <= 3; ++i) {
-            WriteBmp(dir / ("p" + std::to_string(i) + ".bmp"), 20 * i, 10 * i);
-        }
-    }
-    std::vector<std::string> Pictures(int n) {
-        std::vector<std::string> paths;
-        for (int i = 1; i <= n; ++i)
-            paths.push_back(dir / ("p" + std::to_string(i) + ".bmp"));
-        return paths;
-    }
-    TempDir dir;
-    ConvertOptions opts;
-    Recorder rec;
-    CConvertEngine engine{&rec};
-};
-
-// Entries whose conversion writes files into the temporary folder: a folder of its own.
-class TempFolderTest : public EngineTest {
-protected:
-    void SetUp() override {
-        EngineTest::SetUp();
-        opts.tempDirectory = temp.Path() + "/";
-    }
-    // Files under the temporary folder, in the run's private folder or beside it.
-    size_t TempFileCount() const {
-        size_t count = 0;
-        for (const auto& entry : std::filesystem::recursive_directory_iterator(temp.Path())) {
-            count += entry.is_regular_file();
-        }
-        return count;
-    }
-    bool TempFolderEmpty() const { return std::filesystem::is_empty(temp.Path()); }
-    testutil::TempDir temp;
-};
-
-inline const std::vector<uint16_t> kPicture = {DefineBitsLossless, DefineShape, DefineSprite,
-                                               PlaceObject2};
-
-inline std::vector<uint16_t> Concat(std::initializer_list<std::vector<uint16_t>> parts) {
-    std::vector<uint16_t> all;
+inline Codes Concat(std::initializer_list<Codes> parts) {
+    Codes all;
     for (const auto& p : parts)
         all.insert(all.end(), p.begin(), p.end());
     return all;
 }
+
+// Options with every optional frame, action and effect off and lossless BMPs; three BMPs
+// p1..p3 of 20 x 10, 40 x 20 and 60 x 30; temporary files in a folder of their own.
+class EngineTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!testutil::HaveTool("ffmpeg") || !testutil::HaveTool("convert"))
+            GTEST_SKIP() << "ffmpeg and ImageMagick make the inputs";
+        opts.optimizePlayback = opts.usePreloader = opts.useLens = 0;
+        opts.blankFrameAtStart = opts.blankFrameAtEnd = opts.stopActionInFirstFrame = 0;
+        opts.tempDirectory = temp.Path() + "/";
+        Format(FormatBmp).compression = Format(FormatBmp).smallCompression = EncodeLossless;
+        for (int i = 1; i <= 3; ++i)
+            Made("p" + std::to_string(i) + ".bmp", Bmp(20 * i, 10 * i));
+    }
+    FormatOptions& Format(int32_t id) { return opts.formats[opts.FindFormat(id)]; }
+    std::string File(const std::string& name) const { return dir.File(name); }
+    // The file written by the shell command, which ends where the path goes.
+    std::string Made(const std::string& name, const std::string& command) {
+        EXPECT_EQ(
+            testutil::RunCommand(command + testutil::ShellQuote(File(name)) + " 2>&1").exitCode, 0)
+            << command;
+        return File(name);
+    }
+    static std::string Bmp(int w, int h) {
+        return "convert -size " + std::to_string(w) + "x" + std::to_string(h) +
+               " gradient:red-blue -type TrueColor BMP3:";
+    }
+    static std::string Ffmpeg(const std::string& input) {
+        return "ffmpeg -nostdin -v error -y -f lavfi -i " + input + " -fflags +bitexact ";
+    }
+    List Pictures(int n) {
+        std::vector<std::string> paths;
+        for (int i = 1; i <= n; ++i)
+            paths.push_back(File("p" + std::to_string(i) + ".bmp"));
+        return List(paths);
+    }
+    void Convert(List& list) {
+        ASSERT_TRUE(engine.StartConversion(&rec, &list[0], &opts));
+        engine.Wait();
+    }
+    int ConvertOne(const std::string& path) {
+        List list({path});
+        Convert(list);
+        return list[0].result;
+    }
+    size_t TempFileCount() const {
+        auto files = std::filesystem::recursive_directory_iterator(temp.Path());
+        return std::ranges::count_if(files, [](auto& f) { return f.is_regular_file(); });
+    }
+    bool TempEmpty() const { return std::filesystem::is_empty(temp.Path()); }
+
+    testutil::TempDir dir, temp;
+    ConvertOptions opts;
+    Recorder rec;
+    CConvertEngine engine{&rec};
+};
 
 } // namespace enginetest
