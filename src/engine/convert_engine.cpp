@@ -199,7 +199,7 @@ bool CConvertEngine::ConvertEntry(Run& run, ConvertObject& entry) {
         return false;
     }
     window->IncrementProgress(1);
-    const ObjectKind kind = FileKind(entry.path, run.context.opts);
+    ObjectKind kind = FileKind(entry.path, run.context.opts);
     entry.result = AddEntry(run, entry, kind) ? 1 : 0;
     if (Cancelled()) {
         entry.result = 0;
@@ -216,7 +216,7 @@ bool CConvertEngine::ConvertEntry(Run& run, ConvertObject& entry) {
     return true;
 }
 
-bool CConvertEngine::AddEntry(Run& run, const ConvertObject& entry, ObjectKind kind) {
+bool CConvertEngine::AddEntry(Run& run, const ConvertObject& entry, ObjectKind& kind) {
     const EntryConverter& converter = ConverterFor(kind);
     std::optional<ConvertError> question = converter.Question(entry, run.context.opts);
     const bool yes = question && Ask(*question);
@@ -228,6 +228,9 @@ bool CConvertEngine::AddEntry(Run& run, const ConvertObject& entry, ObjectKind k
     }
     if (cancelRequested) {
         return false;
+    }
+    if (prepared && (*prepared)->CountsAsSound()) {
+        kind = KindAudioFile;
     }
     Status added = prepared ? (*prepared)->Append(builder, run.context) : prepared.Error();
     if (!added) {

@@ -73,8 +73,9 @@ private:
     bool ConvertEntry(Run& run, ConvertObject& entry);
     // Why the entry is skipped before it is read; empty when it is converted.
     std::string Refusal(Run& run, const ConvertObject& entry);
-    // Prepares the entry and appends it to the movie; whether it converted.
-    bool AddEntry(Run& run, const ConvertObject& entry, ObjectKind kind);
+    // Prepares the entry and appends it to the movie; whether it converted. kind becomes the
+    // kind the entry is ended as (a movie file with sound only is a sound).
+    bool AddEntry(Run& run, const ConvertObject& entry, ObjectKind& kind);
     // Writes an individual entry's movie, or closes the entry in the single movie.
     void EndEntry(Run& run, ConvertObject& entry, ObjectKind kind);
     // Writes the single movie; FinishedConvert.

@@ -36,6 +36,8 @@ Result<int> ToLosslessPixels(ImageStore& store, int id);
 Result<std::unique_ptr<PreparedEntry>> PrepareWave(const std::string& path, long size,
                                                    const EntryContext& context, bool answeredYes,
                                                    Notes& notes, bool entryFrames);
+// Individual movies give a sound entry the entry's frames; a single movie goes on at once.
+void AddEntryFrames(MovieBuilder& builder, const ConvertOptions& opts);
 // The converters by kind.
 const EntryConverter& PictureEntryConverter();
 const EntryConverter& SoundEntryConverter();

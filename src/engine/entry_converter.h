@@ -43,6 +43,9 @@ class PreparedEntry {
 public:
     virtual ~PreparedEntry() = default;
     virtual Status Append(MovieBuilder& builder, const EntryContext& context) = 0;
+    // Whether the entry is a sound whatever its file's kind (a movie file with sound only): the
+    // driver then ends it as a sound entry.
+    virtual bool CountsAsSound() const { return false; }
 };
 
 using Notes = std::vector<ConvertError>;

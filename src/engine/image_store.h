@@ -2,6 +2,7 @@
 // files on disk, identified by ids that are distinct among the entries present at one time.
 #pragma once
 
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -24,6 +25,10 @@ public:
     bool isFile = false;
     int id = 0;
     int dataLength = 0; // valid bytes of data; -1 for a file entry or a failed allocation
+    // Lossless pixels: entries of the colour table in front of the index rows (0 for 4-byte
+    // pixels), and whether they carry premultiplied alpha.
+    uint32_t colours = 0;
+    bool alpha = false;
     std::unique_ptr<unsigned char[], MallocBlockFreer> data; // allocated with malloc
 };
 

@@ -29,6 +29,7 @@ class PreparedMovie final : public PreparedEntry {
 public:
     Status Append(MovieBuilder& builder, const EntryContext& context) override;
     Status AppendFrame(MovieBuilder& builder, const MovieStep& step, const ConvertOptions& opts);
+    bool CountsAsSound() const override { return soundOnly; }
 
     ConvertObject entry;
     std::unique_ptr<ImageStore> store = std::make_unique<ImageStore>();
@@ -36,6 +37,8 @@ public:
     uint32_t frames = 0;
     // A message of the decomposer other than a sound track left out: the movie is incomplete.
     bool incomplete = false;
+    // A file with sound but no pictures: a sound entry, with a sound entry's frames.
+    bool soundOnly = false;
 };
 
 // The decomposer's view of the engine and the front end while a movie file is prepared.
@@ -203,6 +206,10 @@ Status PreparedMovie::Append(MovieBuilder& builder, const EntryContext& context)
     if (incomplete) {
         return ConvertError{};
     }
+    if (soundOnly) {
+        AddEntryFrames(builder, context.opts);
+        return Done{};
+    }
     // A movie none of whose pictures could be taken would be an empty movie.
     if (frames == 0) {
         return ConvertError{kNoPictureText + entry.path, ""};
@@ -236,6 +243,9 @@ public:
             settings.optimizePlayback = opts.optimizePlayback != 0;
             settings.maxSoundBytes = kSoundSizeLimit;
         }
+        // A file with nothing to show is a sound: its sound is taken whatever the entry says.
+        movie->soundOnly = !decomposer.HasPictures();
+        settings.soundFlag = settings.soundFlag || movie->soundOnly;
         bool decomposed = decomposer.Decompose(&recorder, index >= 0 ? &settings : nullptr) == 1;
         if (recorder.TooManyFrames()) {
             MoveMessages(*movie, notes);

@@ -5,6 +5,7 @@
 
 #include "engine/engine_tags.h"
 #include "media/image_codec.h"
+#include "media/lossless_pixels.h"
 #include "media/rgb_image.h"
 #include "swf/swf_bitmaps.h"
 #include "swf/swf_shapes.h"
@@ -32,42 +33,26 @@ ConvertError UnknownFormatError(const std::string& path) {
     return {text, ""};
 }
 
-// Turns the image's RGB block into format-5 lossless pixels (a reserved 0 byte, then red,
-// green, blue) in place: the block grows to 4 bytes a pixel, plus the one byte the store has
-// always given, and the pixels are spread out from the last one back, so a large picture is
-// never held twice. The image is left empty; nullptr when the larger block cannot be had.
-unsigned char* TakeLosslessPixels(RgbImage& image, size_t* length) {
-    const size_t count = size_t{image.Width()} * image.Height();
-    unsigned char* rgb = image.ReleasePixels();
-    *length = count * 4 + 1;
-    auto* out = rgb == nullptr ? nullptr : static_cast<unsigned char*>(std::realloc(rgb, *length));
-    if (out == nullptr) {
-        std::free(rgb);
-        return nullptr;
-    }
-    // Pixel i's 3 bytes lie below pixel i + 1's 4, which are already written.
-    for (size_t i = count; i-- > 0;) {
-        const unsigned char r = out[3 * i], g = out[3 * i + 1], b = out[3 * i + 2];
-        out[4 * i] = 0;
-        out[4 * i + 1] = r;
-        out[4 * i + 2] = g;
-        out[4 * i + 3] = b;
-    }
-    return out;
-}
-
-// Stores the image as lossless pixels; the store id, or 0 when memory ran out.
+// Stores the image's pixels laid out for a lossless bitmap (the image is left empty); the store
+// id, or 0 when memory ran out.
 int StoreLossless(ImageStore& store, RgbImage& image) {
     const int width = static_cast<int>(image.Width()), height = static_cast<int>(image.Height());
-    size_t length = 0;
-    unsigned char* pixels = TakeLosslessPixels(image, &length);
-    if (pixels == nullptr) {
+    LosslessPixels pixels = TakeLosslessPixels(image);
+    if (!pixels.block) {
         return 0;
     }
-    StoredImage* e = store.AdoptMemoryEntry(pixels, length);
+    StoredImage* e = store.AdoptMemoryEntry(pixels.block.release(), pixels.length);
     e->width = width;
     e->height = height;
+    e->colours = pixels.colours;
+    e->alpha = pixels.alpha;
     return e->id;
+}
+
+// The movie's background colour (0x00BBGGRR in the options) as 0xRRGGBB.
+uint32_t BackgroundRgb(const ConvertOptions& opts) {
+    const uint32_t c = opts.backgroundColor;
+    return (c & 0xFF) << 16 | (c & 0xFF00) | (c >> 16 & 0xFF);
 }
 
 // Stores the image as JPEG bytes of that quality; the store id, or 0 when it fails.
@@ -208,6 +193,10 @@ Result<PreparedPicture> PreparePictureFile(const ConvertObject& entry, const Con
     if (int code = image.LoadFile(entry.path); code != 0) {
         return DecodeError(entry.path, code);
     }
+    if (!picture.lossless) {
+        // JPEG data has no alpha: what shows through a transparent pixel is put in its place.
+        image.CompositeOver(BackgroundRgb(opts));
+    }
     picture.id = picture.lossless ? StoreLossless(*picture.store, image)
                                   : StoreJpeg(*picture.store, image, quality);
     if (picture.id == 0) {
@@ -281,10 +270,16 @@ Status AppendBitmap(MovieBuilder& builder, const StoredImage& image, bool lossle
     std::unique_ptr<CSwfCharacter> bitmap;
     const char* failure = kSwfIdsExhaustedText;
     if (bitmapId != 0 && lossless) {
-        CSwfLosslessResult made =
-            MakeDefineBitsLossless(bitmapId, {.width = static_cast<uint32_t>(W),
-                                              .height = static_cast<uint32_t>(H),
-                                              .pixels = e->data.get()});
+        // A colour table, when there is one, comes first in the stored block.
+        const uint8_t* table = e->data.get();
+        CSwfLosslessResult made = MakeDefineBitsLossless(
+            bitmapId, {.format = static_cast<uint8_t>(e->colours != 0 ? 3 : 5),
+                       .width = static_cast<uint32_t>(W),
+                       .height = static_cast<uint32_t>(H),
+                       .withAlpha = e->alpha,
+                       .colourTableSize = e->colours,
+                       .colourTable = table,
+                       .pixels = table + size_t{e->colours} * (e->alpha ? 4 : 3)});
         bitmap = std::move(made.tag);
         failure = made.error;
     } else if (bitmapId != 0 && e->isFile) {

@@ -74,13 +74,6 @@ void AddEventSound(MovieBuilder& builder, std::unique_ptr<CSwfTag> streamHead, u
     builder.Add(std::make_unique<CSwfStartSound>(id, CSwfSoundInfo{.syncFlags = 1}));
 }
 
-// Individual movies give a sound entry the entry's frames; a single movie goes on at once.
-void AddEntryFrames(MovieBuilder& builder, const ConvertOptions& opts) {
-    if (opts.outputMode != OutputSingle) {
-        builder.AddShowFrames(opts.framesPerImage);
-    }
-}
-
 // A WAV file's samples, uncompressed or ADPCM-encoded, made into an event sound on Append;
 // none when the file could not be read as 16-bit PCM (the sound's id is taken all the same).
 class PreparedWave final : public PreparedEntry {
@@ -200,6 +193,12 @@ private:
 };
 
 } // namespace
+
+void AddEntryFrames(MovieBuilder& builder, const ConvertOptions& opts) {
+    if (opts.outputMode != OutputSingle) {
+        builder.AddShowFrames(opts.framesPerImage);
+    }
+}
 
 const EntryConverter& SoundEntryConverter() {
     static const SoundConverter converter;

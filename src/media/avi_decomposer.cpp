@@ -294,6 +294,15 @@ bool AviDecomposer::IsSound(int streamIndex) const {
     return input->streams[streamIndex]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO;
 }
 
+bool AviDecomposer::HasPictures() const {
+    for (unsigned i = 0; input != nullptr && i < input->nb_streams; ++i) {
+        if (IsPlainVideo(static_cast<int>(i))) {
+            return true;
+        }
+    }
+    return false;
+}
+
 int AviDecomposer::Open(IMovieWindow* newWindow, const std::string& path,
                         const std::string& tempDir) {
     if (newWindow == nullptr) {

@@ -106,6 +106,8 @@ public:
     // Releases the movie file and forgets the engine. Always 1.
     int Close();
 
+    // Whether the open file has a video stream to take frames from (a cover picture is none).
+    bool HasPictures() const;
     // Frames taken so far over all video streams.
     int FrameCounter() const { return frameCounter; }
 

@@ -1,7 +1,8 @@
 // The imaging library: a handful of flat calls that read pictures into 24-bit RGB buffers and
 // write RGB buffers as JPEG data. Buffers are 3 bytes a pixel (red, green, blue), rows top to
-// bottom, width * 3 bytes a row with no padding; a buffer returned here is allocated with
-// malloc and freed by the caller with ISFree.
+// bottom, width * 3 bytes a row with no padding; a picture with transparency also gives an
+// alpha plane (one byte a pixel, 255 opaque, the colours not premultiplied). A buffer
+// returned here is allocated with malloc and freed by the caller with ISFree.
 //
 // Every call sets the calling thread's last error (0 on success), read with ISGetLastError;
 // the words for a code come from ImageErrorText (rgb_image.h).
@@ -94,29 +95,42 @@ enum ImageGuess : int {
 // kGuessUnknown when no signature matches.
 int ISGuessFileType(const ISSource* source);
 
-// The readers: a new RGB buffer and its size, or nullptr with the last error set.
-using ISReader = uint8_t* (*)(const ISSource* source, uint32_t* width, uint32_t* height);
+// The readers: a new RGB buffer and its size, or nullptr with the last error set. When alpha
+// is not null and the picture has transparency (PNG, TGA, TIFF, PSD, GIF, WebP), *alpha
+// receives its alpha plane; it is left as it is otherwise.
+using ISReader = uint8_t* (*)(const ISSource* source, uint32_t* width, uint32_t* height,
+                              uint8_t** alpha);
 
-uint8_t* ISReadJPG(const ISSource* source, uint32_t* width, uint32_t* height);
-uint8_t* ISReadPNG(const ISSource* source, uint32_t* width, uint32_t* height);
-uint8_t* ISReadTIFF(const ISSource* source, uint32_t* width, uint32_t* height);
-uint8_t* ISReadBMP(const ISSource* source, uint32_t* width, uint32_t* height);
-uint8_t* ISReadPCX(const ISSource* source, uint32_t* width, uint32_t* height);
-uint8_t* ISReadTGA(const ISSource* source, uint32_t* width, uint32_t* height);
-uint8_t* ISReadPSD(const ISSource* source, uint32_t* width, uint32_t* height);
-uint8_t* ISReadWBMP(const ISSource* source, uint32_t* width, uint32_t* height);
-// The first frame; transparent pixels keep whatever colour the decoder gives them.
-uint8_t* ISReadGIF(const ISSource* source, uint32_t* width, uint32_t* height);
-uint8_t* ISReadWEBP(const ISSource* source, uint32_t* width, uint32_t* height);
+uint8_t* ISReadJPG(const ISSource* source, uint32_t* width, uint32_t* height, uint8_t** alpha);
+uint8_t* ISReadPNG(const ISSource* source, uint32_t* width, uint32_t* height, uint8_t** alpha);
+uint8_t* ISReadTIFF(const ISSource* source, uint32_t* width, uint32_t* height, uint8_t** alpha);
+uint8_t* ISReadBMP(const ISSource* source, uint32_t* width, uint32_t* height, uint8_t** alpha);
+uint8_t* ISReadPCX(const ISSource* source, uint32_t* width, uint32_t* height, uint8_t** alpha);
+uint8_t* ISReadTGA(const ISSource* source, uint32_t* width, uint32_t* height, uint8_t** alpha);
+uint8_t* ISReadPSD(const ISSource* source, uint32_t* width, uint32_t* height, uint8_t** alpha);
+uint8_t* ISReadWBMP(const ISSource* source, uint32_t* width, uint32_t* height, uint8_t** alpha);
+// The first frame; its transparent pixels have alpha 0.
+uint8_t* ISReadGIF(const ISSource* source, uint32_t* width, uint32_t* height, uint8_t** alpha);
+uint8_t* ISReadWEBP(const ISSource* source, uint32_t* width, uint32_t* height, uint8_t** alpha);
 // The EXIF orientation (1..8) of JPEG data: 1 when it has no EXIF block, no orientation tag
 // or one that cannot be read.
 int ISJpegOrientation(const uint8_t* data, size_t length);
-// Puts a decoded picture (malloc'd RGB, as stored) upright for an orientation 1..8: 2 mirrors
-// it left-right, 3 turns it 180 degrees, 4 mirrors it top-bottom, 5 transposes it, 6 turns it
-// 90 degrees clockwise, 7 transverses it, 8 turns it 90 degrees counter-clockwise (5..8 swap
-// width and height). Other values leave it as it is. Returns the buffer (a new one for 5..8,
-// the old one freed), or nullptr (the old one freed, last error 1) when no copy can be had.
-uint8_t* ISApplyOrientation(uint8_t* rgb, uint32_t* width, uint32_t* height, int orientation);
+// Puts a decoded picture (malloc'd RGB, or an alpha plane with pixelBytes 1, as stored) upright
+// for an orientation 1..8: 2 mirrors it left-right, 3 turns it 180 degrees, 4 mirrors it
+// top-bottom, 5 transposes it, 6 turns it 90 degrees clockwise, 7 transverses it, 8 turns it
+// 90 degrees counter-clockwise (5..8 swap width and height). Other values leave it as it is.
+// Returns the buffer (a new one for 5..8, the old one freed), or nullptr (the old one freed, last
+// error 1) when no copy can be had.
+uint8_t* ISApplyOrientation(uint8_t* rgb, uint32_t* width, uint32_t* height, int orientation,
+                            size_t pixelBytes = 3);
+// Packs RGBA pixels (4 bytes a pixel) into RGB in place, shrinking the block, and takes their
+// alpha out into a new plane put in *alpha; with alpha null the alpha is dropped. Returns
+// kImageOk, or kImageErrNoMemory (the pixels then packed, *alpha unchanged) when the plane
+// cannot be had.
+int ISSplitAlpha(uint8_t** rgba, size_t count, uint8_t** alpha);
+// Composites RGB pixels with their alpha plane over an opaque background colour (0xRRGGBB), in
+// place, rounding to the nearest value.
+void ISCompositeOver(uint8_t* rgb, const uint8_t* alpha, size_t count, uint32_t backgroundRgb);
 // JPEG data a player can show as it is, with the size from its frame header.
 struct KeptJpeg {
     std::vector<uint8_t> data;

@@ -1,8 +1,8 @@
 // BMP, PCX, TGA, GIF and WebP back end: FFmpeg's image decoders take the whole file as one
-// packet,
-// and libswscale turns whatever pixel format they produce (palette, 16-bit, planar, with
-// alpha, ...) into RGB24. The picture's size is read from the file header first, so a header
-// claiming an absurd size is refused before the decoder allocates anything.
+// packet, and libswscale turns whatever pixel format they produce (palette, 16-bit, planar,
+// with alpha, ...) into RGB24, or into RGBA for the formats whose transparency is kept (TGA,
+// GIF, WebP). The picture's size is read from the file header first, so a header claiming an
+// absurd size is refused before the decoder allocates anything.
 #include "media/image_codec.h"
 
 #include <algorithm>
@@ -14,6 +14,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/frame.h>
+#include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
 
@@ -111,18 +112,28 @@ bool WebpSize(const uint8_t* p, size_t n, HeaderSize* size) {
     return false;
 }
 
+// Whether the alpha the decoder gives is the picture's transparency. A TGA says how many of
+// its bits a pixel are alpha; many 32-bit ones say none and hold zeros there.
+bool TgaHasAlpha(const uint8_t* p, size_t /*n*/) {
+    return (p[17] & 0x0F) != 0;
+}
+bool AlwaysAlpha(const uint8_t* /*p*/, size_t /*n*/) {
+    return true;
+}
+
 struct DecoderFormat {
     AVCodecID codec;
     int badFileCode;
     bool (*headerSize)(const uint8_t*, size_t, HeaderSize*);
+    bool (*hasAlpha)(const uint8_t*, size_t); // null: the format's alpha is never kept
 };
 
-constexpr DecoderFormat kBmp{AV_CODEC_ID_BMP, kImageErrBadBmp, BmpSize};
-constexpr DecoderFormat kPcx{AV_CODEC_ID_PCX, kImageErrBadPcx, PcxSize};
-constexpr DecoderFormat kTga{AV_CODEC_ID_TARGA, kImageErrBadTga, TgaSize};
+constexpr DecoderFormat kBmp{AV_CODEC_ID_BMP, kImageErrBadBmp, BmpSize, nullptr};
+constexpr DecoderFormat kPcx{AV_CODEC_ID_PCX, kImageErrBadPcx, PcxSize, nullptr};
+constexpr DecoderFormat kTga{AV_CODEC_ID_TARGA, kImageErrBadTga, TgaSize, TgaHasAlpha};
 // Neither has an error code of its own: a broken one reads as a file that could not be read.
-constexpr DecoderFormat kGif{AV_CODEC_ID_GIF, kImageErrFileRead, GifSize};
-constexpr DecoderFormat kWebp{AV_CODEC_ID_WEBP, kImageErrFileRead, WebpSize};
+constexpr DecoderFormat kGif{AV_CODEC_ID_GIF, kImageErrFileRead, GifSize, AlwaysAlpha};
+constexpr DecoderFormat kWebp{AV_CODEC_ID_WEBP, kImageErrFileRead, WebpSize, AlwaysAlpha};
 
 int MapError(int averror, const DecoderFormat& format) {
     if (averror == AVERROR(ENOMEM)) {
@@ -167,28 +178,43 @@ int DecodeFrame(const ISSource* source, const DecoderFormat& format, AVFrame* fr
     return result == 0 ? kImageOk : MapError(result, format);
 }
 
-uint8_t* FrameToRgb(const AVFrame* frame, int* code) {
+// Whether a decoded pixel format carries alpha (a palette's entries always may).
+bool FormatHasAlpha(int format) {
+    const AVPixFmtDescriptor* descriptor = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(format));
+    return descriptor != nullptr &&
+           (descriptor->flags & (AV_PIX_FMT_FLAG_ALPHA | AV_PIX_FMT_FLAG_PAL)) != 0;
+}
+
+// The frame as RGB; with alpha not null, its transparency (if any) goes to *alpha.
+uint8_t* FrameToRgb(const AVFrame* frame, uint8_t** alpha, int* code) {
     const auto width = static_cast<uint32_t>(frame->width);
     const auto height = static_cast<uint32_t>(frame->height);
     *code = ISCheckImageSize(width, height);
     if (*code != kImageOk) {
         return nullptr;
     }
-    auto* pixels = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(width) * height * 3));
-    SwsContext* context = sws_getContext(
-        frame->width, frame->height, static_cast<AVPixelFormat>(frame->format), frame->width,
-        frame->height, AV_PIX_FMT_RGB24, SWS_POINT | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
+    const bool withAlpha = alpha != nullptr && FormatHasAlpha(frame->format);
+    const int pixelBytes = withAlpha ? 4 : 3;
+    auto* pixels =
+        static_cast<uint8_t*>(std::malloc(static_cast<size_t>(width) * height * pixelBytes));
+    SwsContext* context =
+        sws_getContext(frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
+                       frame->width, frame->height, withAlpha ? AV_PIX_FMT_RGBA : AV_PIX_FMT_RGB24,
+                       SWS_POINT | SWS_ACCURATE_RND, nullptr, nullptr, nullptr);
     if (pixels == nullptr || context == nullptr) {
         *code = pixels == nullptr ? kImageErrNoMemory : kImageErrMisc;
     } else {
         uint8_t* planes[1] = {pixels};
-        const int strides[1] = {frame->width * 3};
+        const int strides[1] = {frame->width * pixelBytes};
         if (sws_scale(context, frame->data, frame->linesize, 0, frame->height, planes, strides) !=
             frame->height) {
             *code = kImageErrMisc;
         }
     }
     sws_freeContext(context);
+    if (*code == kImageOk && withAlpha) {
+        *code = ISSplitAlpha(&pixels, static_cast<size_t>(width) * height, alpha);
+    }
     if (*code != kImageOk) {
         std::free(pixels);
         return nullptr;
@@ -197,7 +223,7 @@ uint8_t* FrameToRgb(const AVFrame* frame, int* code) {
 }
 
 uint8_t* ReadWithDecoder(const ISSource* source, const DecoderFormat& format, uint32_t* width,
-                         uint32_t* height) {
+                         uint32_t* height, uint8_t** alpha) {
     if (source == nullptr || width == nullptr || height == nullptr) {
         ISSetLastError(kImageErrBadParam);
         return nullptr;
@@ -218,7 +244,10 @@ uint8_t* ReadWithDecoder(const ISSource* source, const DecoderFormat& format, ui
     if (code == kImageOk) {
         code = frame == nullptr ? kImageErrNoMemory : DecodeFrame(source, format, frame);
     }
-    uint8_t* pixels = code == kImageOk ? FrameToRgb(frame, &code) : nullptr;
+    const bool keepAlpha =
+        format.hasAlpha != nullptr && format.hasAlpha(source->data, source->length);
+    uint8_t* pixels =
+        code == kImageOk ? FrameToRgb(frame, keepAlpha ? alpha : nullptr, &code) : nullptr;
     if (pixels != nullptr) {
         *width = static_cast<uint32_t>(frame->width);
         *height = static_cast<uint32_t>(frame->height);
@@ -230,24 +259,24 @@ uint8_t* ReadWithDecoder(const ISSource* source, const DecoderFormat& format, ui
 
 } // namespace
 
-uint8_t* ISReadBMP(const ISSource* source, uint32_t* width, uint32_t* height) {
-    return ReadWithDecoder(source, kBmp, width, height);
+uint8_t* ISReadBMP(const ISSource* source, uint32_t* width, uint32_t* height, uint8_t** alpha) {
+    return ReadWithDecoder(source, kBmp, width, height, alpha);
 }
 
-uint8_t* ISReadPCX(const ISSource* source, uint32_t* width, uint32_t* height) {
-    return ReadWithDecoder(source, kPcx, width, height);
+uint8_t* ISReadPCX(const ISSource* source, uint32_t* width, uint32_t* height, uint8_t** alpha) {
+    return ReadWithDecoder(source, kPcx, width, height, alpha);
 }
 
-uint8_t* ISReadTGA(const ISSource* source, uint32_t* width, uint32_t* height) {
-    return ReadWithDecoder(source, kTga, width, height);
+uint8_t* ISReadTGA(const ISSource* source, uint32_t* width, uint32_t* height, uint8_t** alpha) {
+    return ReadWithDecoder(source, kTga, width, height, alpha);
 }
 
 // The first frame of an animated GIF: the decoder stops at the end of the first image.
-uint8_t* ISReadGIF(const ISSource* source, uint32_t* width, uint32_t* height) {
-    return ReadWithDecoder(source, kGif, width, height);
+uint8_t* ISReadGIF(const ISSource* source, uint32_t* width, uint32_t* height, uint8_t** alpha) {
+    return ReadWithDecoder(source, kGif, width, height, alpha);
 }
 
-// An animated WebP is refused by the decoder; a picture with alpha gives its colour channels.
-uint8_t* ISReadWEBP(const ISSource* source, uint32_t* width, uint32_t* height) {
-    return ReadWithDecoder(source, kWebp, width, height);
+// An animated WebP is refused by the decoder.
+uint8_t* ISReadWEBP(const ISSource* source, uint32_t* width, uint32_t* height, uint8_t** alpha) {
+    return ReadWithDecoder(source, kWebp, width, height, alpha);
 }

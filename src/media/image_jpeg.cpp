@@ -216,7 +216,7 @@ size_t Encode(ISDest* dest, const uint8_t* rgb, uint32_t width, uint32_t height,
 
 } // namespace
 
-uint8_t* ISReadJPG(const ISSource* source, uint32_t* width, uint32_t* height) {
+uint8_t* ISReadJPG(const ISSource* source, uint32_t* width, uint32_t* height, uint8_t** /*alpha*/) {
     if (source == nullptr || width == nullptr || height == nullptr) {
         return Fail(kImageErrBadParam);
     }

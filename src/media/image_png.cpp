@@ -1,5 +1,6 @@
 // PNG back end: libpng reads every colour type, bit depth and interlacing into 8-bit RGB;
-// an alpha channel (or a tRNS transparency) is dropped, the colour values are kept as stored.
+// an alpha channel (or a tRNS transparency) becomes the alpha plane, the colour values are
+// kept as stored.
 #include "media/image_codec.h"
 
 #include <cstdlib>
@@ -17,6 +18,8 @@ struct PngReadState {
     uint8_t* pixels;
     png_bytep* rows;
     int code;
+    bool wantAlpha;
+    uint8_t* alpha; // set when the picture has transparency and the caller asked for it
 };
 
 void PngError(png_structp png, png_const_charp /*message*/) {
@@ -53,21 +56,36 @@ int DecodePng(png_structp png, png_infop info, PngReadState* state, uint32_t* wi
     png_set_palette_to_rgb(png);
     png_set_expand_gray_1_2_4_to_8(png);
     png_set_gray_to_rgb(png);
-    png_set_strip_alpha(png);
+    const bool keepAlpha =
+        state->wantAlpha && (png_get_valid(png, info, PNG_INFO_tRNS) ||
+                             png_get_color_type(png, info) & PNG_COLOR_MASK_ALPHA);
+    if (keepAlpha) {
+        png_set_tRNS_to_alpha(png);
+    } else {
+        png_set_strip_alpha(png);
+    }
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
-    if (png_get_rowbytes(png, info) != static_cast<size_t>(w) * 3) {
+    const size_t pixelBytes = keepAlpha ? 4 : 3;
+    if (png_get_rowbytes(png, info) != static_cast<size_t>(w) * pixelBytes) {
         return kImageErrPngInternal;
     }
-    state->pixels = static_cast<uint8_t*>(std::malloc(static_cast<size_t>(w) * h * 3));
+    const size_t count = static_cast<size_t>(w) * h;
+    state->pixels = static_cast<uint8_t*>(std::malloc(count * pixelBytes));
     state->rows = static_cast<png_bytep*>(std::malloc(sizeof(png_bytep) * h));
     if (state->pixels == nullptr || state->rows == nullptr) {
         return kImageErrNoMemory;
     }
     for (png_uint_32 y = 0; y < h; ++y) {
-        state->rows[y] = state->pixels + static_cast<size_t>(y) * w * 3;
+        state->rows[y] = state->pixels + static_cast<size_t>(y) * w * pixelBytes;
     }
     png_read_image(png, state->rows);
+    if (keepAlpha) {
+        const int code = ISSplitAlpha(&state->pixels, count, &state->alpha);
+        if (code != kImageOk) {
+            return code;
+        }
+    }
     *width = w;
     *height = h;
     return kImageOk;
@@ -75,7 +93,7 @@ int DecodePng(png_structp png, png_infop info, PngReadState* state, uint32_t* wi
 
 } // namespace
 
-uint8_t* ISReadPNG(const ISSource* source, uint32_t* width, uint32_t* height) {
+uint8_t* ISReadPNG(const ISSource* source, uint32_t* width, uint32_t* height, uint8_t** alpha) {
     if (source == nullptr || width == nullptr || height == nullptr) {
         ISSetLastError(kImageErrBadParam);
         return nullptr;
@@ -87,13 +105,17 @@ uint8_t* ISReadPNG(const ISSource* source, uint32_t* width, uint32_t* height) {
         ISSetLastError(kImageErrNoMemory);
         return nullptr;
     }
-    PngReadState state{source->data, source->length, 0, nullptr, nullptr, kImageErrBadPng};
+    PngReadState state{source->data,    source->length,   0,      nullptr, nullptr,
+                       kImageErrBadPng, alpha != nullptr, nullptr};
     const int code = DecodePng(png, info, &state, width, height);
     png_destroy_read_struct(&png, &info, nullptr);
     std::free(state.rows);
     if (code != kImageOk) {
         std::free(state.pixels);
+        std::free(state.alpha);
         state.pixels = nullptr;
+    } else if (state.alpha != nullptr) {
+        *alpha = state.alpha;
     }
     ISSetLastError(code);
     return state.pixels;

@@ -1,6 +1,7 @@
 // PSD back end: the composite image that follows the layers, which every writer stores,
-// raw or PackBits-compressed, one plane per channel. Layers, masks and any channel past the
-// colour channels (alpha, spot colours) are skipped.
+// raw or PackBits-compressed, one plane per channel. Layers and masks are skipped; so are the
+// channels past the colour channels (saved selections, spot colours), except the first when
+// the layer count is negative: it is then the composite's transparency.
 #include "media/image_codec.h"
 
 #include <cstdlib>
@@ -83,6 +84,12 @@ bool IsSupported(const Header& h) {
     }
 }
 
+// Whether the layer section says the first channel past the colours is the transparency of
+// the composite: a negative layer count (in the layer info that opens the section) says so.
+bool HasTransparency(const uint8_t* layers, size_t length) {
+    return length >= 6 && Be32(layers) >= 2 && (layers[4] & 0x80) != 0;
+}
+
 // Skips a section that starts with its 32-bit length; false when it runs past the end.
 bool SkipSection(const uint8_t* data, size_t length, size_t* at, const uint8_t** body,
                  size_t* bodyLength) {
@@ -145,7 +152,8 @@ void RowToSamples(const Header& h, const uint8_t* row, uint8_t* samples) {
     }
 }
 
-int Decode(const uint8_t* data, size_t length, uint8_t** pixels, Header* h) {
+int Decode(const uint8_t* data, size_t length, bool wantAlpha, uint8_t** pixels, uint8_t** alpha,
+           Header* h) {
     if (length < 26 || std::memcmp(data, "8BPS", 4) != 0 || Be16(data + 4) != 1) {
         return kBadPsd;
     }
@@ -160,12 +168,12 @@ int Decode(const uint8_t* data, size_t length, uint8_t** pixels, Header* h) {
     size_t at = 26;
     const uint8_t* palette = nullptr;
     size_t paletteLength = 0;
-    const uint8_t* unused = nullptr;
-    size_t unusedLength = 0;
+    const uint8_t* section = nullptr;
+    size_t sectionLength = 0;
     if (!SkipSection(data, length, &at, &palette, &paletteLength) ||
         (h->mode == kModeIndexed && paletteLength < 768) ||
-        !SkipSection(data, length, &at, &unused, &unusedLength) || // image resources
-        !SkipSection(data, length, &at, &unused, &unusedLength) || // layers and masks
+        !SkipSection(data, length, &at, &section, &sectionLength) || // image resources
+        !SkipSection(data, length, &at, &section, &sectionLength) || // layers and masks
         length - at < 2) {
         return kBadPsd;
     }
@@ -180,17 +188,20 @@ int Decode(const uint8_t* data, size_t length, uint8_t** pixels, Header* h) {
     const size_t rowBytes = (size_t{h->width} * h->depth + 7) / 8;
     const size_t rows = size_t{h->channels} * h->height;
     const uint32_t colours = ColourChannels(h->mode);
+    const bool withAlpha = wantAlpha && h->mode != kModeIndexed && h->mode != kModeBitmap &&
+                           h->channels > colours && HasTransparency(section, sectionLength);
+    const uint32_t planes = colours + (withAlpha ? 1 : 0);
     std::vector<size_t> rowStart;
     std::vector<size_t> rowSize;
     if (compression == 0) {
-        if (rowBytes * h->height * colours > length - at) {
+        if (rowBytes * h->height * planes > length - at) {
             return kBadPsd;
         }
     } else {
         if (2 * rows > length - at) {
             return kBadPsd;
         }
-        const size_t needed = size_t{colours} * h->height;
+        const size_t needed = size_t{planes} * h->height;
         rowStart.resize(needed);
         rowSize.resize(needed);
         size_t offset = at + 2 * rows;
@@ -205,16 +216,23 @@ int Decode(const uint8_t* data, size_t length, uint8_t** pixels, Header* h) {
     }
 
     std::vector<uint8_t> scratch(rowBytes + size_t{h->width} * colours);
-    uint8_t* samples[4] = {};
+    uint8_t* samples[5] = {};
     for (uint32_t c = 0; c < colours; ++c) {
         samples[c] = scratch.data() + rowBytes + size_t{h->width} * c;
     }
-    auto* rgb = static_cast<uint8_t*>(std::malloc(size_t{h->width} * h->height * 3));
-    if (rgb == nullptr) {
+    const size_t count = size_t{h->width} * h->height;
+    auto* rgb = static_cast<uint8_t*>(std::malloc(count * 3));
+    auto* plane = withAlpha ? static_cast<uint8_t*>(std::malloc(count)) : nullptr;
+    if (rgb == nullptr || (withAlpha && plane == nullptr)) {
+        std::free(rgb);
+        std::free(plane);
         return kImageErrNoMemory;
     }
     for (uint32_t y = 0; y < h->height; ++y) {
-        for (uint32_t c = 0; c < colours; ++c) {
+        if (withAlpha) { // the transparency goes straight into its plane
+            samples[colours] = plane + size_t{y} * h->width;
+        }
+        for (uint32_t c = 0; c < planes; ++c) {
             const size_t r = size_t{c} * h->height + y;
             const uint8_t* row = data + at + r * rowBytes;
             if (compression == 1) {
@@ -222,6 +240,7 @@ int Decode(const uint8_t* data, size_t length, uint8_t** pixels, Header* h) {
                 if (!UnpackRow(data + rowStart[r], data + rowStart[r] + rowSize[r], scratch.data(),
                                rowBytes)) {
                     std::free(rgb);
+                    std::free(plane);
                     return kBadPsd;
                 }
             }
@@ -230,22 +249,28 @@ int Decode(const uint8_t* data, size_t length, uint8_t** pixels, Header* h) {
         RowToRgb(*h, samples, palette, rgb + size_t{y} * h->width * 3);
     }
     *pixels = rgb;
+    *alpha = plane;
     return kImageOk;
 }
 
 } // namespace
 
-uint8_t* ISReadPSD(const ISSource* source, uint32_t* width, uint32_t* height) {
+uint8_t* ISReadPSD(const ISSource* source, uint32_t* width, uint32_t* height, uint8_t** alpha) {
     if (source == nullptr || source->data == nullptr || width == nullptr || height == nullptr) {
         ISSetLastError(kImageErrBadParam);
         return nullptr;
     }
     uint8_t* pixels = nullptr;
+    uint8_t* plane = nullptr;
     Header header{};
-    const int code = Decode(source->data, source->length, &pixels, &header);
+    const int code =
+        Decode(source->data, source->length, alpha != nullptr, &pixels, &plane, &header);
     if (code == kImageOk) {
         *width = header.width;
         *height = header.height;
+        if (plane != nullptr) {
+            *alpha = plane;
+        }
     }
     ISSetLastError(code);
     return pixels;

@@ -1,7 +1,7 @@
 // TIFF back end: libtiff's RGBA interface reads every compression, bit depth and photometric
 // interpretation libtiff supports (LZW, Deflate, PackBits, JPEG; palette, grey, 16-bit, ...).
-// Only the first page is read; alpha is dropped. The picture is put upright by its
-// orientation tag.
+// Only the first page is read; an alpha channel becomes the alpha plane. The picture is put
+// upright by its orientation tag.
 #include "media/image_codec.h"
 
 #include <cstdarg>
@@ -78,7 +78,7 @@ TIFF* OpenMemory(MemoryFile* file) {
     return tiff;
 }
 
-uint8_t* Decode(TIFF* tiff, uint32_t* width, uint32_t* height, int* code) {
+uint8_t* Decode(TIFF* tiff, uint32_t* width, uint32_t* height, uint8_t** alpha, int* code) {
     uint32_t w = 0;
     uint32_t h = 0;
     char message[1024];
@@ -94,13 +94,15 @@ uint8_t* Decode(TIFF* tiff, uint32_t* width, uint32_t* height, int* code) {
     if (*code != kImageOk) {
         return nullptr;
     }
-    if (!TIFFRGBAImageOK(tiff, message)) {
+    TIFFRGBAImage image;
+    if (!TIFFRGBAImageOK(tiff, message) || !TIFFRGBAImageBegin(&image, tiff, 1, message)) {
         *code = kImageErrTiffInternal;
         return nullptr;
     }
     const size_t count = static_cast<size_t>(w) * h;
     auto* raster = static_cast<uint32_t*>(std::malloc(count * 4));
     if (raster == nullptr) {
+        TIFFRGBAImageEnd(&image);
         *code = kImageErrNoMemory;
         return nullptr;
     }
@@ -111,34 +113,57 @@ uint8_t* Decode(TIFF* tiff, uint32_t* width, uint32_t* height, int* code) {
     if (orientation < ORIENTATION_TOPLEFT || orientation > ORIENTATION_LEFTBOT) {
         orientation = ORIENTATION_TOPLEFT;
     }
-    if (!TIFFReadRGBAImageOriented(tiff, w, h, raster, orientation, 1)) {
+    image.req_orientation = orientation;
+    const bool read = TIFFRGBAImageGet(&image, raster, w, h) != 0;
+    // libtiff hands out colours multiplied by their alpha, whichever way the file stores them.
+    const bool hasAlpha = image.alpha != 0;
+    TIFFRGBAImageEnd(&image);
+    if (!read) {
         std::free(raster);
         *code = kImageErrBadTiff;
         return nullptr;
     }
-    // Packs the RGBA words into RGB bytes in place: pixel i's 3 bytes never pass pixel i's word.
+    // The words become RGBA bytes where they are, then RGB and an alpha plane.
     auto* out = reinterpret_cast<uint8_t*>(raster);
     for (size_t i = 0; i < count; ++i) {
         const uint32_t abgr = raster[i];
-        out[i * 3] = static_cast<uint8_t>(TIFFGetR(abgr));
-        out[i * 3 + 1] = static_cast<uint8_t>(TIFFGetG(abgr));
-        out[i * 3 + 2] = static_cast<uint8_t>(TIFFGetB(abgr));
+        const uint32_t a = TIFFGetA(abgr);
+        const uint32_t rgb[3] = {TIFFGetR(abgr), TIFFGetG(abgr), TIFFGetB(abgr)};
+        for (int c = 0; c < 3; ++c) {
+            // Undoes the multiplication exactly: multiplying again gives the same value back.
+            const uint32_t value = hasAlpha && a != 0 ? (rgb[c] * 255 + a / 2) / a : rgb[c];
+            out[i * 4 + c] = static_cast<uint8_t>(value > 255 ? 255 : value);
+        }
+        out[i * 4 + 3] = static_cast<uint8_t>(a);
     }
-    if (void* smaller = std::realloc(raster, count * 3)) {
-        out = static_cast<uint8_t*>(smaller);
+    uint8_t* plane = nullptr;
+    *code = ISSplitAlpha(&out, count, alpha != nullptr && hasAlpha ? &plane : nullptr);
+    if (*code != kImageOk) {
+        std::free(out);
+        return nullptr;
     }
     *width = w;
     *height = h;
     out = ISApplyOrientation(out, width, height, orientation);
-    if (out == nullptr) {
+    const bool hadPlane = plane != nullptr;
+    if (hadPlane) {
+        plane = ISApplyOrientation(plane, &w, &h, orientation, 1);
+    }
+    if (out == nullptr || (hadPlane && plane == nullptr)) {
+        std::free(out);
+        std::free(plane);
         *code = kImageErrNoMemory;
+        return nullptr;
+    }
+    if (hadPlane) {
+        *alpha = plane;
     }
     return out;
 }
 
 } // namespace
 
-uint8_t* ISReadTIFF(const ISSource* source, uint32_t* width, uint32_t* height) {
+uint8_t* ISReadTIFF(const ISSource* source, uint32_t* width, uint32_t* height, uint8_t** alpha) {
     if (source == nullptr || width == nullptr || height == nullptr) {
         ISSetLastError(kImageErrBadParam);
         return nullptr;
@@ -150,7 +175,7 @@ uint8_t* ISReadTIFF(const ISSource* source, uint32_t* width, uint32_t* height) {
         return nullptr;
     }
     int code = kImageOk;
-    uint8_t* pixels = Decode(tiff, width, height, &code);
+    uint8_t* pixels = Decode(tiff, width, height, alpha, &code);
     TIFFClose(tiff);
     ISSetLastError(code);
     return pixels;

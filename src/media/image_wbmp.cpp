@@ -60,7 +60,8 @@ int Decode(const uint8_t* data, size_t length, uint8_t** pixels, uint64_t* width
 
 } // namespace
 
-uint8_t* ISReadWBMP(const ISSource* source, uint32_t* width, uint32_t* height) {
+uint8_t* ISReadWBMP(const ISSource* source, uint32_t* width, uint32_t* height,
+                    uint8_t** /*alpha*/) {
     if (source == nullptr || source->data == nullptr || width == nullptr || height == nullptr) {
         ISSetLastError(kImageErrBadParam);
         return nullptr;

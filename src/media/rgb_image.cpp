@@ -3,6 +3,7 @@
 #include "media/image_codec.h"
 #include "media/image_guess.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -20,6 +21,32 @@ bool IsMetafile(int type) {
     return type == kImageTypeWmf || type == kImageTypeEmf;
 }
 
+// A resampled copy of an alpha plane, made as a grey picture is; nullptr when it cannot be had.
+uint8_t* ResizePlane(const uint8_t* plane, uint32_t width, uint32_t height, uint32_t newWidth,
+                     uint32_t newHeight) {
+    const size_t count = size_t{width} * height;
+    const size_t newCount = size_t{newWidth} * newHeight;
+    auto* grey = static_cast<uint8_t*>(std::malloc(count * 3));
+    auto* resized = static_cast<uint8_t*>(std::malloc(newCount * 3));
+    auto* out = static_cast<uint8_t*>(std::malloc(newCount));
+    const bool ok = grey != nullptr && resized != nullptr && out != nullptr;
+    if (ok) {
+        for (size_t i = 0; i < count; ++i) {
+            std::memset(grey + i * 3, plane[i], 3);
+        }
+    }
+    if (ok && ISResizeImage(grey, width, height, resized, newWidth, newHeight) == kImageOk) {
+        for (size_t i = 0; i < newCount; ++i) {
+            out[i] = resized[i * 3];
+        }
+    } else {
+        ISFree(std::exchange(out, nullptr));
+    }
+    ISFree(grey);
+    ISFree(resized);
+    return out;
+}
+
 } // namespace
 
 RgbImage::~RgbImage() {
@@ -27,6 +54,7 @@ RgbImage::~RgbImage() {
 }
 
 int RgbImage::Clear() {
+    ISFree(std::exchange(alpha, nullptr));
     if (pixels != nullptr) {
         lockCount = 0;
         ISFree(pixels);
@@ -37,9 +65,10 @@ int RgbImage::Clear() {
     return kImageOk;
 }
 
-void RgbImage::Adopt(uint8_t* newPixels, uint32_t newWidth, uint32_t newHeight) {
+void RgbImage::Adopt(uint8_t* newPixels, uint32_t newWidth, uint32_t newHeight, uint8_t* newAlpha) {
     Clear();
     pixels = newPixels;
+    alpha = newAlpha;
     width = newWidth;
     height = newHeight;
 }
@@ -59,11 +88,23 @@ int RgbImage::Allocate(uint32_t newWidth, uint32_t newHeight) {
 }
 
 uint8_t* RgbImage::ReleasePixels() {
+    ISFree(std::exchange(alpha, nullptr));
     uint8_t* block = std::exchange(pixels, nullptr);
     width = 0;
     height = 0;
     lockCount = 0;
     return block;
+}
+
+uint8_t* RgbImage::ReleaseAlpha() {
+    return std::exchange(alpha, nullptr);
+}
+
+void RgbImage::CompositeOver(uint32_t backgroundRgb) {
+    if (alpha != nullptr) {
+        ISCompositeOver(pixels, alpha, size_t{width} * height, backgroundRgb);
+        ISFree(std::exchange(alpha, nullptr));
+    }
 }
 
 int RgbImage::CopyFrom(const RgbImage& other) {
@@ -74,9 +115,18 @@ int RgbImage::CopyFrom(const RgbImage& other) {
     if (&other == this) {
         return kImageOk;
     }
-    const int code = Allocate(other.width, other.height);
+    int code = Allocate(other.width, other.height);
+    const size_t count = size_t{width} * height;
     if (code == kImageOk) {
-        std::memcpy(pixels, other.pixels, size_t{width} * height * 3);
+        std::memcpy(pixels, other.pixels, count * 3);
+    }
+    if (code == kImageOk && other.alpha != nullptr) {
+        alpha = static_cast<uint8_t*>(std::malloc(count));
+        if (alpha == nullptr) {
+            Clear();
+            return kImageErrNoMemory;
+        }
+        std::memcpy(alpha, other.alpha, count);
     }
     return code;
 }
@@ -108,10 +158,18 @@ int RgbImage::ReadSource(const ISSource* source, int type) {
     }
     uint32_t newWidth = 0;
     uint32_t newHeight = 0;
-    uint8_t* newPixels = reader(source, &newWidth, &newHeight);
+    uint8_t* newAlpha = nullptr;
+    uint8_t* newPixels = reader(source, &newWidth, &newHeight, &newAlpha);
     const int code = ISGetLastError();
     if (newPixels != nullptr) {
-        Adopt(newPixels, newWidth, newHeight);
+        const size_t count = size_t{newWidth} * newHeight;
+        if (newAlpha != nullptr &&
+            std::all_of(newAlpha, newAlpha + count, [](uint8_t a) { return a == 255; })) {
+            ISFree(std::exchange(newAlpha, nullptr));
+        }
+        Adopt(newPixels, newWidth, newHeight, newAlpha);
+    } else {
+        ISFree(newAlpha);
     }
     return code;
 }
@@ -174,8 +232,15 @@ int RgbImage::Resize(uint32_t newWidth, uint32_t newHeight) {
     if (resizeCode != kImageOk) {
         return resizeCode;
     }
+    uint8_t* newAlpha = nullptr;
+    if (alpha != nullptr) {
+        newAlpha = ResizePlane(alpha, width, height, newWidth, newHeight);
+        if (newAlpha == nullptr) {
+            return kImageErrNoMemory;
+        }
+    }
     // Taking over the resampled block gives the same result as copying it, without the copy.
-    Adopt(std::exchange(resized.pixels, nullptr), newWidth, newHeight);
+    Adopt(std::exchange(resized.pixels, nullptr), newWidth, newHeight, newAlpha);
     resized.width = 0;
     resized.height = 0;
     return kImageOk;

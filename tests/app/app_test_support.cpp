@@ -6,10 +6,6 @@
 #include <QImage>
 #include <QThread>
 
-#include <gtest/gtest.h>
-
-#include <cstdlib>
-#include <fstream>
 #include <unistd.h>
 
 // The player window runs Qt WebEngine, whose own library trips the sanitizers (a sized delete
@@ -36,15 +32,12 @@ public:
         static char name[] = "test_app";
         static char* argv[] = {name, nullptr};
         PreparePlayer();
-        app = new QApplication(argc, argv);
+        app = std::make_unique<QApplication>(argc, argv);
     }
-    void TearDown() override {
-        delete app;
-        app = nullptr;
-    }
+    void TearDown() override { app.reset(); }
 
 private:
-    QApplication* app = nullptr;
+    std::unique_ptr<QApplication> app;
 };
 
 [[maybe_unused]] ::testing::Environment* const qtEnvironment =
@@ -54,29 +47,20 @@ private:
 
 namespace apptest {
 
-namespace {
-
-// The front of the queue, taken off it; the fallback when it is empty.
-template <typename T> T TakeFront(std::deque<T>& queue, T fallback) {
-    if (!queue.empty()) {
-        fallback = queue.front();
-        queue.pop_front();
-    }
-    return fallback;
-}
-
-} // namespace
-
 DialogRecorder::DialogRecorder() {
-    hooks.message = [this](const QString& text, const QString&, bool question) {
+    hooks.message = [this](const QString& text, const QString&, bool) {
         messages.push_back(text);
-        return question && TakeFront(answers, false);
+        return false;
     };
     hooks.file = [this](const QString& filter, bool, bool) {
         filters.push_back(filter);
-        return TakeFront(files, QStringList());
+        QStringList chosen;
+        if (!files.empty()) {
+            chosen = files.front();
+            files.pop_front();
+        }
+        return chosen;
     };
-    hooks.color = [this](const QColor&) { return TakeFront(colors, QColor()); };
     SetDialogHooks(&hooks);
 }
 
@@ -84,17 +68,10 @@ DialogRecorder::~DialogRecorder() {
     SetDialogHooks(nullptr);
 }
 
-bool WritePicture(const std::string& path, int width, int height, QColor color) {
+bool WritePicture(const std::string& path, int width, int height) {
     QImage image(width, height, QImage::Format_RGB888);
-    image.fill(color);
+    image.fill(Qt::red);
     return image.save(QString::fromStdString(path));
-}
-
-bool WriteBytes(const std::string& path, size_t size) {
-    std::ofstream out(path, std::ios::binary);
-    std::string bytes(size, 'x');
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
 }
 
 bool SpinUntil(const std::function<bool()>& done, int milliseconds) {
@@ -112,30 +89,17 @@ void Spin(int milliseconds) {
 }
 
 void WindowTest::SetUp() {
-    ASSERT_TRUE(dir.Ok());
     ASSERT_TRUE(ConvertOptions().SaveOptionsFile(OptionsFile()));
-    Reopen();
-}
-
-void WindowTest::Reopen() {
-    window.reset();
     window = std::make_unique<MainWindow>(OptionsFile());
     window->Initialize();
 }
 
-std::string WindowTest::Add(const std::string& name, size_t size, int width, int height) {
+std::string WindowTest::Add(const std::string& name, int width, int height) {
     std::string path = dir.File(name);
-    EXPECT_TRUE(width > 0 ? WritePicture(path, width, height) : WriteBytes(path, size));
+    EXPECT_TRUE(width > 0 ? WritePicture(path, width, height)
+                          : testutil::WriteFileBytes(path, std::vector<uint8_t>(64, 'x')));
     window->AddObject(path, false);
     return path;
-}
-
-int WindowTest::Count() const {
-    int count = 0;
-    for (ConvertObject* entry = window->List(); entry != nullptr; entry = entry->next) {
-        ++count;
-    }
-    return count;
 }
 
 } // namespace apptest

@@ -34,11 +34,6 @@ protected:
             .exitCode;
     }
 
-    std::string Text(const std::string& path) {
-        std::vector<uint8_t> bytes = testutil::ReadFileBytes(path);
-        return std::string(bytes.begin(), bytes.end());
-    }
-
     testutil::TempDir dir;
     std::string optionsFile = dir.File("config/kestrova/kestrova.ini");
 };
@@ -63,13 +58,13 @@ TEST_F(AutoModeTest, ConvertsOrFailsAndClosesByItselfWithoutAsking) {
         SCOPED_TRACE(std::string(c.file) + " " + c.switchText);
         std::filesystem::remove(dir.File("photo.swf"));
         EXPECT_EQ(Run(c.file, c.switchText, c.seconds), c.exitCode);
-        std::string err = Text(dir.File("stderr.txt"));
+        std::string err = testutil::ReadFileText(dir.File("stderr.txt"));
         EXPECT_EQ(err.find("Options couldn't be loaded"), std::string::npos) << err;
         EXPECT_NE(err.find(c.stderrFragment), std::string::npos) << err;
         if (c.movie[0] != '\0') {
-            std::string movie = Text(dir.File(c.movie));
+            std::string movie = testutil::ReadFileText(dir.File(c.movie));
             EXPECT_EQ(movie.substr(0, 4), "FWS\x05");
-            std::string written = Text(optionsFile);
+            std::string written = testutil::ReadFileText(optionsFile);
             EXPECT_NE(written.find("[MOVIE_OPS]"), std::string::npos);
             EXPECT_NE(written.find("[FORMAT_OPS]"), std::string::npos);
         }

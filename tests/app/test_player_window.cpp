@@ -1,10 +1,8 @@
 // The player window: a converted movie opens in it and Ruffle, served through the window's
 // own URL scheme, loads the movie; nothing is fetched from the network.
 #include "app/app_test_support.h"
-#include "app/main_window.h"
 #include "app/player_window.h"
 
-#include <QApplication>
 #include <QTableWidget>
 
 #include <gtest/gtest.h>
@@ -17,14 +15,13 @@
 namespace {
 
 using apptest::SpinUntil;
-
-class PlayerWindowTest : public apptest::WindowTest {};
+using PlayerWindowTest = apptest::WindowTest;
 
 TEST_F(PlayerWindowTest, PlaysAConvertedPictureInsideTheProgram) {
     if (!PlayerUnavailableReason().isEmpty()) {
         GTEST_SKIP() << PlayerUnavailableReason().toStdString();
     }
-    Add("photo.png", 0, 64, 48);
+    Add("photo.png", 64, 48);
     window->RefreshList();
     window->OnConvert();
     ASSERT_TRUE(SpinUntil([this] { return !window->Converting(); }));
@@ -48,8 +45,6 @@ TEST_F(PlayerWindowTest, PlaysAConvertedPictureInsideTheProgram) {
             return width == 64;
         },
         20000));
-    player->close();
-    EXPECT_TRUE(SpinUntil([&] { return window->findChild<QWidget*>("playerWindow") == nullptr; }));
 #endif
 }
 

@@ -130,8 +130,8 @@ TEST_F(EngineTest, FailingEntriesWriteNothing) {
     EXPECT_FALSE(std::filesystem::exists(File("all.swf")));
     EXPECT_EQ(list[1].result, 0) << "no entry is in a movie that was not written";
     EXPECT_EQ(rec.messages.back(), "Error, the movie " + File("all.swf") +
-                                       " was not written because not every file could be "
-                                       "converted.");
+                                       " was not written "
+                                       "because not every file could be converted.");
 
     // Without a temporary folder nothing is converted: one message, every entry failed.
     opts.outputMode = OutputIndividual;
@@ -145,11 +145,8 @@ TEST_F(EngineTest, FailingEntriesWriteNothing) {
 }
 
 TEST_F(EngineTest, FrameLimitsAndOptionRangesStopTheMovieWithAMessage) {
-    const struct {
-        int framesPerImage, frameRate, blankFrameAtEnd, single;
-        std::string message; // fragment of one message
-        bool written;
-    } cases[] = {
+    // framesPerImage, frameRate, blankFrameAtEnd, single, a fragment of one message, written
+    const std::tuple<int, int, int, int, std::string, bool> cases[] = {
         {16001, 12, 0, 0, "has 16001 frames; players are documented to play 16000", true},
         {65535, 12, 1, 0, kSwfTooManyFramesText, false},
         {40000, 12, 0, 1, "p2.bmp would take the movie past 65535 frames", false},
@@ -157,20 +154,21 @@ TEST_F(EngineTest, FrameLimitsAndOptionRangesStopTheMovieWithAMessage) {
          false},
     };
     rec.savePath = File("all.swf");
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.message);
+    for (const auto& [framesPerImage, frameRate, blankFrameAtEnd, single, message, written] :
+         cases) {
+        SCOPED_TRACE(message);
         std::tie(opts.framesPerImage, opts.frameRate, opts.blankFrameAtEnd) =
-            std::tuple(c.framesPerImage, c.frameRate, c.blankFrameAtEnd);
-        opts.outputMode = c.single ? OutputSingle : OutputIndividual;
+            std::tuple(framesPerImage, frameRate, blankFrameAtEnd);
+        opts.outputMode = single ? OutputSingle : OutputIndividual;
         rec.messages.clear();
         std::filesystem::remove(File("p1.swf"));
-        List list = Pictures(c.single ? 2 : 1);
+        List list = Pictures(single ? 2 : 1);
         Convert(list);
-        EXPECT_EQ(std::ranges::count_if(rec.messages,
-                                        [&](auto& m) { return m.find(c.message) != m.npos; }),
-                  1);
-        EXPECT_EQ(std::filesystem::exists(File(c.single ? "all.swf" : "p1.swf")), c.written);
-        EXPECT_EQ(list[0].result, c.written ? 1 : 0);
+        EXPECT_EQ(
+            std::ranges::count_if(rec.messages, [&](auto& m) { return m.find(message) != m.npos; }),
+            1);
+        EXPECT_EQ(std::filesystem::exists(File(single ? "all.swf" : "p1.swf")), written);
+        EXPECT_EQ(list[0].result, written ? 1 : 0);
         EXPECT_EQ(rec.events.back(), "finished");
     }
 }

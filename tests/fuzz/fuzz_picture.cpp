@@ -1,13 +1,15 @@
 // Picture sniffing and decoding from memory. The first byte chooses the way in: by content
 // (as for a file whose extension is not trusted) or straight into one reader, the readers
 // counted in the order of the format rows, so formats without a signature (TGA, WBMP) are
-// reached too. A decoded picture is then resized and written as JPEG, as the converter does;
-// sniffed data also goes through the Original JPEG check.
+// reached too. A decoded picture is then laid out as a lossless bitmap, resized, composited
+// over a background and written as JPEG, as the converter does; sniffed data also goes through
+// the Original JPEG check.
 #include <cstdlib>
 #include <vector>
 
 #include "media/image_codec.h"
 #include "media/image_guess.h"
+#include "media/lossless_pixels.h"
 #include "media/media_log.h"
 #include "media/rgb_image.h"
 
@@ -29,10 +31,15 @@ void Exercise(RgbImage& image) {
     if (image.IsEmpty()) {
         return;
     }
+    RgbImage copy;
+    if (copy.CopyFrom(image) == kImageOk) {
+        TakeLosslessPixels(copy);
+    }
     const uint32_t width = image.Width() / 3 + 1, height = image.Height() / 3 + 1;
     if (image.Resize(width, height) != kImageOk) {
         return;
     }
+    image.CompositeOver(0x336699);
     std::vector<uint8_t> jpeg(ISJpegBufferSize(width, height));
     if (image.WriteJpegToMemory(jpeg.data(), static_cast<uint32_t>(jpeg.size()), 70) <= 0) {
         std::abort(); // a buffer of the codec's bound is always large enough
@@ -70,13 +77,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     uint32_t width = 0, height = 0;
-    uint8_t* pixels = readers[way - 1](source, &width, &height);
+    uint8_t* alpha = nullptr;
+    uint8_t* pixels = readers[way - 1](source, &width, &height, &alpha);
     ISCloseSource(source);
-    if (pixels != nullptr) {
-        if (width == 0 || height == 0) {
-            std::abort();
-        }
-        ISFree(pixels);
+    if ((pixels != nullptr && (width == 0 || height == 0)) || (pixels == nullptr && alpha)) {
+        std::abort(); // a picture has a size, and a failed read gives no alpha plane
     }
+    ISFree(pixels);
+    ISFree(alpha);
     return 0;
 }

@@ -45,67 +45,21 @@ TEST_P(ImageDecode, DecodesToThePattern) {
 INSTANTIATE_TEST_SUITE_P(
     AllFormats, ImageDecode,
     ::testing::Values(
-        DecodeCase{"Bmp24", "-type TrueColor", "bmp3:p24.bmp", false, false, 0},
-        DecodeCase{"Bmp8", "-type Palette", "bmp3:p8.bmp", false, false, 0},
         DecodeCase{"BmpRle8", "-type Palette -compress RLE", "bmp3:rle8.bmp", false, false, 0},
         // 5 or 6 bits a channel: 255 may come back as 248.
         DecodeCase{"Bmp16", "-define bmp:subtype=RGB565", "bmp:p16.bmp", false, false, 8},
-        DecodeCase{"Bmp32", "-alpha set -define bmp:subtype=ARGB8888", "bmp:p32.bmp", false, false,
-                   0},
-        DecodeCase{"JpegColour", "-quality 95 -sampling-factor 1x1", "p.jpg", false, true, 6},
         DecodeCase{"JpegGrey", "-quality 95 -type Grayscale", "grey.jpg", true, true, 6},
-        DecodeCase{"JpegCmyk", "-quality 95 -sampling-factor 1x1 -colorspace CMYK", "cmyk.jpg",
-                   false, true, 8},
         DecodeCase{"JpegProgressive", "-quality 95 -sampling-factor 1x1 -interlace Plane",
                    "prog.jpg", false, true, 6},
-        DecodeCase{"PngPalette", "-type Palette", "png8:pal.png", false, false, 0},
-        DecodeCase{"PngGrey", "-type Grayscale -define png:color-type=0", "grey.png", true, false,
-                   0},
         DecodeCase{"Png16", "-depth 16", "png48:p16.png", false, false, 0},
-        DecodeCase{"PngInterlaced", "-interlace PNG", "png24:inter.png", false, false, 0},
-        // Alpha is dropped: the colour values come back as stored.
+        // The colour values come back as stored, the alpha in its own plane.
         DecodeCase{"PngAlpha", "-alpha set -channel A -evaluate set 50% +channel",
                    "png32:alpha.png", false, false, 0},
-        DecodeCase{"TiffLzw", "-type TrueColor -compress LZW", "lzw.tif", false, false, 0},
-        DecodeCase{"Tiff16", "-depth 16 -compress Zip", "p16.tif", false, false, 0},
-        DecodeCase{"TiffPalette", "-type Palette", "pal.tif", false, false, 0},
-        DecodeCase{"TiffGrey", "-type Grayscale", "grey.tif", true, false, 0},
-        DecodeCase{"Pcx24", "-type TrueColor", "p24.pcx", false, false, 0},
-        DecodeCase{"Pcx8", "-type Palette", "p8.pcx", false, false, 0},
-        DecodeCase{"Tga", "-orient TopLeft -compress None", "p.tga", false, false, 0},
         DecodeCase{"TgaRle", "-orient TopLeft -compress RLE", "rle.tga", false, false, 0},
-        DecodeCase{"Gif", "-type Palette", "p.gif", false, false, 0},
-        // A second frame, the negative of the first: only the first is read.
-        DecodeCase{"GifAnimated", "\\( +clone -negate \\) -delay 10", "anim.gif", false, false, 0},
-        DecodeCase{"WebpLossless", "-define webp:lossless=true", "p.webp", false, false, 0},
-        DecodeCase{"WebpLossy", "-quality 95", "p.webp", false, true, 6},
-        // The extended header carries the size; alpha is dropped.
+        // The extended header carries the size; the colours come back unblended.
         DecodeCase{"WebpAlpha", "-quality 95 -alpha set -channel A -evaluate set 50% +channel",
                    "alpha.webp", false, true, 6}),
     imagetest::CaseName());
-
-// ImageMagick cannot write RLE4, so this 4 x 2 bitmap is laid out by hand: bottom row
-// red, blue, red, blue; top row blue, red, blue, red.
-TEST(ImageDecodeBmp, Rle4) {
-    const uint8_t palette[] = {0, 0, 0, 0, 0, 0, 255, 0, 255, 0, 0, 0}; // BGRX: black, red, blue
-    const uint8_t rle[] = {4, 0x12, 0, 0, 4, 0x21, 0, 0, 0, 1};
-    std::vector<uint8_t> file = {
-        'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 14 + 40 + 12, 0, 0, 0, 40, 0, 0, 0, 4, 0, 0, 0, 2, 0,
-        0,   0,   1, 0, 4, 0, 2, 0, 0, 0, sizeof rle,   0, 0, 0, 0,  0, 0, 0, 0, 0, 0, 0, 3, 0,
-        0,   0,   0, 0, 0, 0};
-    file.insert(file.end(), palette, palette + sizeof palette);
-    file.insert(file.end(), rle, rle + sizeof rle);
-    file[2] = static_cast<uint8_t>(file.size());
-
-    RgbImage image;
-    ASSERT_EQ(image.LoadMemory(file.data(), file.size()), 0);
-    ASSERT_EQ(image.Width(), 4u);
-    ASSERT_EQ(image.Height(), 2u);
-    const uint8_t expected[] = {0,   0, 255, 255, 0, 0,   0,   0, 255, 255, 0, 0,
-                                255, 0, 0,   0,   0, 255, 255, 0, 0,   0,   0, 255};
-    EXPECT_EQ(std::vector<uint8_t>(image.Lock(), image.Lock() + 24),
-              std::vector<uint8_t>(expected, expected + 24));
-}
 
 // ----- Broken files: each gets its own code and leaves the image empty. -----
 
@@ -151,15 +105,10 @@ TEST_P(ImageBroken, FailsWithItsCode) {
 INSTANTIATE_TEST_SUITE_P(
     AllFormats, ImageBroken,
     ::testing::Values(BrokenCase{"JpegTruncated", "g.jpg", kHalf, 0, kImageErrBadJpg},
-                      BrokenCase{"JpegHeaderOnly", "g.jpg", 30, 0, kImageErrBadJpg},
                       BrokenCase{"JpegBadTables", "g.jpg", 0, 20, kImageErrBadJpg},
-                      BrokenCase{"PngTruncated", "png24:g.png", kHalf, 0, kImageErrBadPng},
-                      BrokenCase{"PngBadHeader", "png24:g.png", 0, 12, kImageErrBadPng},
                       BrokenCase{"PngBadData", "png24:g.png", 0, 200, kImageErrBadPng},
                       BrokenCase{"BmpTruncated", "bmp3:g.bmp", kHalf, 0, kImageErrBadBmp},
-                      BrokenCase{"BmpBadHeader", "bmp3:g.bmp", 0, 14, kImageErrBadBmp},
                       BrokenCase{"TiffTruncated", "g.tif", kHalf, 0, kImageErrBadTiff},
-                      BrokenCase{"TiffBadDirectory", "g.tif", 0, 4, kImageErrBadTiff},
                       BrokenCase{"PcxTruncated", "g.pcx", kHalf, 0, kImageErrBadPcx},
                       BrokenCase{"TgaTruncated", "g.tga", kHalf, 0, kImageErrBadTga, false},
                       BrokenCase{"WebpTruncated", "g.webp", kHalf, 0, kImageErrFileRead}),

@@ -64,22 +64,14 @@ constexpr int kDuotone = 8;
 INSTANTIATE_TEST_SUITE_P(
     AllVariants, PsdWbmpReader,
     ::testing::Values(
-        ReaderCase{"PsdRgbRle", "-compress RLE", "rle.psd"},
-        ReaderCase{"PsdRgbRaw", "-compress None", "raw.psd"},
         ReaderCase{"PsdRgb16Rle", "-depth 16 -compress RLE", "rle16.psd"},
         ReaderCase{"PsdGreyRle", "-colorspace Gray -compress RLE", "grey.psd"},
-        ReaderCase{"PsdGrey16Raw", "-colorspace Gray -depth 16 -compress None", "grey16.psd"},
         ReaderCase{"PsdCmykRle", "-colorspace CMYK -compress RLE", "cmyk.psd"},
-        ReaderCase{"PsdCmyk16Raw", "-colorspace CMYK -depth 16 -compress None", "cmyk16.psd"},
         ReaderCase{"PsdPaletteRle", "-type Palette -compress RLE", "pal.psd", -1, 0, true},
         ReaderCase{"PsdBitmapRaw", "-type Bilevel -depth 1", "bits.psd"},
-        ReaderCase{"PsdBitmapRle", "-type Bilevel -depth 1 -compress RLE", "bitsrle.psd"},
-        ReaderCase{"PsdAlphaRle", "-alpha set -compress RLE", "alpha.psd"},
         ReaderCase{"PsdDuotone", "-colorspace Gray -compress RLE", "duo.psd", kDuotone},
         ReaderCase{"PsdRleCut", "-compress RLE", "cutrle.psd", -1, 10},
-        ReaderCase{"PsdRawCut", "-compress None", "cutraw.psd", -1, 10},
-        ReaderCase{"Wbmp", "-monochrome", "a.wbmp"},
-        ReaderCase{"WbmpCut", "-monochrome", "cut.wbmp", -1, 10}),
+        ReaderCase{"Wbmp", "-monochrome", "a.wbmp"}),
     imagetest::CaseName());
 
 } // namespace

@@ -39,62 +39,6 @@ std::vector<uint8_t> EncodeJpeg(RgbImage& image, int quality) {
     return buffer;
 }
 
-TEST(RgbImageMemory, AllocateCopyAndClear) {
-    RgbImage image;
-    EXPECT_TRUE(image.IsEmpty());
-    EXPECT_EQ(image.Lock(), nullptr);
-    EXPECT_EQ(image.LockCount(), 0);
-
-    ASSERT_EQ(image.Allocate(3, 2), 0);
-    uint8_t* pixels = image.Lock();
-    EXPECT_EQ(std::vector<uint8_t>(pixels, pixels + 18), std::vector<uint8_t>(18, 0));
-    pixels[17] = 42;
-    image.Lock();
-    EXPECT_EQ(image.LockCount(), 2);
-
-    RgbImage copy;
-    ASSERT_EQ(copy.CopyFrom(image), 0);
-    EXPECT_EQ(copy.Width(), 3u);
-    EXPECT_EQ(copy.Lock()[17], 42);
-    EXPECT_NE(copy.Lock(), image.Lock());
-
-    EXPECT_EQ(image.Clear(), 0);
-    EXPECT_EQ(image.LockCount(), 0);
-    EXPECT_EQ(image.Width(), 0u);
-    EXPECT_EQ(copy.CopyFrom(image), 1); // nothing to copy: the copy is cleared
-    EXPECT_TRUE(copy.IsEmpty());
-}
-
-TEST(RgbImageMemory, ImpossibleAllocationsLeaveTheImageEmpty) {
-    RgbImage image;
-    ASSERT_EQ(image.Allocate(2, 2), 0);
-    EXPECT_EQ(image.Allocate(0, 5), kImageErrBadParam);
-    EXPECT_TRUE(image.IsEmpty());
-    EXPECT_EQ(image.Allocate(65535, 65535), kImageErrNoMemory); // beyond the pixel limit
-    EXPECT_TRUE(image.IsEmpty());
-}
-
-TEST(RgbImageResize, SolidColourStaysExactWhenShrinkingAndGrowing) {
-    RgbImage image;
-    imagetest::Picture solid{8, 8, {}};
-    for (int i = 0; i < 64; ++i) {
-        solid.rgb.insert(solid.rgb.end(), {200, 100, 30});
-    }
-    Fill(image, solid);
-    for (auto [w, h] : {std::pair{3u, 5u}, std::pair{1u, 1u}, std::pair{17u, 9u}}) {
-        ASSERT_EQ(image.Resize(w, h), 0);
-        ASSERT_EQ(image.Width(), w);
-        ASSERT_EQ(image.Height(), h);
-        const uint8_t* p = image.Lock();
-        for (uint32_t i = 0; i < w * h; ++i) {
-            ASSERT_NEAR(p[i * 3], 200, 1) << w << "x" << h;
-            ASSERT_NEAR(p[i * 3 + 1], 100, 1);
-            ASSERT_NEAR(p[i * 3 + 2], 30, 1);
-        }
-        image.Unlock();
-    }
-}
-
 TEST(RgbImageResize, ShrinkingAveragesAndKeepsOrientation) {
     // Left half black, right half white, top row of the right half red.
     imagetest::Picture picture{8, 4, std::vector<uint8_t>(8 * 4 * 3, 0)};
@@ -118,60 +62,6 @@ TEST(RgbImageResize, ShrinkingAveragesAndKeepsOrientation) {
     ASSERT_EQ(whole.Resize(1, 1), 0);
     EXPECT_NEAR(whole.Lock()[0], 128, 3);
     EXPECT_NEAR(whole.Lock()[1], 96, 3);
-}
-
-// A decoded picture's buffer may end right before memory that cannot be read: the resampler
-// must not read past its last row, whatever the sizes.
-TEST(RgbImageResize, ReadsNothingPastThePicture) {
-    const long page = sysconf(_SC_PAGESIZE);
-    for (auto [w, h, newW, newH] : {std::array{16u, 2u, 6u, 1u}, std::array{641u, 481u, 300u, 200u},
-                                    std::array{1u, 40u, 1u, 20u}, std::array{3u, 3u, 9u, 9u}}) {
-        const size_t size = size_t{w} * h * 3;
-        const size_t mapped = (size / page + 2) * page;
-        void* block =
-            mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-        ASSERT_NE(block, MAP_FAILED);
-        uint8_t* guard = static_cast<uint8_t*>(block) + mapped - page;
-        ASSERT_EQ(mprotect(guard, page, PROT_NONE), 0);
-        std::memset(guard - size, 90, size);
-        std::vector<uint8_t> out(size_t{newW} * newH * 3);
-        EXPECT_EQ(ISResizeImage(guard - size, w, h, out.data(), newW, newH), 0) << w << "x" << h;
-        EXPECT_EQ(*std::min_element(out.begin(), out.end()), 90);
-        EXPECT_EQ(*std::max_element(out.begin(), out.end()), 90);
-        munmap(block, mapped);
-    }
-}
-
-TEST(RgbImageResize, NeedsPixelsAndASize) {
-    RgbImage image;
-    EXPECT_EQ(image.Resize(4, 4), kImageErrBadParam);
-    ASSERT_EQ(image.Allocate(2, 2), 0);
-    EXPECT_EQ(image.Resize(0, 4), kImageErrBadParam);
-    EXPECT_EQ(image.Width(), 2u); // unchanged
-    EXPECT_FALSE(image.IsEmpty());
-}
-
-TEST(RgbImageJpeg, TinyPicturesEncodeAndDecode) {
-    for (uint32_t side : {1u, 2u}) {
-        RgbImage image;
-        imagetest::Picture picture{side, side, {}};
-        for (uint32_t i = 0; i < side * side; ++i) {
-            picture.rgb.insert(picture.rgb.end(), {30, 160, 220});
-        }
-        Fill(image, picture);
-        const std::vector<uint8_t> jpeg = EncodeJpeg(image, 90);
-        ASSERT_FALSE(jpeg.empty()) << side;
-        EXPECT_EQ(jpeg[0], 0xFF);
-        EXPECT_EQ(jpeg[1], 0xD8);
-        EXPECT_EQ(jpeg[jpeg.size() - 2], 0xFF);
-        EXPECT_EQ(jpeg[jpeg.size() - 1], 0xD9);
-
-        RgbImage decoded;
-        ASSERT_EQ(decoded.LoadMemory(jpeg.data(), jpeg.size()), 0);
-        EXPECT_LE(
-            imagetest::MaxDifference(picture, decoded.Lock(), decoded.Width(), decoded.Height()),
-            4);
-    }
 }
 
 TEST(RgbImageJpeg, WritesBaselineYCbCrAtTheQualityGiven) {
@@ -210,48 +100,6 @@ TEST(RgbImageJpeg, BufferBelowTheBoundGivesTheSameBytesOrTooSmall) {
     EXPECT_EQ(image.WriteJpegToMemory(small.data(), static_cast<uint32_t>(small.size()), 80), 0);
     EXPECT_EQ(ISGetLastError(), kImageErrOutputTooSmall);
     EXPECT_EQ(small, std::vector<uint8_t>(reference.size() - 1, 0xAB)); // untouched
-}
-
-TEST(RgbImageJpeg, EmptyImageOrNoBufferIsABadParameter) {
-    RgbImage image;
-    uint8_t buffer[4096];
-    EXPECT_EQ(image.WriteJpegToMemory(buffer, sizeof buffer, 80), kImageErrBadParam);
-    ASSERT_EQ(image.Allocate(4, 4), 0);
-    EXPECT_EQ(image.WriteJpegToMemory(nullptr, 4096, 80), kImageErrBadParam);
-    EXPECT_EQ(image.WriteJpegToMemory(buffer, 0, 80), kImageErrBadParam);
-    EXPECT_EQ(image.LockCount(), 0); // every path unlocks
-}
-
-TEST(RgbImageJpeg, FileDestinationWritesAReadableFile) {
-    testutil::TempDir dir;
-    const imagetest::Picture gradient = imagetest::Gradient(40, 30);
-    const std::string path = dir.File("frame.jpg");
-    ISDest* dest = ISOpenFileDest(path);
-    ASSERT_NE(dest, nullptr);
-    const size_t written = ISWriteJPG(dest, gradient.rgb.data(), 40, 30, 75);
-    ISCloseDest(dest);
-    ASSERT_GT(written, 0u);
-    EXPECT_EQ(testutil::ReadFileBytes(path).size(), written);
-    RgbImage image;
-    ASSERT_EQ(image.LoadFile(path), 0);
-    EXPECT_GT(imagetest::Psnr(gradient, image.Lock()), 30.0);
-
-    dest = ISOpenFileDest(dir.File("missing-folder/frame.jpg"));
-    EXPECT_EQ(ISWriteJPG(dest, gradient.rgb.data(), 40, 30, 75), 0u);
-    EXPECT_EQ(ISGetLastError(), kImageErrFileOpen);
-    ISCloseDest(dest);
-}
-
-TEST(ImageErrorTexts, KnownCodesHaveTheirTextsOthersANumber) {
-    EXPECT_EQ(ImageErrorText(0), "no err");
-    EXPECT_EQ(ImageErrorText(16), "internal PNG lib behavior - contact smaller animals s.w.");
-    EXPECT_EQ(ImageErrorText(36), "LZW de/compression is not permitted");
-    EXPECT_EQ(ImageErrorText(6), "the file is not a BMP picture or is damaged");
-    EXPECT_EQ(ImageErrorText(32), "the file is not a TGA picture or is damaged");
-    for (int code : {8, 12, 33, 34, 39, 1000}) {
-        EXPECT_EQ(ImageErrorText(code), "Error #" + std::to_string(code) + "!");
-    }
-    EXPECT_EQ(ImageErrorText(-1), "Error #4294967295!");
 }
 
 } // namespace

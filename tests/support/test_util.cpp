@@ -1,9 +1,6 @@
 #include "support/test_util.h"
 
-#include <sys/resource.h>
 #include <sys/wait.h>
-
-#include <csignal>
 
 #include <cstdio>
 #include <filesystem>
@@ -29,23 +26,6 @@ TempDir::~TempDir() {
         std::error_code ec;
         std::filesystem::remove_all(path, ec);
     }
-}
-
-FileSizeLimit::FileSizeLimit(uint64_t bytes) {
-    previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit{};
-    getrlimit(RLIMIT_FSIZE, &limit);
-    previousSoft = limit.rlim_cur;
-    limit.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &limit);
-}
-
-FileSizeLimit::~FileSizeLimit() {
-    rlimit limit{};
-    getrlimit(RLIMIT_FSIZE, &limit);
-    limit.rlim_cur = previousSoft;
-    setrlimit(RLIMIT_FSIZE, &limit);
-    std::signal(SIGXFSZ, previousHandler);
 }
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path) {

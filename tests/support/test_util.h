@@ -26,20 +26,6 @@ private:
     std::string path;
 };
 
-// While it lives, no file of this process can grow past `bytes` (writes beyond fail with
-// EFBIG instead of raising SIGXFSZ): a disk that fills up, for this process only.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(uint64_t bytes);
-    ~FileSizeLimit();
-    FileSizeLimit(const FileSizeLimit&) = delete;
-    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
-private:
-    uint64_t previousSoft;
-    void (*previousHandler)(int);
-};
-
 // Whole file contents; empty when the file cannot be read.
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 std::string ReadFileText(const std::string& path);
