@@ -42,6 +42,9 @@ enum ObjectKind : int32_t {
 enum Encoding : int32_t {
     EncodeJpeg = 0x200,
     EncodeLossless = 0x201,
+    // JPEG pictures: the file's own JPEG data when a player can show it as it is, else as
+    // EncodeJpeg. Other entries take it as EncodeJpeg.
+    EncodeOriginal = 0x202,
 };
 
 // Index of the audio page's "Output Encoding" line, stored in an audio entry's `compression`.

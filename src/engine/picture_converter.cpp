@@ -11,10 +11,13 @@
 #include "swf/swf_shapes.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
+#include <optional>
 
 namespace {
 
@@ -74,6 +77,26 @@ int StoreJpeg(ImageStore& store, RgbImage& image, int quality) {
     memcpy(e->data.get(), scratch.get(), static_cast<size_t>(written));
     e->width = static_cast<int>(width);
     e->height = static_cast<int>(height);
+    return e->id;
+}
+
+// Stores a JPEG file's own data when a player can show it as it is (no decoding, no generation
+// loss); the store id, or 0 when the file is to be encoded anew.
+int StoreOriginalJpeg(ImageStore& store, const std::string& path) {
+    std::unique_ptr<ISSource, decltype(&ISCloseSource)> file(ISOpenFileSource(path),
+                                                             &ISCloseSource);
+    std::optional<KeptJpeg> kept = file ? ISKeepJpeg(file->data, file->length) : std::nullopt;
+    if (!kept || kept->data.size() > INT32_MAX) {
+        return 0;
+    }
+    StoredImage* e = store.MakeMemoryEntry(kept->data.size());
+    if (!e->data) {
+        store.Remove(e->id);
+        return 0;
+    }
+    memcpy(e->data.get(), kept->data.data(), kept->data.size());
+    e->width = static_cast<int>(kept->width);
+    e->height = static_cast<int>(kept->height);
     return e->id;
 }
 
@@ -166,16 +189,23 @@ Result<PreparedPicture> PreparePictureFile(const ConvertObject& entry, const Con
     bool useSmall = entry.size >= 0 && entry.size < smallBelow;
     int encoding = useSmall ? format.smallCompression : format.compression;
     int quality = useSmall ? format.smallQuality : format.quality;
-    if (encoding != EncodeLossless && encoding != EncodeJpeg) {
+    if (encoding != EncodeLossless && encoding != EncodeJpeg && encoding != EncodeOriginal) {
         return ConvertError{};
+    }
+    PreparedPicture picture;
+    picture.path = entry.path;
+    picture.lossless = encoding == EncodeLossless;
+    // Original JPEG: other JPEGs and other files are encoded anew, as JPEG.
+    if (encoding == EncodeOriginal) {
+        picture.id = StoreOriginalJpeg(*picture.store, entry.path);
+        if (picture.id != 0) {
+            return picture;
+        }
     }
     RgbImage image;
     if (int code = image.LoadFile(entry.path); code != 0) {
         return DecodeError(entry.path, code);
     }
-    PreparedPicture picture;
-    picture.path = entry.path;
-    picture.lossless = encoding == EncodeLossless;
     if (!picture.lossless) {
         // JPEG data has no alpha: what shows through a transparent pixel is put in its place.
         image.CompositeOver(BackgroundRgb(opts));

@@ -42,20 +42,6 @@ const FormatOptions& WavFormat(const ConvertOptions& opts) {
     return opts.formats[index < 0 ? 0 : index];
 }
 
-// The re-encoder's messages become notes of the entry.
-class NoteSink : public IMessageSink {
-public:
-    explicit NoteSink(Notes& notes) : notes(notes) {}
-    void ShowMessage(const std::string& text, const std::string& caption) override {
-        notes.push_back({text, caption});
-        ++shown;
-    }
-    int shown = 0;
-
-private:
-    Notes& notes;
-};
-
 // Removes the converted copy once the sound has been read from it.
 struct CopyRemover {
     std::string path;
@@ -209,9 +195,8 @@ Result<std::unique_ptr<PreparedEntry>> PrepareWave(const std::string& path, long
                                                    const EntryContext& context, bool answeredYes,
                                                    Notes& notes, bool entryFrames) {
     const FormatOptions& audio = WavFormat(context.opts);
-    NoteSink sink(notes);
     std::string copyPath = PcmCopyPath(context.tempFolder, path);
-    WavToPcmConverter converter(path, copyPath, &sink);
+    WavToPcmConverter converter(path, copyPath);
     context.status(LastChars(path, 25) + " converting to PCM wave data...");
 
     bool mono = audio.soundFlag != 0;
@@ -223,12 +208,17 @@ Result<std::unique_ptr<PreparedEntry>> PrepareWave(const std::string& path, long
     }
     // The limit holds for what the conversion would write, refused before it is written.
     converter.LimitDestination(kSoundSizeLimit);
-    if (!converter.Convert(mono)) {
+    const int converted = converter.Convert(mono);
+    // The re-encoder's messages become notes of the entry.
+    for (const std::string& text : converter.Messages()) {
+        notes.push_back({text, ""});
+    }
+    if (!converted) {
         if (converter.IsTooLarge()) {
             return ConvertError{Format(kStillTooLargeText, path), "Conversion"};
         }
         // A file without a format chunk fails without a word of its own; say something.
-        return ConvertError{sink.shown == 0 ? kSoundErrorText : "", ""};
+        return ConvertError{converter.Messages().empty() ? kSoundErrorText : "", ""};
     }
     CopyRemover remover{converter.IsConverted() ? copyPath : std::string()};
     FILE* file = fopen((converter.IsConverted() ? copyPath : path).c_str(), "rb");

@@ -517,13 +517,11 @@ uint32_t SwfPlaybackRate(uint32_t samplesPerSec) {
 }
 
 WavToPcmConverter::WavToPcmConverter(const std::string& sourcePath,
-                                     const std::string& destinationPath, IMessageSink* messages)
-    : destinationPath(destinationPath), sourcePath(sourcePath), messages(messages) {}
+                                     const std::string& destinationPath)
+    : destinationPath(destinationPath), sourcePath(sourcePath) {}
 
 void WavToPcmConverter::Show(const std::string& text) {
-    if (messages) {
-        messages->ShowMessage(text, "");
-    }
+    messages.push_back(text);
 }
 
 void WavToPcmConverter::FreeBuffers() {

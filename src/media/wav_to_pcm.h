@@ -9,16 +9,6 @@
 #include <string>
 #include <vector>
 
-// Receives the converter's user-visible messages. The converter runs on the conversion worker
-// and cannot show message boxes itself; the engine passes an implementation that shows each
-// message as a modal box with an OK button. An empty caption means the program's own default
-// caption.
-class IMessageSink {
-public:
-    virtual ~IMessageSink() = default;
-    virtual void ShowMessage(const std::string& text, const std::string& caption) = 0;
-};
-
 // WAVEFORMATEX as stored in a RIFF "fmt " chunk.
 struct WaveFormat {
     uint16_t formatTag = 0;
@@ -43,9 +33,7 @@ uint32_t SwfPlaybackRate(uint32_t samplesPerSec);
 // One converter per sound file: construct with the two paths, Convert once, destroy.
 class WavToPcmConverter {
 public:
-    // messages may be null (messages are then dropped).
-    WavToPcmConverter(const std::string& sourcePath, const std::string& destinationPath,
-                      IMessageSink* messages);
+    WavToPcmConverter(const std::string& sourcePath, const std::string& destinationPath);
     virtual ~WavToPcmConverter() = default;
     WavToPcmConverter(const WavToPcmConverter&) = delete;
     WavToPcmConverter& operator=(const WavToPcmConverter&) = delete;
@@ -53,9 +41,11 @@ public:
     // Returns 1 on success: IsConverted() then tells whether the destination file was written
     // (true) or the source is 16-bit PCM at an SWF rate with an acceptable channel count and
     // is used as it is (false). Returns 0 on failure, with every failure already reported
-    // through the message sink except a WAV file without a "fmt " chunk, which fails silently.
+    // in Messages() except a WAV file without a "fmt " chunk, which fails silently.
     // A failure never leaves a destination file behind.
     int Convert(bool stereoToMono);
+    // The user-visible texts of what went wrong, in the order found; the caller shows them.
+    const std::vector<std::string>& Messages() const { return messages; }
 
     // Refuses, before anything is written, a conversion whose destination file would be
     // larger than `bytes` (header included), from the sound's duration at the target rate and
@@ -89,5 +79,5 @@ private:
     std::vector<uint8_t> sourceData; // the whole "data" chunk
     std::string destinationPath;
     std::string sourcePath;
-    IMessageSink* messages;
+    std::vector<std::string> messages;
 };

@@ -109,6 +109,12 @@ TEST_F(OptionsDialogTest, EachSubPageWritesToTheEntryItWasShowing) {
     EXPECT_EQ(options.formats[bmp].smallCompression, EncodeLossless);
     EXPECT_EQ(page->imagePage->quality->value(), pngQuality);
     EXPECT_EQ(page->imagePage->compression->currentIndex(), 1); // PNG: lossless by default
+    // Only the JPEG entry offers Original JPEG.
+    page->SelectFormatLine(".JPG");
+    page->imagePage->compression->setCurrentIndex(2);
+    page->SelectFormatLine(".PNG");
+    EXPECT_EQ(options.formats[EntryOf(FormatJpg)].compression, EncodeOriginal);
+    EXPECT_EQ(page->imagePage->compression->count(), 2);
 
     // A click on the list line shows the sub-page of the line's kind.
     page->formats->setCurrentItem(page->formats->findItems(".AVI", Qt::MatchExactly).value(0));

@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string source = scratch.Write("in.wav", data, size);
     const std::string copy = scratch.path + "out.wav";
     for (bool stereoToMono : {false, true}) {
-        WavToPcmConverter converter(source, copy, nullptr);
+        WavToPcmConverter converter(source, copy);
         converter.LimitDestination(30000000); // as the engine bounds every converted sound
         converter.Convert(stereoToMono);
         std::remove(copy.c_str());

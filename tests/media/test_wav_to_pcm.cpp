@@ -15,13 +15,6 @@ namespace {
 
 using testutil::ShellQuote;
 
-struct RecordingSink : IMessageSink {
-    std::vector<std::string> shown;
-    void ShowMessage(const std::string& text, const std::string&) override {
-        shown.push_back(text);
-    }
-};
-
 void SetU32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i) {
         b[at + i] = static_cast<uint8_t>(v >> (8 * i));
@@ -56,7 +49,6 @@ protected:
     std::string Destination() const { return dir.File("converted.wav"); }
 
     testutil::TempDir dir;
-    RecordingSink sink;
 };
 
 // Each encoding decodes to 16-bit PCM at the next rate a movie plays, close to ffmpeg's own
@@ -78,9 +70,9 @@ TEST_F(WavToPcmTest, EachEncodingDecodesToSixteenBitAtTheMovieRate) {
         SCOPED_TRACE(std::string(c.codec) + " " + std::to_string(c.rate));
         std::filesystem::remove(Destination());
         const std::string source = MakeSource(c.codec, c.channels, c.rate);
-        WavToPcmConverter converter(source, Destination(), &sink);
+        WavToPcmConverter converter(source, Destination());
         ASSERT_EQ(converter.Convert(false), 1);
-        EXPECT_TRUE(sink.shown.empty());
+        EXPECT_TRUE(converter.Messages().empty());
         ASSERT_EQ(converter.IsConverted(), c.minSnrDb > 0);
         if (c.minSnrDb == 0) {
             EXPECT_FALSE(std::filesystem::exists(Destination()));
@@ -146,11 +138,10 @@ TEST_F(WavToPcmTest, EachDamageGivesItsMessages) {
         std::vector<uint8_t> bytes = good;
         c.damage(bytes);
         ASSERT_TRUE(testutil::WriteFileBytes(path, bytes));
-        WavToPcmConverter converter(path, Destination(), &sink);
+        WavToPcmConverter converter(path, Destination());
         EXPECT_EQ(converter.Convert(false), 0) << c.what;
         EXPECT_FALSE(std::filesystem::exists(Destination())) << c.what;
-        EXPECT_EQ(sink.shown, c.messages) << c.what;
-        sink.shown.clear();
+        EXPECT_EQ(converter.Messages(), c.messages) << c.what;
     }
 }
 
@@ -158,12 +149,12 @@ TEST_F(WavToPcmTest, EachDamageGivesItsMessages) {
 // at 11025 Hz is 22050 bytes of samples behind the 44-byte header.
 TEST_F(WavToPcmTest, SizeLimitRefusesBeforeTheDestinationIsMade) {
     const std::string source = MakeSource("pcm_u8", 1, 8000);
-    WavToPcmConverter refused(source, dir.File("no/such/folder/out.wav"), &sink);
+    WavToPcmConverter refused(source, dir.File("no/such/folder/out.wav"));
     refused.LimitDestination(22000);
     EXPECT_EQ(refused.Convert(false), 0);
     EXPECT_TRUE(refused.IsTooLarge());
-    EXPECT_TRUE(sink.shown.empty());
-    WavToPcmConverter taken(source, Destination(), &sink);
+    EXPECT_TRUE(refused.Messages().empty());
+    WavToPcmConverter taken(source, Destination());
     taken.LimitDestination(22050 + 44 + 64);
     EXPECT_EQ(taken.Convert(false), 1);
     EXPECT_FALSE(taken.IsTooLarge());
