@@ -14,13 +14,29 @@
 
 namespace {
 
-// Any value but JPEG shows the lossless line.
-int EncodingIndex(int32_t compression) {
+// The lines of a compression list: JPEG, lossless, and on the JPEG entry's page the files'
+// own JPEG data. Original JPEG shows the JPEG line where it is not offered (the converter
+// takes it as JPEG there); any other value shows the lossless line.
+int EncodingIndex(const QComboBox* list, int32_t compression) {
+    if (compression == EncodeOriginal) {
+        return list->count() > 2 ? 2 : 0;
+    }
     return compression == EncodeJpeg ? 0 : 1;
 }
 
 int32_t EncodingOf(const QComboBox* list) {
-    return list->currentIndex() == 1 ? EncodeLossless : EncodeJpeg;
+    constexpr int32_t kLines[] = {EncodeJpeg, EncodeLossless, EncodeOriginal};
+    const int index = list->currentIndex();
+    return index >= 0 && index < 3 ? kLines[index] : EncodeJpeg;
+}
+
+// Offers the Original JPEG line on the JPEG entry's page only.
+void OfferOriginal(QComboBox* list, bool offer) {
+    if (offer && list->count() == 2) {
+        list->addItem("Original JPEG (kept as it is)");
+    } else if (!offer && list->count() == 3) {
+        list->removeItem(2);
+    }
 }
 
 // "Compression :" with the JPEG / lossless list, then "Quality :" with a horizontal slider
@@ -100,9 +116,11 @@ CImageFormatPage::CImageFormatPage(QWidget* parent)
 }
 
 void CImageFormatPage::LoadEntry(const FormatOptions& entry) {
-    compression->setCurrentIndex(EncodingIndex(entry.compression));
+    OfferOriginal(compression, entry.formatId == FormatJpg);
+    OfferOriginal(smallCompression, entry.formatId == FormatJpg);
+    compression->setCurrentIndex(EncodingIndex(compression, entry.compression));
     quality->setValue(entry.quality);
-    smallCompression->setCurrentIndex(EncodingIndex(entry.smallCompression));
+    smallCompression->setCurrentIndex(EncodingIndex(smallCompression, entry.smallCompression));
     smallQuality->setValue(entry.smallQuality);
     smallLimit->setText(Number(entry.smallFileLimitKb));
 }
@@ -166,7 +184,7 @@ CMovieFormatPage::CMovieFormatPage(QWidget* parent)
 }
 
 void CMovieFormatPage::LoadEntry(const FormatOptions& entry) {
-    compression->setCurrentIndex(EncodingIndex(entry.compression));
+    compression->setCurrentIndex(EncodingIndex(compression, entry.compression));
     quality->setValue(entry.quality);
     framesPerImage->setText(Number(entry.swfFramesPerImage));
     sounds->setChecked(entry.soundFlag != 0);

@@ -534,6 +534,19 @@ CSystemPage::CSystemPage(QWidget* parent) : COptionsPage(parent) {
         "insufficient RAM",
         modes));
     outer->addWidget(modes);
+
+    auto* threads = new QGroupBox("Worker threads", this);
+    auto* threadsLayout = new QHBoxLayout(threads);
+    workerThreads = new QSpinBox(threads);
+    workerThreads->setObjectName("workerThreads");
+    workerThreads->setRange(0, kMaxWorkerThreads);
+    workerThreads->setSpecialValueText("Automatic");
+    workerThreads->setToolTip("Pictures, sounds and movie frames prepared at the same time; "
+                              "Automatic takes one per processor core. The movies are the "
+                              "same whatever the number.");
+    threadsLayout->addWidget(workerThreads);
+    threadsLayout->addStretch(1);
+    outer->addWidget(threads);
     outer->addStretch(1);
 
     connect(browse, &QPushButton::clicked, this, &CSystemPage::OnBrowse);
@@ -545,6 +558,7 @@ void CSystemPage::LoadPage() {
     CheckRadio({leastRam, maxRam}, mode == PerformanceLeastRam ? 0
                                    : mode == PerformanceMaxRam ? 1
                                                                : -1);
+    workerThreads->setValue(options->workerThreads);
 }
 
 void CSystemPage::StorePage() {
@@ -554,6 +568,7 @@ void CSystemPage::StorePage() {
     } else if (maxRam->isChecked()) {
         options->performanceMode = PerformanceMaxRam;
     }
+    options->workerThreads = workerThreads->value();
 }
 
 void CSystemPage::OnBrowse() {

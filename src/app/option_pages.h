@@ -138,6 +138,7 @@ public:
     QPushButton* browse;
     QRadioButton* leastRam;
     QRadioButton* maxRam;
+    QSpinBox* workerThreads; // 0 shows "Automatic"
 
 protected:
     void LoadPage() override;

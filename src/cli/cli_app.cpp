@@ -190,6 +190,7 @@ struct CliArgs {
     std::string ruffleUrl;
     bool saveOptions = false, printOptions = false, yes = false, no = false, quiet = false;
     bool html = false;
+    int jobs = 0; // 0: not given
 };
 
 std::string OptionNamesFooter() {
@@ -241,6 +242,12 @@ std::optional<int> ParseArguments(int argc, char** argv, CliArgs& args, std::ost
                    "Let the pages load Ruffle from URL (a folder holding ruffle.js, or the "
                    "script's own address) instead of a copied ruffle/ folder")
         ->type_name("URL");
+    CLI::Option* jobs =
+        app.add_option("-j,--jobs", args.jobs,
+                       "Prepare up to N entries at the same time, 1 to 64 (default: the options' "
+                       "workerThreads, where 0 means one per online core); the movies are the same "
+                       "bytes whatever N is")
+            ->type_name("N");
     app.add_flag("--save-options", args.saveOptions,
                  "Write the resulting options to the options file");
     app.add_flag("--print-options", args.printOptions,
@@ -260,6 +267,11 @@ std::optional<int> ParseArguments(int argc, char** argv, CliArgs& args, std::ost
     }
     if (args.yes && args.no) {
         err << "kestrova-cli: --yes and --no exclude each other\n";
+        return 2;
+    }
+    if (jobs->count() > 0 && (args.jobs < 1 || args.jobs > kMaxWorkerThreads)) {
+        err << "kestrova-cli: --jobs " << args.jobs
+            << ": expected a number of worker threads from 1 to " << kMaxWorkerThreads << "\n";
         return 2;
     }
     return std::nullopt;
@@ -315,9 +327,12 @@ std::optional<int> MakeOptions(const CliArgs& args, ConvertOptions& options, std
         err << "kestrova-cli: no files given (see --help)\n";
         return 2;
     }
-    // -o decides the output mode of this run only; the saved and printed options keep the
-    // mode the window last used.
+    // -o and --jobs decide the output mode and the worker threads of this run only; the saved
+    // and printed options keep what the window last used.
     options.outputMode = args.single.empty() ? OutputIndividual : OutputSingle;
+    if (args.jobs != 0) {
+        options.workerThreads = args.jobs;
+    }
     return std::nullopt;
 }
 

@@ -53,6 +53,20 @@ const EntryConverter& ConverterFor(ObjectKind kind) {
     }
 }
 
+namespace {
+
+// The converter that prepares the entry ahead of its turn, or null: a folder, pipe or device
+// is refused when its turn comes, and an entry with a question is prepared once answered.
+const EntryConverter* ConverterAhead(const ConvertObject& entry, const ConvertOptions& opts) {
+    const EntryConverter& converter = ConverterFor(FileKind(entry.path, opts));
+    if (!SourceRefusal(entry.path).empty() || converter.Question(entry, opts)) {
+        return nullptr;
+    }
+    return &converter;
+}
+
+} // namespace
+
 std::string TooManyFramesText(const ConvertObject& entry) {
     return "Error, " + entry.path + " would take the movie past 65535 frames, the most a " +
            "movie can hold; it was not converted.";
@@ -128,7 +142,15 @@ void CConvertEngine::RunJob(const ConvertJob& run) {
     if (!OpenRun(state)) {
         return;
     }
+    // The workers prepare the next entries while this thread appends the current one; the
+    // pipeline goes (its workers stopped) before the temporary folder does.
+    EntryPipeline pipeline(state.context, WorkerThreadCount(opts));
+    state.pipeline = &pipeline;
+    ConvertObject* ahead = run.first;
     for (ConvertObject* cur = run.first; cur != nullptr; cur = cur->next) {
+        for (; ahead != nullptr && pipeline.HasRoom(); ahead = ahead->next) {
+            pipeline.Queue(*ahead, ConverterAhead(*ahead, opts));
+        }
         if (!ConvertEntry(state, *cur)) {
             return;
         }
@@ -183,6 +205,7 @@ bool CConvertEngine::ConvertEntry(Run& run, ConvertObject& entry) {
     entry.outputPath = "none";
     window->ShowFileName(entry.id);
     if (std::string refusal = Refusal(run, entry); !refusal.empty()) {
+        run.pipeline->Next(); // whatever was prepared of it is dropped
         Show({refusal, ""});
         run.anyFailed = true;
         if (Cancelled()) {
@@ -217,12 +240,16 @@ bool CConvertEngine::ConvertEntry(Run& run, ConvertObject& entry) {
 }
 
 bool CConvertEngine::AddEntry(Run& run, const ConvertObject& entry, ObjectKind& kind) {
-    const EntryConverter& converter = ConverterFor(kind);
-    std::optional<ConvertError> question = converter.Question(entry, run.context.opts);
-    const bool yes = question && Ask(*question);
-    Notes notes;
-    Result<std::unique_ptr<PreparedEntry>> prepared =
-        converter.Prepare(entry, run.context, yes, notes);
+    PreparedResult ahead = run.pipeline->Next();
+    Notes notes = std::move(ahead.notes);
+    if (!ahead.prepared) {
+        // Its question is asked now that its turn has come, and it is prepared here.
+        const EntryConverter& converter = ConverterFor(kind);
+        std::optional<ConvertError> question = converter.Question(entry, run.context.opts);
+        const bool yes = question && Ask(*question);
+        ahead.prepared.emplace(converter.Prepare(entry, run.context, yes, notes));
+    }
+    Result<std::unique_ptr<PreparedEntry>>& prepared = *ahead.prepared;
     for (const ConvertError& note : notes) {
         Show(note);
     }

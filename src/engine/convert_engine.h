@@ -8,6 +8,7 @@
 #include "engine/convert_observer.h"
 #include "engine/convert_options.h"
 #include "engine/entry_converter.h"
+#include "engine/entry_pipeline.h"
 #include "engine/movie_builder.h"
 #include "engine/output_paths.h"
 
@@ -59,6 +60,8 @@ private:
         bool anyFailed = false;
         // Sources and the movie names they took, so that no later entry writes over them.
         std::vector<std::pair<std::string, std::string>> claimed;
+        // Where the entries are prepared, ahead of the one being appended.
+        EntryPipeline* pipeline = nullptr;
     };
 
     void Show(const ConvertError& error);

@@ -134,6 +134,7 @@ void ConvertOptions::SetDefaults() {
     presetWidth = 200;
     outputMode = OutputIndividual;
     writeHtmlPage = 0;
+    workerThreads = 0;
 
     for (int i = 0; i < kFormatCount; ++i) {
         const FormatDefaults& d = kFormatDefaults[i];
@@ -190,6 +191,11 @@ int FormatIndexOf(std::string_view path, const ConvertOptions& options) {
 ObjectKind FileKind(std::string_view path, const ConvertOptions& options) {
     int index = FormatIndexOf(path, options);
     return index >= 0 ? FormatKind(options.formats[index]) : KindStaticImage;
+}
+
+int WorkerThreadCount(const ConvertOptions& options) {
+    long count = options.workerThreads > 0 ? options.workerThreads : sysconf(_SC_NPROCESSORS_ONLN);
+    return static_cast<int>(std::clamp<long>(count, 1, kMaxWorkerThreads));
 }
 
 std::string SystemTempDirectory() {

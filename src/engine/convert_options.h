@@ -42,6 +42,9 @@ enum ObjectKind : int32_t {
 enum Encoding : int32_t {
     EncodeJpeg = 0x200,
     EncodeLossless = 0x201,
+    // JPEG pictures: the file's own JPEG data when a player can show it as it is, else as
+    // EncodeJpeg. Other entries take it as EncodeJpeg.
+    EncodeOriginal = 0x202,
 };
 
 // Index of the audio page's "Output Encoding" line, stored in an audio entry's `compression`.
@@ -167,7 +170,15 @@ public:
     // `ruffle/` folder copied beside it, or from ruffleUrl when that is not empty.
     int32_t writeHtmlPage = 0;
     std::string ruffleUrl;
+    // Threads preparing entries side by side; 0 takes one per online core.
+    int32_t workerThreads = 0;
 };
+
+// The most worker threads a conversion runs.
+constexpr int kMaxWorkerThreads = 64;
+// The threads a conversion with these options runs: workerThreads, or one per online core
+// when that is 0, within 1..kMaxWorkerThreads.
+int WorkerThreadCount(const ConvertOptions& options);
 
 // Index 0..15 of the format entry for a file name: the text from the path's last "." (the
 // whole path when it has none), cut to its first 4 characters and lower-cased, compared with

@@ -23,6 +23,9 @@ constexpr std::string_view kFormatOps = "[format_ops]";
 // Written last and only when the publish page is asked for, so files without it read as
 // before and readers that do not know it skip its values as stray tokens.
 constexpr std::string_view kHtmlOps = "[html_ops]";
+// The worker threads, written after everything else and only when not automatic, the same
+// way.
+constexpr std::string_view kThreadOps = "[thread_ops]";
 
 bool IsSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -42,7 +45,8 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 bool IsSectionHeader(std::string_view token) {
-    for (std::string_view name : {kMovieOps, kAniOps, kLensOps, kSysOps, kFormatOps, kHtmlOps}) {
+    for (std::string_view name :
+         {kMovieOps, kAniOps, kLensOps, kSysOps, kFormatOps, kHtmlOps, kThreadOps}) {
         if (EqualsIgnoringCase(token, name)) {
             return true;
         }
@@ -329,6 +333,10 @@ std::string ConvertOptions::OptionsFileText() const {
         out.OneOrZero(writeHtmlPage);
         out.Text(ruffleUrl.empty() ? std::string_view(" ") : std::string_view(ruffleUrl));
     }
+    if (workerThreads != 0) {
+        out.Header(kThreadOps);
+        out.Number(workerThreads);
+    }
     return out.Take();
 }
 
@@ -347,6 +355,8 @@ void ConvertOptions::ReadOptionsText(std::string_view text) {
             ReadFormatOps(in, *this);
         } else if (EqualsIgnoringCase(token, kHtmlOps)) {
             ReadHtmlOps(in, *this);
+        } else if (EqualsIgnoringCase(token, kThreadOps)) {
+            in.Number(workerThreads);
         }
     }
 }

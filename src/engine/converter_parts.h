@@ -4,8 +4,10 @@
 
 #include "engine/entry_converter.h"
 #include "engine/image_store.h"
+#include "swf/swf_bitmaps.h"
 
 #include <memory>
+#include <optional>
 
 // A picture decoded and encoded, ready to be added: its store holds the one picture.
 struct PreparedPicture {
@@ -13,6 +15,8 @@ struct PreparedPicture {
     int id = 0;
     bool lossless = false;
     std::string path;
+    // A lossless picture's compressed pixels (the store keeps only its size).
+    std::optional<CSwfLosslessCompressed> compressed;
 };
 
 // Decodes the entry's picture and encodes it with its format's settings (the small-file pair
@@ -23,8 +27,10 @@ Result<PreparedPicture> PreparePictureFile(const ConvertObject& entry, const Con
 // the bitmap tag still reads.
 Status AppendPicture(MovieBuilder& builder, PreparedPicture picture, const ConvertOptions& opts);
 // The same for a picture of a store the caller keeps for the movie (a movie's frames).
+// Lossless pixels compressed ahead are taken from compressed when given.
 Status AppendBitmap(MovieBuilder& builder, const StoredImage& image, bool lossless,
-                    const std::string& path, const ConvertOptions& opts);
+                    const std::string& path, const ConvertOptions& opts,
+                    CSwfLosslessCompressed* compressed = nullptr);
 // Turns the stored JPEG picture into lossless pixels in the same store: the new id, or the
 // error (the JPEG is released only on success).
 Result<int> ToLosslessPixels(ImageStore& store, int id);

@@ -242,6 +242,9 @@ public:
             settings.maxRam = opts.performanceMode == PerformanceMaxRam;
             settings.optimizePlayback = opts.optimizePlayback != 0;
             settings.maxSoundBytes = kSoundSizeLimit;
+            // One worker encodes on this thread, as the sequential run always has.
+            const int workers = WorkerThreadCount(opts);
+            settings.workers = workers > 1 ? workers : 0;
         }
         // A file with nothing to show is a sound: its sound is taken whatever the entry says.
         movie->soundOnly = !decomposer.HasPictures();

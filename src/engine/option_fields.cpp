@@ -20,6 +20,8 @@ constexpr NamedValue kPerformanceWords[] = {{"leastram", PerformanceLeastRam},
                                             {"maxram", PerformanceMaxRam}};
 constexpr NamedValue kOutputWords[] = {{"single", OutputSingle}, {"individual", OutputIndividual}};
 constexpr NamedValue kEncodingWords[] = {{"jpeg", EncodeJpeg}, {"lossless", EncodeLossless}};
+constexpr NamedValue kJpegEntryEncodingWords[] = {
+    {"jpeg", EncodeJpeg}, {"lossless", EncodeLossless}, {"original", EncodeOriginal}};
 
 // Accepted integers: the range min..max, plus the words (which may name values outside it).
 struct IntegerRule {
@@ -38,6 +40,7 @@ constexpr IntegerRule kOffset{-10000, 10000, {}};
 // A movie holds at most 65535 frames, so no single picture may ask for more.
 constexpr IntegerRule kFrames{1, 65535, {}};
 constexpr IntegerRule kByte{0, 255, {}};
+constexpr IntegerRule kWorkers{0, kMaxWorkerThreads, {}};
 constexpr IntegerRule kFrameRate{1, 120, {}};
 constexpr IntegerRule kImageQuality{1, 100, {}};
 constexpr IntegerRule kFrameQuality{0, 100, {}};
@@ -45,6 +48,8 @@ constexpr IntegerRule kSizing{SizingStretch, SizingPreset, kSizingWords};
 constexpr IntegerRule kPerformance{PerformanceLeastRam, PerformanceMaxRam, kPerformanceWords};
 constexpr IntegerRule kOutput{OutputSingle, OutputIndividual, kOutputWords};
 constexpr IntegerRule kEncoding{EncodeJpeg, EncodeLossless, kEncodingWords};
+// Only JPEG files can be kept as they are.
+constexpr IntegerRule kJpegEntryEncoding{EncodeJpeg, EncodeOriginal, kJpegEntryEncodingWords};
 // The sound converter's code-size table reads 0..6; 5 and 6 (5-bit ADPCM and uncompressed
 // samples) are not offered by the audio page but are reachable from the command line.
 constexpr IntegerRule kAudioEncoding{0, 6, {}};
@@ -98,6 +103,7 @@ const RecordField kRecordFields[] = {
     Int("presetHeight", &CO::presetHeight, kPixels),
     Int("presetWidth", &CO::presetWidth, kPixels),
     Int("outputMode", &CO::outputMode, kOutput),
+    Int("workerThreads", &CO::workerThreads, kWorkers),
 };
 
 // Format fields in declaration order (`formatId` never changes, so it is not settable).
@@ -138,7 +144,8 @@ IntegerRule FormatRule(const FormatOptions& format, int32_t FormatOptions::*memb
     if (member == &FormatOptions::compression && kind == KindAudioFile) {
         return kAudioEncoding;
     }
-    return kEncoding; // compression and smallCompression
+    // compression and smallCompression
+    return format.formatId == FormatJpg ? kJpegEntryEncoding : kEncoding;
 }
 
 std::string Lower(std::string_view text) {

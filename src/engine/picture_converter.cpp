@@ -11,10 +11,13 @@
 #include "swf/swf_shapes.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
+#include <optional>
 
 namespace {
 
@@ -77,6 +80,26 @@ int StoreJpeg(ImageStore& store, RgbImage& image, int quality) {
     return e->id;
 }
 
+// Stores a JPEG file's own data when a player can show it as it is (no decoding, no generation
+// loss); the store id, or 0 when the file is to be encoded anew.
+int StoreOriginalJpeg(ImageStore& store, const std::string& path) {
+    std::unique_ptr<ISSource, decltype(&ISCloseSource)> file(ISOpenFileSource(path),
+                                                             &ISCloseSource);
+    std::optional<KeptJpeg> kept = file ? ISKeepJpeg(file->data, file->length) : std::nullopt;
+    if (!kept || kept->data.size() > INT32_MAX) {
+        return 0;
+    }
+    StoredImage* e = store.MakeMemoryEntry(kept->data.size());
+    if (!e->data) {
+        store.Remove(e->id);
+        return 0;
+    }
+    memcpy(e->data.get(), kept->data.data(), kept->data.size());
+    e->width = static_cast<int>(kept->width);
+    e->height = static_cast<int>(kept->height);
+    return e->id;
+}
+
 // The rectangle of w x h at (X, Y) filled with the bitmap of W x H, scaled to fill it.
 std::unique_ptr<CSwfDefineShape> MakeBitmapRectangle(uint16_t shapeId, uint16_t bitmapId, int W,
                                                      int H, int X, int Y, int w, int h) {
@@ -135,6 +158,19 @@ public:
     }
 };
 
+// The stored lossless block as the writer takes it: a colour table, when there is one, comes
+// first.
+CSwfLosslessPixels LosslessLayout(const StoredImage& e) {
+    const uint8_t* table = e.data.get();
+    return {.format = static_cast<uint8_t>(e.colours != 0 ? 3 : 5),
+            .width = static_cast<uint32_t>(e.width),
+            .height = static_cast<uint32_t>(e.height),
+            .withAlpha = e.alpha,
+            .colourTableSize = e.colours,
+            .colourTable = table,
+            .pixels = table + size_t{e.colours} * (e.alpha ? 4 : 3)};
+}
+
 } // namespace
 
 const EntryConverter& PictureEntryConverter() {
@@ -153,16 +189,23 @@ Result<PreparedPicture> PreparePictureFile(const ConvertObject& entry, const Con
     bool useSmall = entry.size >= 0 && entry.size < smallBelow;
     int encoding = useSmall ? format.smallCompression : format.compression;
     int quality = useSmall ? format.smallQuality : format.quality;
-    if (encoding != EncodeLossless && encoding != EncodeJpeg) {
+    if (encoding != EncodeLossless && encoding != EncodeJpeg && encoding != EncodeOriginal) {
         return ConvertError{};
+    }
+    PreparedPicture picture;
+    picture.path = entry.path;
+    picture.lossless = encoding == EncodeLossless;
+    // Original JPEG: other JPEGs and other files are encoded anew, as JPEG.
+    if (encoding == EncodeOriginal) {
+        picture.id = StoreOriginalJpeg(*picture.store, entry.path);
+        if (picture.id != 0) {
+            return picture;
+        }
     }
     RgbImage image;
     if (int code = image.LoadFile(entry.path); code != 0) {
         return DecodeError(entry.path, code);
     }
-    PreparedPicture picture;
-    picture.path = entry.path;
-    picture.lossless = encoding == EncodeLossless;
     if (!picture.lossless) {
         // JPEG data has no alpha: what shows through a transparent pixel is put in its place.
         image.CompositeOver(BackgroundRgb(opts));
@@ -171,6 +214,11 @@ Result<PreparedPicture> PreparePictureFile(const ConvertObject& entry, const Con
                                   : StoreJpeg(*picture.store, image, quality);
     if (picture.id == 0) {
         return ConvertError{};
+    }
+    // The slow deflate of lossless pixels is done here, away from the movie; the pixels go.
+    if (StoredImage* e = picture.store->Find(picture.id); picture.lossless) {
+        picture.compressed = CompressLossless(LosslessLayout(*e));
+        e->data.reset();
     }
     return picture;
 }
@@ -205,7 +253,8 @@ Status AppendPicture(MovieBuilder& builder, PreparedPicture picture, const Conve
     if (e == nullptr) {
         return ConvertError{};
     }
-    Status added = AppendBitmap(builder, *e, picture.lossless, picture.path, opts);
+    Status added = AppendBitmap(builder, *e, picture.lossless, picture.path, opts,
+                                picture.compressed ? &*picture.compressed : nullptr);
     // Lossless pixels are compressed into the tag; JPEG bytes are read when the movie is written.
     if (added && !picture.lossless) {
         builder.Keep(std::move(picture.store));
@@ -214,7 +263,8 @@ Status AppendPicture(MovieBuilder& builder, PreparedPicture picture, const Conve
 }
 
 Status AppendBitmap(MovieBuilder& builder, const StoredImage& image, bool lossless,
-                    const std::string& path, const ConvertOptions& opts) {
+                    const std::string& path, const ConvertOptions& opts,
+                    CSwfLosslessCompressed* compressed) {
     const StoredImage* e = &image;
     if (e->width <= 0 || e->height <= 0) {
         return ConvertError{};
@@ -231,7 +281,8 @@ Status AppendBitmap(MovieBuilder& builder, const StoredImage& image, bool lossle
     }
     builder.NoteExtent(W + X, H + Y);
 
-    if (lossless ? !e->data : !e->isFile && (!e->data || e->dataLength <= 0)) {
+    if (lossless ? !e->data && compressed == nullptr
+                 : !e->isFile && (!e->data || e->dataLength <= 0)) {
         return ConvertError{};
     }
     // The bitmap, shape and sprite ids are taken in that order: the movie's numbering, and so
@@ -240,16 +291,9 @@ Status AppendBitmap(MovieBuilder& builder, const StoredImage& image, bool lossle
     std::unique_ptr<CSwfCharacter> bitmap;
     const char* failure = kSwfIdsExhaustedText;
     if (bitmapId != 0 && lossless) {
-        // A colour table, when there is one, comes first in the stored block.
-        const uint8_t* table = e->data.get();
-        CSwfLosslessResult made = MakeDefineBitsLossless(
-            bitmapId, {.format = static_cast<uint8_t>(e->colours != 0 ? 3 : 5),
-                       .width = static_cast<uint32_t>(W),
-                       .height = static_cast<uint32_t>(H),
-                       .withAlpha = e->alpha,
-                       .colourTableSize = e->colours,
-                       .colourTable = table,
-                       .pixels = table + size_t{e->colours} * (e->alpha ? 4 : 3)});
+        CSwfLosslessResult made = compressed != nullptr
+                                      ? MakeDefineBitsLossless(bitmapId, std::move(*compressed))
+                                      : MakeDefineBitsLossless(bitmapId, LosslessLayout(*e));
         bitmap = std::move(made.tag);
         failure = made.error;
     } else if (bitmapId != 0 && e->isFile) {

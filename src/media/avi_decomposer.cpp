@@ -2,6 +2,7 @@
 
 #include "media/ffmpeg_handles.h"
 #include "media/image_codec.h"
+#include "media/ordered_pool.h"
 #include "media/temp_files.h"
 
 #include <algorithm>
@@ -343,12 +344,6 @@ int AviDecomposer::Close() {
     if (input != nullptr) {
         avformat_close_input(&input);
     }
-    sws_freeContext(scaler);
-    scaler = nullptr;
-    if (compressor != nullptr) {
-        tjDestroy(static_cast<tjhandle>(compressor));
-        compressor = nullptr;
-    }
     engine = nullptr;
     return 1;
 }
@@ -467,11 +462,25 @@ AviDecomposer::Outcome AviDecomposer::TakeFrames(int streamIndex) {
     if (!packet || !frame || !Rewind(streamIndex)) {
         return Outcome::Failed;
     }
+    // Frames are encoded side by side on the workers and taken into the movie in their
+    // order; at most workers + 2 are in flight, so a long movie holds no more than that.
+    OrderedPool<EncodedFrame> pool(settings.workers);
+    const size_t inFlight = settings.workers > 0 ? static_cast<size_t>(settings.workers) + 2 : 1;
+    const int quality = std::clamp(settings.quality, 1, 100);
     Outcome outcome = Outcome::Done;
+    auto takeReady = [&](size_t keep) {
+        while (outcome == Outcome::Done && pool.Pending() > keep) {
+            outcome = TakeFrame(pool.Next());
+        }
+    };
     auto drain = [&] {
         while (outcome == Outcome::Done && avcodec_receive_frame(decoder.get(), frame.get()) == 0) {
-            outcome = TakeFrame(frame.get());
+            // A reference to the decoded picture, which the decoder then leaves alone.
+            std::shared_ptr<AVFrame> copy(av_frame_clone(frame.get()),
+                                          [](AVFrame* f) { av_frame_free(&f); });
             av_frame_unref(frame.get());
+            pool.Submit([this, copy, quality] { return EncodeFrame(copy.get(), quality); });
+            takeReady(inFlight - 1);
         }
     };
     while (outcome == Outcome::Done && av_read_frame(input, packet.get()) >= 0) {
@@ -489,14 +498,78 @@ AviDecomposer::Outcome AviDecomposer::TakeFrames(int streamIndex) {
     if (outcome == Outcome::Done) {
         avcodec_send_packet(decoder.get(), nullptr);
         drain();
+        takeReady(0);
     }
+    pool.Stop();
     return outcome;
+}
+
+// Reused from frame to frame by one thread at a time: the pixel converter, the RGB pixels,
+// the JPEG compressor with its chroma subsampling, and a JPEG buffer of the codec's bound.
+class FrameEncoder {
+public:
+    FrameEncoder() = default;
+    ~FrameEncoder() {
+        sws_freeContext(scaler);
+        if (compressor != nullptr) {
+            tjDestroy(compressor);
+        }
+    }
+    FrameEncoder(const FrameEncoder&) = delete;
+    FrameEncoder& operator=(const FrameEncoder&) = delete;
+
+    EncodedFrame Encode(const AVFrame* frame, int quality) {
+        EncodedFrame encoded;
+        if (frame == nullptr || !ToRgb(frame)) {
+            return encoded;
+        }
+        const size_t length = Compress(frame->width, frame->height, quality);
+        encoded.jpeg.assign(jpeg.begin(), jpeg.begin() + static_cast<std::ptrdiff_t>(length));
+        encoded.width = frame->width;
+        encoded.height = frame->height;
+        return encoded;
+    }
+
+private:
+    bool ToRgb(const AVFrame* frame);
+    size_t Compress(int width, int height, int quality);
+
+    struct ScalerKey {
+        int width = 0, height = 0, format = -1, range = 0, space = 0;
+        bool operator==(const ScalerKey&) const = default;
+    };
+    SwsContext* scaler = nullptr;
+    ScalerKey scalerKey;
+    std::vector<uint8_t> rgb;
+    tjhandle compressor = nullptr;
+    int subsampling = 0;
+    std::vector<uint8_t> jpeg;
+};
+
+AviDecomposer::AviDecomposer() = default;
+
+EncodedFrame AviDecomposer::EncodeFrame(const AVFrame* frame, int quality) {
+    std::unique_ptr<FrameEncoder> encoder;
+    {
+        std::lock_guard lock(encodersMutex);
+        if (!spareEncoders.empty()) {
+            encoder = std::move(spareEncoders.back());
+            spareEncoders.pop_back();
+        }
+    }
+    if (!encoder) {
+        encoder = std::make_unique<FrameEncoder>();
+    }
+    EncodedFrame encoded = encoder->Encode(frame, quality);
+    std::lock_guard lock(encodersMutex);
+    spareEncoders.push_back(std::move(encoder));
+    return encoded;
 }
 
 // Converts a decoded picture of any pixel format into the reused RGB buffer (rows of
 // width * 3 bytes, no padding, as the JPEG writer takes them). The converter is made again
 // only when the picture's size, format or colour description changes.
-bool AviDecomposer::ToRgb(const AVFrame* frame) {
+bool FrameEncoder::ToRgb(const AVFrame* frame) {
     const ScalerKey key{frame->width, frame->height, frame->format, frame->color_range,
                         frame->colorspace};
     if (scaler == nullptr || key != scalerKey) {
@@ -546,7 +619,7 @@ bool AviDecomposer::ToRgb(const AVFrame* frame) {
 
 // Compresses the RGB pixels into the reused JPEG buffer, which has the codec's bound for
 // the picture, so no frame can run out of room. The JPEG's length, or 0 when it fails.
-size_t AviDecomposer::CompressFrame(int width, int height) {
+size_t FrameEncoder::Compress(int width, int height, int quality) {
     if (compressor == nullptr) {
         compressor = tjInitCompress();
     }
@@ -559,9 +632,8 @@ size_t AviDecomposer::CompressFrame(int width, int height) {
     }
     unsigned char* out = jpeg.data();
     unsigned long length = bound;
-    if (tjCompress2(static_cast<tjhandle>(compressor), rgb.data(), width, 0, height, TJPF_RGB, &out,
-                    &length, subsampling, std::clamp(settings.quality, 1, 100),
-                    TJFLAG_NOREALLOC) != 0) {
+    if (tjCompress2(compressor, rgb.data(), width, 0, height, TJPF_RGB, &out, &length, subsampling,
+                    quality, TJFLAG_NOREALLOC) != 0) {
         return 0;
     }
     return length;
@@ -571,8 +643,9 @@ size_t AviDecomposer::CompressFrame(int width, int height) {
 // (framePath is set to its name), an exactly sized buffer in maximum-RAM mode. The store id,
 // kFrameNotStored when the picture could not be made or kept, kFrameNotWritten when its file
 // could not be created or written.
-int AviDecomposer::StoreFrame(std::string& framePath, int width, int height) {
-    const size_t length = CompressFrame(width, height);
+int AviDecomposer::StoreFrame(std::string& framePath, const EncodedFrame& frame) {
+    const size_t length = frame.jpeg.size();
+    const int width = frame.width, height = frame.height;
     if (length == 0) {
         return kFrameNotStored;
     }
@@ -587,7 +660,7 @@ int AviDecomposer::StoreFrame(std::string& framePath, int width, int height) {
         if (!file) {
             return kFrameNotWritten;
         }
-        const bool written = std::fwrite(jpeg.data(), 1, length, file.get()) == length;
+        const bool written = std::fwrite(frame.jpeg.data(), 1, length, file.get()) == length;
         if (!CloseWrittenFile(std::move(file)) || !written) {
             std::remove(framePath.c_str());
             return kFrameNotWritten;
@@ -605,12 +678,12 @@ int AviDecomposer::StoreFrame(std::string& framePath, int width, int height) {
         engine->DropFrame(id);
         return kFrameNotStored;
     }
-    std::memcpy(buffer, jpeg.data(), length);
+    std::memcpy(buffer, frame.jpeg.data(), length);
     engine->SetFrameInfo(id, width, height, static_cast<int>(length));
     return id;
 }
 
-AviDecomposer::Outcome AviDecomposer::TakeFrame(const AVFrame* frame) {
+AviDecomposer::Outcome AviDecomposer::TakeFrame(EncodedFrame frame) {
     ++frameCounter;
     char text[200];
     std::snprintf(text, sizeof text, "%s Decomposing...Frame %d", Tail(sourcePath, 20).c_str(),
@@ -619,7 +692,7 @@ AviDecomposer::Outcome AviDecomposer::TakeFrame(const AVFrame* frame) {
 
     // In maximum-RAM mode the name only labels the picture in messages.
     std::string framePath = tempDirectory + "frame" + std::to_string(frameCounter) + ".jpg";
-    int id = ToRgb(frame) ? StoreFrame(framePath, frame->width, frame->height) : kFrameNotStored;
+    int id = StoreFrame(framePath, frame);
     if (id == kFrameNotWritten) {
         // A frame file the disk did not take would leave an empty picture: the movie fails.
         window->ShowMessage(WithPath(kTempWriteFailedText, framePath));

@@ -2,7 +2,9 @@
 // decoded into a temporary 16-bit PCM WAV file ("Audio3.wav") that the engine converts like
 // an audio entry; every frame of every video stream, the first included, is decoded, turned into
 // 24-bit RGB and written as JPEG data, and handed to the engine as one picture of the movie,
-// followed by its ShowFrames and its removal.
+// followed by its ShowFrames and its removal. The pixel conversion and JPEG encoding of
+// several frames may run side by side on worker threads; the engine still receives the frames
+// one by one, in their order, on the caller's thread.
 //
 // FFmpeg does the reading (libavformat), decoding (libavcodec, frame threads), pixel
 // conversion (libswscale) and sound conversion (libswresample), so every container and codec
@@ -13,12 +15,21 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 struct AVFormatContext;
 struct AVFrame;
-struct SwsContext;
+class FrameEncoder;
+
+// One frame of the movie as JPEG data; empty when it could not be made.
+struct EncodedFrame {
+    std::vector<uint8_t> jpeg;
+    int width = 0;
+    int height = 0;
+};
 
 // The front end as the decomposer sees it: the status line and the modal message boxes.
 class IMovieWindow {
@@ -69,6 +80,7 @@ struct DecomposeSettings {
     bool optimizePlayback = false; // free each frame's characters after its removal
     uint64_t maxSoundBytes = 0;    // the most a converted sound may have (0: no limit); a
                                    // sound track that cannot fit is not extracted in full
+    int workers = 0; // threads encoding frames to JPEG side by side; 0: the caller's thread
 };
 
 // The texts shown when a movie file cannot be opened.
@@ -88,7 +100,7 @@ const char* MovieOpenErrorText(int averror);
 
 class AviDecomposer {
 public:
-    AviDecomposer() = default;
+    AviDecomposer();
     // Closes the movie file if still open.
     virtual ~AviDecomposer();
     AviDecomposer(const AviDecomposer&) = delete;
@@ -121,10 +133,10 @@ private:
     bool IsSound(int streamIndex) const;
     Outcome ExtractSound(int streamIndex, const std::string& soundPath);
     Outcome TakeFrames(int streamIndex);
-    Outcome TakeFrame(const AVFrame* frame);
-    size_t CompressFrame(int width, int height);
-    int StoreFrame(std::string& framePath, int width, int height);
-    bool ToRgb(const AVFrame* frame);
+    Outcome TakeFrame(EncodedFrame frame);
+    int StoreFrame(std::string& framePath, const EncodedFrame& frame);
+    // Encodes one frame with a spare encoder; safe on any thread.
+    EncodedFrame EncodeFrame(const AVFrame* frame, int quality);
 
     IMovieEngine* engine = nullptr;
     int frameCounter = 0;
@@ -136,17 +148,8 @@ private:
     std::string sourcePath;
     std::string tempDirectory;
     int nameSerial = 0; // numbers the frame files
-
-    // Reused from frame to frame: the pixel converter, the RGB pixels, the JPEG compressor
-    // with its chroma subsampling, and a JPEG buffer of the codec's bound.
-    struct ScalerKey {
-        int width = 0, height = 0, format = -1, range = 0, space = 0;
-        bool operator==(const ScalerKey&) const = default;
-    };
-    SwsContext* scaler = nullptr;
-    ScalerKey scalerKey;
-    std::vector<uint8_t> rgb;
-    void* compressor = nullptr; // TurboJPEG handle
-    int subsampling = 0;
-    std::vector<uint8_t> jpeg;
+    // Frame encoders not in use, kept from frame to frame; one is taken by each frame being
+    // encoded, on whichever thread encodes it.
+    std::mutex encodersMutex;
+    std::vector<std::unique_ptr<FrameEncoder>> spareEncoders;
 };

@@ -15,6 +15,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -130,6 +131,18 @@ int ISSplitAlpha(uint8_t** rgba, size_t count, uint8_t** alpha);
 // Composites RGB pixels with their alpha plane over an opaque background colour (0xRRGGBB), in
 // place, rounding to the nearest value.
 void ISCompositeOver(uint8_t* rgb, const uint8_t* alpha, size_t count, uint32_t backgroundRgb);
+// JPEG data a player can show as it is, with the size from its frame header.
+struct KeptJpeg {
+    std::vector<uint8_t> data;
+    uint32_t width = 0;
+    uint32_t height = 0;
+};
+// The JPEG data itself, start to end of image, without its application segments and
+// comments, when it is baseline 8-bit YCbCr or grayscale with Huffman tables and nothing
+// (an EXIF orientation) to turn. Reads the headers only; std::nullopt for any other data
+// (progressive, CMYK, RGB, 12-bit, arithmetic-coded, oriented, cut short), which must be
+// decoded and written anew.
+std::optional<KeptJpeg> ISKeepJpeg(const uint8_t* data, size_t length);
 // Windows and enhanced metafiles are not rendered: always nullptr with kImageErrBadMetafile.
 uint8_t* ISReadMetafileToRGB(const std::string& path, uint32_t* width, uint32_t* height,
                              uint32_t defaultWidth, uint32_t defaultHeight,
@@ -153,9 +166,10 @@ void ISCloseDest(ISDest* dest);
 // the picture and quality (0 when the size is not a valid picture size).
 size_t ISJpegBufferSize(uint32_t width, uint32_t height);
 
-// Writes an 8-bit baseline YCbCr JPEG (4:4:4, no subsampling) at quality 1..100 (clamped). Returns
-// the number of bytes written, 0 on failure (last error 30 when the caller's buffer is too small, 4
-// when the file cannot be written, 5 for a bad argument, 9 when the encoder fails).
+// Writes an 8-bit baseline YCbCr JPEG (4:2:0, Huffman tables optimized for the picture) at
+// quality 1..100 (clamped). Returns the number of bytes written, 0 on failure (last error 30
+// when the caller's buffer is too small, 4 when the file cannot be written, 5 for a bad
+// argument, 9 when the encoder fails).
 size_t ISWriteJPG(ISDest* dest, const uint8_t* rgb, uint32_t width, uint32_t height, int quality);
 
 // Resamples an RGB picture into a caller's buffer of newWidth * newHeight * 3 bytes: area

@@ -117,15 +117,23 @@ CSwfDefineBitsLossless::CSwfDefineBitsLossless(uint16_t id, const CSwfLosslessPi
       colourTableSize(layout.format == 3 ? layout.colourTableSize : 0),
       compressed(std::move(compressed)), compressedLength(compressedLength) {}
 
-CSwfLosslessResult MakeDefineBitsLossless(uint16_t id, const CSwfLosslessPixels& p) {
+CSwfLosslessCompressed CompressLossless(const CSwfLosslessPixels& p) {
+    CSwfLosslessCompressed result;
+    result.layout = p;
+    result.layout.colourTable = nullptr;
+    result.layout.pixels = nullptr;
+    auto failed = [&result](const char* error) {
+        result.error = error;
+        return std::move(result);
+    };
     if (p.width > 0xFFFF || p.height > 0xFFFF) {
-        return {nullptr, kTooLargeText};
+        return failed(kTooLargeText);
     }
     if (p.format < 3 || p.format > 5) {
-        return {nullptr, kBadFormatText};
+        return failed(kBadFormatText);
     }
     if (p.format == 3 && (p.colourTableSize < 1 || p.colourTableSize > 256)) {
-        return {nullptr, kBadTableText};
+        return failed(kBadTableText);
     }
     // Rows are stored padded to 4 bytes (format 5 rows always are).
     uint64_t bitsPerPixel = 1u << p.format;
@@ -142,7 +150,7 @@ CSwfLosslessResult MakeDefineBitsLossless(uint16_t id, const CSwfLosslessPixels&
     if (tableBytes > 0) {
         joined.reset(new (std::nothrow) uint8_t[n]);
         if (!joined) {
-            return {nullptr, kNoMemoryText};
+            return failed(kNoMemoryText);
         }
         memcpy(joined.get(), p.colourTable, tableBytes);
         if (pixelBytes > 0) {
@@ -153,7 +161,7 @@ CSwfLosslessResult MakeDefineBitsLossless(uint16_t id, const CSwfLosslessPixels&
 
     libdeflate_compressor* compressor = libdeflate_alloc_compressor(kSwfLosslessDeflateLevel);
     if (compressor == nullptr) {
-        return {nullptr, kNoMemoryText};
+        return failed(kNoMemoryText);
     }
     size_t bound = libdeflate_zlib_compress_bound(compressor, n);
     CSwfDefineBitsLossless::Compressed out(static_cast<uint8_t*>(malloc(bound)));
@@ -165,19 +173,32 @@ CSwfLosslessResult MakeDefineBitsLossless(uint16_t id, const CSwfLosslessPixels&
     }
     libdeflate_free_compressor(compressor);
     if (produced == 0) {
-        return {nullptr, kNoMemoryText};
+        return failed(kNoMemoryText);
     }
     if (produced > 0xFFFFFF00u) {
-        return {nullptr, kTagOverflowText};
+        return failed(kTagOverflowText);
     }
     // Give back the unused end of the worst-case buffer: many bitmaps may wait in one movie.
     if (auto* shrunk = static_cast<uint8_t*>(realloc(out.get(), produced))) {
         (void)out.release();
         out.reset(shrunk);
     }
-    return {std::make_unique<CSwfDefineBitsLossless>(id, p, std::move(out),
-                                                     static_cast<uint32_t>(produced)),
+    result.bytes = std::move(out);
+    result.length = static_cast<uint32_t>(produced);
+    return result;
+}
+
+CSwfLosslessResult MakeDefineBitsLossless(uint16_t id, CSwfLosslessCompressed compressed) {
+    if (!compressed.bytes) {
+        return {nullptr, compressed.error};
+    }
+    return {std::make_unique<CSwfDefineBitsLossless>(
+                id, compressed.layout, std::move(compressed.bytes), compressed.length),
             nullptr};
+}
+
+CSwfLosslessResult MakeDefineBitsLossless(uint16_t id, const CSwfLosslessPixels& p) {
+    return MakeDefineBitsLossless(id, CompressLossless(p));
 }
 
 void CSwfDefineBitsLossless::Write(CSwfStream& s) const {

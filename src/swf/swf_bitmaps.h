@@ -117,5 +117,19 @@ struct CSwfLosslessResult {
     const char* error = nullptr;
 };
 
+// A lossless bitmap's zlib stream, made away from any movie (on any thread): the tag is made
+// from it once the movie gives it an id. `layout` keeps the bitmap's fields (its pointers are
+// no longer read); without a stream `error` says why it could not be made.
+struct CSwfLosslessCompressed {
+    CSwfLosslessPixels layout;
+    CSwfDefineBitsLossless::Compressed bytes;
+    uint32_t length = 0;
+    const char* error = nullptr;
+};
+
+// Compresses the colour table and pixels.
+CSwfLosslessCompressed CompressLossless(const CSwfLosslessPixels& pixels);
+// The character with that id holding compressed bitmap data, or its error.
+CSwfLosslessResult MakeDefineBitsLossless(uint16_t id, CSwfLosslessCompressed compressed);
 // Compresses the pixels into a new lossless bitmap character with the given id.
 CSwfLosslessResult MakeDefineBitsLossless(uint16_t id, const CSwfLosslessPixels& pixels);

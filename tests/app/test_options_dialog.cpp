@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 
 #include <gtest/gtest.h>
 
@@ -48,6 +49,12 @@ TEST_F(OptionsDialogTest, EditsAreKeptWhicheverWayTheDialogCloses) {
         dialog->LensPage()->alpha->setText("77");
     }
     EXPECT_EQ(options.lensAlpha, 77); // stored when the dialog is destroyed
+    {
+        auto dialog = Open(4);
+        EXPECT_EQ(dialog->SystemPage()->workerThreads->text(), "Automatic");
+        dialog->SystemPage()->workerThreads->setValue(3);
+    }
+    EXPECT_EQ(options.workerThreads, 3);
 }
 
 TEST_F(OptionsDialogTest, PreloaderPictureAndFractionFollowTheirControls) {
@@ -102,6 +109,12 @@ TEST_F(OptionsDialogTest, EachSubPageWritesToTheEntryItWasShowing) {
     EXPECT_EQ(options.formats[bmp].smallCompression, EncodeLossless);
     EXPECT_EQ(page->imagePage->quality->value(), pngQuality);
     EXPECT_EQ(page->imagePage->compression->currentIndex(), 1); // PNG: lossless by default
+    // Only the JPEG entry offers Original JPEG.
+    page->SelectFormatLine(".JPG");
+    page->imagePage->compression->setCurrentIndex(2);
+    page->SelectFormatLine(".PNG");
+    EXPECT_EQ(options.formats[EntryOf(FormatJpg)].compression, EncodeOriginal);
+    EXPECT_EQ(page->imagePage->compression->count(), 2);
 
     // A click on the list line shows the sub-page of the line's kind.
     page->formats->setCurrentItem(page->formats->findItems(".AVI", Qt::MatchExactly).value(0));

@@ -80,6 +80,8 @@ TEST_F(CliUsage, BadUsageExitsWithTwoNamingTheOptionOrField) {
         {{"--set", "frameRate=0"}, "frameRate"},
         {{"--set", "frameRate"}, "frameRate"},
         {{"-y", "-n"}, "--yes"},
+        {{"--jobs", "0"}, "--jobs 0"},
+        {{"-j", "65"}, "--jobs 65"},
     };
     std::string picture = WritePicture("a.tga", 4, 4);
     for (const auto& [given, named] : cases) {
@@ -133,6 +135,26 @@ TEST_F(CliUsage, PlainProgressLinesAndOneSummaryLinePerEntry) {
                                       "  failed\nTotal: 0 Kb in, "))
         << run.out;
     EXPECT_TRUE(run.out.ends_with(" Kb out\n")) << run.out;
+}
+
+// Several workers change nothing the user sees: the same progress lines, messages and summary,
+// in list order, with failing entries among the good ones.
+TEST_F(CliUsage, SeveralWorkersReportLikeOne) {
+    std::vector<std::string> files;
+    for (int i = 0; i < 7; ++i) {
+        files.push_back(WritePicture("p" + std::to_string(i) + ".tga", 3 + i, 2));
+    }
+    files[2] = dir.File("missing.tga");
+    ASSERT_TRUE(testutil::WriteFileBytes(files[4], {'n', 'o', 't', ' ', 'a', ' ', 't', 'g', 'a'}));
+    files.insert(files.begin(), "--jobs");
+    files.insert(files.begin() + 1, "1");
+    CliRun one = Run(files);
+    files[1] = "4";
+    CliRun four = Run(files);
+    EXPECT_EQ(four.code, 1);
+    EXPECT_EQ(four.err, one.err);
+    EXPECT_EQ(four.out, one.out);
+    EXPECT_TRUE(Contains(four.out, "p6.swf  ")) << four.out;
 }
 
 // Each row names its files in the test folder ("@" stands for the folder), the exit status, a

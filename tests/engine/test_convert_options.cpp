@@ -209,6 +209,7 @@ TEST(OptionFields, SetsFieldsFromTheirWordsAndRefusesBadOnesNamingThem) {
         {"backgroundColor", "-1"},
         {"format.jpg.quality", "101"},
         {"format.png.compression", "3"},
+        {"format.png.compression", "original"},
         {"format.wav.compression", "7"},
         {"tempDirectory", "/a\tb"},
     };

@@ -111,6 +111,13 @@ TEST(HtmlPage, OptionsFileKeepsThePageSettingsAtTheEnd) {
     EXPECT_EQ(read.writeHtmlPage, 0);
     EXPECT_EQ(read.ruffleUrl, "https://cdn.example/ruffle");
     EXPECT_EQ(read.OptionsFileText(), withUrl);
+
+    // The worker threads follow, only when not automatic.
+    options.workerThreads = 3;
+    EXPECT_TRUE(options.OptionsFileText().ends_with("[HTML_OPS]\r\n0\r\nhttps://cdn.example/ruffle"
+                                                    "\r\n[THREAD_OPS]\r\n3\r\n"));
+    read.ReadOptionsText(options.OptionsFileText());
+    EXPECT_EQ(read.workerThreads, 3);
 }
 
 } // namespace

@@ -81,6 +81,7 @@ TEST_F(EntryTest, FramesInEveryModeAndEncoding) {
 // idle with an empty movie, and no frame file is left behind.
 TEST_F(EntryTest, CancelLeavesNothingBehind) {
     const std::string path = Clip("-c:v mpeg4");
+    opts.workerThreads = 4; // the movie prepared on a worker, its frames encoded on four more
     rec.onEvent = [&](const std::string& event) {
         if (event.ends_with("Decomposing...Frame 4"))
             engine.RequestCancel();

@@ -2,7 +2,8 @@
 // (as for a file whose extension is not trusted) or straight into one reader, the readers
 // counted in the order of the format rows, so formats without a signature (TGA, WBMP) are
 // reached too. A decoded picture is then laid out as a lossless bitmap, resized, composited
-// over a background and written as JPEG, as the converter does.
+// over a background and written as JPEG, as the converter does; sniffed data also goes through
+// the Original JPEG check.
 #include <cstdlib>
 #include <vector>
 
@@ -63,6 +64,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     --size;
     RgbImage image;
     if (way == 0) {
+        // What Original JPEG keeps is never longer than the data it comes from.
+        if (auto kept = ISKeepJpeg(data, size); kept && kept->data.size() > size) {
+            std::abort();
+        }
         image.LoadMemory(data, size);
         Exercise(image);
         return 0;
