@@ -1,6 +1,7 @@
 // ADPCM encoding speed: one hour of 44.1 kHz 16-bit stereo, generated in memory, encoded to
 // SWF ADPCM. The "x_realtime" counter is seconds of sound encoded per second of CPU time
 // (target: at least 100 at 4 bits on one core). Run from a Release build.
+#include "engine/engine_namespace.h"
 #include "swf/adpcm_encoder.h"
 
 #include <benchmark/benchmark.h>
@@ -8,6 +9,8 @@
 #include <cmath>
 #include <cstdint>
 #include <vector>
+
+using namespace kestrova::engine;
 
 namespace {
 

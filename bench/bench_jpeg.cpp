@@ -11,6 +11,7 @@
 //   alone with our settings (target: ours within 1.15 x of it);
 // - "Original JPEG" against re-encoding through the engine: time per picture and movie bytes.
 #include "engine/convert_engine.h"
+#include "engine/engine_namespace.h"
 #include "media/image_codec.h"
 #include "media/rgb_image.h"
 
@@ -29,6 +30,8 @@
 #include <unistd.h>
 #include <utility>
 #include <vector>
+
+using namespace kestrova::engine;
 
 namespace {
 

@@ -6,6 +6,7 @@
 //
 //   bench_movie [--benchmark_min_time=...]   (run from a Release build)
 #include "engine/convert_engine.h"
+#include "engine/engine_namespace.h"
 
 #include <benchmark/benchmark.h>
 
@@ -16,6 +17,8 @@
 #include <filesystem>
 #include <string>
 #include <vector>
+
+using namespace kestrova::engine;
 
 namespace fs = std::filesystem;
 

@@ -6,6 +6,7 @@
 // benchmark times the layout and compression of the bitmap (as the converter does it) and
 // reports the compressed bytes of 4-byte pixels (every picture before the colour table) and
 // of the layout chosen now. Pictures are made with ImageMagick into a temporary folder.
+#include "engine/engine_namespace.h"
 #include "media/lossless_pixels.h"
 #include "media/rgb_image.h"
 #include "swf/swf_bitmaps.h"
@@ -20,6 +21,8 @@
 #include <memory>
 #include <string>
 #include <unistd.h>
+
+using namespace kestrova::engine;
 
 namespace {
 

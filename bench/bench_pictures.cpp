@@ -10,6 +10,7 @@
 // printed after the benchmarks.
 #include "engine/allocator_tuning.h"
 #include "engine/convert_engine.h"
+#include "engine/engine_namespace.h"
 #include "media/image_codec.h"
 #include "media/rgb_image.h"
 #include "swf/swf_bitmaps.h"
@@ -32,6 +33,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
+
+using namespace kestrova::engine;
 
 namespace {
 

@@ -9,6 +9,7 @@
 // zlib's compress2 at level 9, on photographs (JPEGs made by ImageMagick's plasma generator,
 // decoded again; a procedural picture when `convert` is missing) and on flat graphics. Counters:
 // compressed bytes and the ratio to the input; the rate is input MB/s.
+#include "engine/engine_namespace.h"
 #include "swf/swf_bitmaps.h"
 #include "swf/swf_shapes.h"
 
@@ -26,6 +27,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+using namespace kestrova::engine;
 
 namespace {
 

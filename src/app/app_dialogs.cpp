@@ -1,7 +1,10 @@
 #include "app/app_dialogs.h"
+#include "app/app_namespace.h"
 
 #include <QColorDialog>
 #include <QFileDialog>
+
+namespace kestrova::app {
 
 namespace {
 const DialogHooks* activeHooks = nullptr;
@@ -67,3 +70,5 @@ QString QtNameFilters(const QString& pipeFilter) {
     }
     return filters.join(";;");
 }
+
+} // namespace kestrova::app

@@ -9,9 +9,12 @@
 #include <QString>
 #include <QStringList>
 
+#include "app/app_namespace.h"
 #include <functional>
 
 class QWidget;
+
+namespace kestrova::app {
 
 // The caption of the program's message boxes when a message names none.
 inline const char* const kAppCaption = "Kestrova";
@@ -44,3 +47,5 @@ QColor ChooseColor(QWidget* parent, const QColor& initial);
 
 // "Text|*.a;*.b|Text2|*.c|" as a Qt name filter list "Text (*.a *.b);;Text2 (*.c)".
 QString QtNameFilters(const QString& pipeFilter);
+
+} // namespace kestrova::app

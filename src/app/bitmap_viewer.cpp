@@ -1,4 +1,5 @@
 #include "app/bitmap_viewer.h"
+#include "app/app_namespace.h"
 
 #include "app/app_dialogs.h"
 #include "engine/convert_options.h"
@@ -6,6 +7,8 @@
 #include <QFileInfo>
 #include <QPainter>
 #include <qdrawutil.h>
+
+namespace kestrova::app {
 
 PreviewLayout ComputePreviewLayout(int width, int height, const QRect& inner) {
     PreviewLayout layout;
@@ -128,3 +131,5 @@ void MFCBitmapViewerCtrl::paintEvent(QPaintEvent*) {
     painter.drawText(inner.left() + 2, inner.bottom() + 1 - 3 + painter.fontMetrics().ascent(),
                      QString("Width : %1 , Height : %2").arg(width).arg(height));
 }
+
+} // namespace kestrova::app

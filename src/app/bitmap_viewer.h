@@ -2,6 +2,7 @@
 // below it, or a fixed picture for a sound or movie entry.
 #pragma once
 
+#include "app/app_namespace.h"
 #include "media/rgb_image.h"
 
 #include <QFont>
@@ -12,7 +13,11 @@
 
 #include <string>
 
+namespace kestrova::engine {
 class ConvertOptions;
+}
+
+namespace kestrova::app {
 
 // Where a picture of width x height goes inside the preview's inner rectangle.
 struct PreviewLayout {
@@ -59,3 +64,5 @@ private:
     QPixmap movieIcon;
     QImage scaledCopy; // the last resampled copy, kept until the picture changes
 };
+
+} // namespace kestrova::app

@@ -1,4 +1,5 @@
 #include "app/color_button.h"
+#include "app/app_namespace.h"
 
 #include "app/app_dialogs.h"
 #include "app/small_controls.h"
@@ -12,6 +13,8 @@
 #include <QToolTip>
 
 #include <algorithm>
+
+namespace kestrova::app {
 
 namespace {
 constexpr uint32_t Rgb(uint32_t r, uint32_t g, uint32_t b) {
@@ -405,3 +408,5 @@ bool ColorPopup::event(QEvent* event) {
     }
     return QWidget::event(event);
 }
+
+} // namespace kestrova::app

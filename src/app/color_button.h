@@ -7,7 +7,10 @@
 #include <QString>
 #include <QWidget>
 
+#include "app/app_namespace.h"
 #include <cstdint>
+
+namespace kestrova::app {
 
 // Stands for "the default colour" in a colour value.
 constexpr uint32_t DefaultColor = 0xFF000000;
@@ -120,3 +123,5 @@ private:
     int textBoxHeight = 22;
     int width = 0;
 };
+
+} // namespace kestrova::app

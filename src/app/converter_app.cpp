@@ -1,4 +1,5 @@
 #include "app/converter_app.h"
+#include "app/app_namespace.h"
 
 #include "app/app_dialogs.h"
 #include "app/main_window.h"
@@ -13,6 +14,8 @@
 #include <QThread>
 
 #include <cstdio>
+
+namespace kestrova::app {
 
 CommandWords ConverterApp::ReadCommandWords(const QStringList& arguments) {
     CommandWords words;
@@ -152,3 +155,5 @@ int RunScreenshots(const QStringList& arguments) {
     SetDialogHooks(nullptr);
     return status;
 }
+
+} // namespace kestrova::app

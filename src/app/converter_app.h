@@ -4,7 +4,10 @@
 
 #include <QStringList>
 
+#include "app/app_namespace.h"
 #include <string>
+
+namespace kestrova::app {
 
 struct CommandWords {
     std::string file = "none";   // word 1: a file to add, or "none"
@@ -24,3 +27,5 @@ public:
 // options dialog, and writes them as DIR/window.png, DIR/player.png (when the player can
 // run) and DIR/options.png. Returns the exit status.
 int RunScreenshots(const QStringList& arguments);
+
+} // namespace kestrova::app

@@ -1,4 +1,5 @@
 #include "app/format_pages.h"
+#include "app/app_namespace.h"
 
 #include "app/page_widgets.h"
 
@@ -11,6 +12,8 @@
 #include <QListWidget>
 #include <QSlider>
 #include <QVBoxLayout>
+
+namespace kestrova::app {
 
 namespace {
 
@@ -309,3 +312,5 @@ void CFormatPage::SelectFormatLine(const QString& line) {
         page->Load();
     }
 }
+
+} // namespace kestrova::app

@@ -2,6 +2,7 @@
 // kind of input (static image, audio, movie), each editing the format entry it was given.
 #pragma once
 
+#include "app/app_namespace.h"
 #include "app/option_pages.h"
 #include "engine/convert_options.h"
 
@@ -10,6 +11,8 @@
 class QGroupBox;
 class QListWidget;
 class QVBoxLayout;
+
+namespace kestrova::app {
 
 // A sub-page edits one entry of the format table; until it is given a format id it neither
 // loads nor stores.
@@ -104,3 +107,5 @@ protected:
     void LoadPage() override;
     void StorePage() override;
 };
+
+} // namespace kestrova::app

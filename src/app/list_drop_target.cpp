@@ -1,4 +1,5 @@
 #include "app/list_drop_target.h"
+#include "app/app_namespace.h"
 
 #include "app/main_window.h"
 
@@ -8,6 +9,8 @@
 #include <QMimeData>
 #include <QUrl>
 #include <QWidget>
+
+namespace kestrova::app {
 
 namespace {
 
@@ -65,3 +68,5 @@ bool ListDropTarget::eventFilter(QObject* watched, QEvent* event) {
         return QObject::eventFilter(watched, event);
     }
 }
+
+} // namespace kestrova::app

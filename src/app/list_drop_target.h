@@ -3,10 +3,14 @@
 // list refreshed once.
 #pragma once
 
+#include "app/app_namespace.h"
 #include <QObject>
 
-class MainWindow;
 class QWidget;
+
+namespace kestrova::app {
+
+class MainWindow;
 
 class ListDropTarget : public QObject {
     Q_OBJECT
@@ -23,3 +27,5 @@ protected:
 private:
     MainWindow* owner = nullptr;
 };
+
+} // namespace kestrova::app

@@ -1,4 +1,5 @@
 // kestrova: the desktop window. "kestrova FILE /a" converts FILE and closes by itself.
+#include "app/app_namespace.h"
 #include "app/converter_app.h"
 #include "app/player_window.h"
 #include "engine/allocator_tuning.h"
@@ -7,6 +8,8 @@
 #include <QApplication>
 
 #include <csignal>
+
+using namespace kestrova::app;
 
 int main(int argc, char** argv) {
     // Past a file-size limit a write fails like a full disk and the entry is reported, instead

@@ -1,4 +1,5 @@
 #include "app/main_window.h"
+#include "app/app_namespace.h"
 
 #include "app/app_dialogs.h"
 #include "app/bitmap_viewer.h"
@@ -43,6 +44,8 @@
 #ifndef KESTROVA_VERSION
 #define KESTROVA_VERSION "0.1"
 #endif
+
+namespace kestrova::app {
 
 namespace {
 
@@ -762,3 +765,5 @@ void MainWindow::ShowVersionDetails() {
     dialog.resize(460, 240);
     dialog.exec();
 }
+
+} // namespace kestrova::app

@@ -7,6 +7,7 @@
 // through CWorkerBridge, one at a time and in order, while the worker waits.
 #pragma once
 
+#include "app/app_namespace.h"
 #include "app/worker_bridge.h"
 #include "engine/convert_engine.h"
 #include "engine/convert_object.h"
@@ -17,9 +18,6 @@
 
 #include <string>
 
-class BannerPicture;
-class ListDropTarget;
-class MFCBitmapViewerCtrl;
 class QAction;
 class QLabel;
 class QLineEdit;
@@ -27,6 +25,12 @@ class QMenu;
 class QProgressBar;
 class QPushButton;
 class QTableWidget;
+
+namespace kestrova::app {
+
+class BannerPicture;
+class ListDropTarget;
+class MFCBitmapViewerCtrl;
 
 // The "Add Item" dialog's file types.
 extern const QString kAddFilter;
@@ -188,3 +192,5 @@ private:
     QAction* addAction = nullptr;
     QAction* optionsAction = nullptr;
 };
+
+} // namespace kestrova::app

@@ -1,4 +1,5 @@
 #include "app/option_pages.h"
+#include "app/app_namespace.h"
 
 #include "app/app_dialogs.h"
 #include "app/color_button.h"
@@ -22,6 +23,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+
+namespace kestrova::app {
 
 namespace {
 
@@ -579,3 +582,5 @@ void CSystemPage::OnBrowse() {
     tempDirectory->setText(dialog.Folder());
     Store();
 }
+
+} // namespace kestrova::app

@@ -5,11 +5,12 @@
 
 #include <QWidget>
 
+#include "app/app_namespace.h"
 #include <cstdint>
 
-class CColorButton;
+namespace kestrova::engine {
 class ConvertOptions;
-class LensSwatch;
+}
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -18,6 +19,11 @@ class QPushButton;
 class QRadioButton;
 class QSlider;
 class QSpinBox;
+
+namespace kestrova::app {
+
+class CColorButton;
+class LensSwatch;
 
 // The leading integer of a text ("12abc" gives 12, "" gives 0).
 int LeadingInt(const QString& text);
@@ -150,3 +156,5 @@ private:
 
 // Sets a group of radio buttons so that only the one at index is checked (none for -1).
 void CheckRadio(std::initializer_list<QRadioButton*> radios, int index);
+
+} // namespace kestrova::app

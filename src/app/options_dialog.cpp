@@ -1,4 +1,5 @@
 #include "app/options_dialog.h"
+#include "app/app_namespace.h"
 
 #include "app/format_pages.h"
 #include "app/option_pages.h"
@@ -8,6 +9,8 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+namespace kestrova::app {
 
 COptionsDialog::COptionsDialog(QWidget* parent, ConvertOptions* options)
     : QDialog(parent), options(options) {
@@ -68,3 +71,5 @@ void COptionsDialog::OnSetDefaults() {
     systemPage->Load();
     lensPage->Load();
 }
+
+} // namespace kestrova::app

@@ -3,16 +3,22 @@
 // close box all keep them.
 #pragma once
 
+#include "app/app_namespace.h"
 #include <QDialog>
+
+namespace kestrova::engine {
+class ConvertOptions;
+}
+class QPushButton;
+
+namespace kestrova::app {
 
 class CFormatPage;
 class CLensPage;
 class CMovieAnimationPage;
 class CSizePage;
 class CSystemPage;
-class ConvertOptions;
 class PageTabCtrl;
-class QPushButton;
 
 class COptionsDialog : public QDialog {
     Q_OBJECT
@@ -45,3 +51,5 @@ private:
     QPushButton* defaultsButton;
     QPushButton* cancelButton;
 };
+
+} // namespace kestrova::app

@@ -1,7 +1,10 @@
 #include "app/page_widgets.h"
+#include "app/app_namespace.h"
 
 #include <QMouseEvent>
 #include <QRegularExpressionValidator>
+
+namespace kestrova::app {
 
 namespace {
 
@@ -77,3 +80,5 @@ QHBoxLayout* LabelledRow(const QString& label, QWidget* control, QWidget* parent
     row->addStretch(1);
     return row;
 }
+
+} // namespace kestrova::app

@@ -2,12 +2,15 @@
 // digit-only edits and radio buttons whose long text wraps.
 #pragma once
 
+#include "app/app_namespace.h"
 #include <QBoxLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QString>
+
+namespace kestrova::app {
 
 // A label holding the program's information icon.
 QLabel* MakeInfoIcon(QWidget* parent);
@@ -20,3 +23,5 @@ QLineEdit* MakeDigitsEdit(QWidget* parent, int width = 60);
 QWidget* MakeWrappedRadio(QRadioButton* radio, const QString& text, QWidget* parent);
 // A label followed by a control in a horizontal row.
 QHBoxLayout* LabelledRow(const QString& label, QWidget* control, QWidget* parent);
+
+} // namespace kestrova::app

@@ -1,4 +1,5 @@
 #include "app/player_window.h"
+#include "app/app_namespace.h"
 
 #include "engine/html_page.h"
 
@@ -26,6 +27,8 @@
 
 #include <algorithm>
 #include <optional>
+
+namespace kestrova::app {
 
 namespace {
 
@@ -202,3 +205,5 @@ QWidget* OpenPlayerWindow(const QString&, QWidget*, QString* error) {
 }
 
 #endif
+
+} // namespace kestrova::app

@@ -1,4 +1,5 @@
 #include "app/select_folder_dialog.h"
+#include "app/app_namespace.h"
 
 #include "app/app_dialogs.h"
 
@@ -9,6 +10,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+
+namespace kestrova::app {
 
 CSelectFolderDialog::CSelectFolderDialog(bool showFiles, const QString& initialFolder,
                                          QFileDialog::Options flags, const QString& filter,
@@ -90,3 +93,5 @@ bool CSelectFolderDialog::TrySelect(const QString& text) {
     chosenFolder = folder.endsWith('/') ? folder : folder + "/";
     return true;
 }
+
+} // namespace kestrova::app

@@ -3,10 +3,13 @@
 // returns it with one trailing separator.
 #pragma once
 
+#include "app/app_namespace.h"
 #include <QFileDialog>
 #include <QString>
 
 class QLineEdit;
+
+namespace kestrova::app {
 
 class CSelectFolderDialog : public QFileDialog {
     Q_OBJECT
@@ -31,3 +34,5 @@ private:
     QString chosenFolder;
     QLineEdit* folderEdit = nullptr;
 };
+
+} // namespace kestrova::app

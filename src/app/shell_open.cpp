@@ -1,4 +1,5 @@
 #include "app/shell_open.h"
+#include "app/app_namespace.h"
 
 #include <QDesktopServices>
 #include <QDir>
@@ -10,6 +11,8 @@
 #include <QUrl>
 
 #include <array>
+
+namespace kestrova::app {
 
 namespace {
 
@@ -136,3 +139,5 @@ int ShellOpen(const std::string& target) {
     words << text;
     return QProcess::startDetached(program, words) ? kShellOpened : kShellLaunchFailed;
 }
+
+} // namespace kestrova::app

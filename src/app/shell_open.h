@@ -2,8 +2,11 @@
 // associates with it; when it cannot, the desktop's default web browser is started on it.
 #pragma once
 
+#include "app/app_namespace.h"
 #include <functional>
 #include <string>
+
+namespace kestrova::app {
 
 // Results of ShellOpen: greater than 32 means the target was opened.
 constexpr int kShellOpened = 42;
@@ -26,3 +29,5 @@ std::string DefaultBrowserCommand();
 
 // Replaces ShellOpen (tests); an empty function restores it.
 void SetShellOpenHook(std::function<int(const std::string&)> hook);
+
+} // namespace kestrova::app

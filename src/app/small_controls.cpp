@@ -1,4 +1,5 @@
 #include "app/small_controls.h"
+#include "app/app_namespace.h"
 
 #include <QMouseEvent>
 #include <QPainter>
@@ -6,6 +7,8 @@
 #include <QStylePainter>
 
 #include <algorithm>
+
+namespace kestrova::app {
 
 QColor ColorFromRgb(uint32_t rgb) {
     return QColor(static_cast<int>(rgb & 0xFF), static_cast<int>((rgb >> 8) & 0xFF),
@@ -170,3 +173,5 @@ void PageTabCtrl::SetTextColors(const QColor& selected, const QColor& normal,
     bar->hotColor = hot;
     bar->update();
 }
+
+} // namespace kestrova::app

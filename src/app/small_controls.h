@@ -8,7 +8,10 @@
 #include <QTabWidget>
 #include <QWidget>
 
+#include "app/app_namespace.h"
 #include <cstdint>
+
+namespace kestrova::app {
 
 // Colours are 32-bit RGB values with red in the low byte (0x00BBGGRR).
 QColor ColorFromRgb(uint32_t rgb);
@@ -99,3 +102,5 @@ public:
 private:
     CPageTabBar* bar;
 };
+
+} // namespace kestrova::app

@@ -1,4 +1,5 @@
 #include "app/worker_bridge.h"
+#include "app/app_namespace.h"
 
 #include <QMetaObject>
 #include <QObject>
@@ -6,6 +7,8 @@
 
 #include <chrono>
 #include <memory>
+
+namespace kestrova::app {
 
 struct CWorkerBridge::Pending {
     bool done = false;
@@ -115,3 +118,5 @@ bool CPromptRelay::ChooseSavePath(std::string& path) {
     path = *chosen;
     return true;
 }
+
+} // namespace kestrova::app

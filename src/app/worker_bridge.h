@@ -9,6 +9,7 @@
 // calls are not delivered, and calls already posted are dropped when their turn comes.
 #pragma once
 
+#include "app/app_namespace.h"
 #include "engine/convert_observer.h"
 
 #include <QPointer>
@@ -19,6 +20,8 @@
 #include <mutex>
 
 class QObject;
+
+namespace kestrova::app {
 
 class CWorkerBridge {
 public:
@@ -77,3 +80,5 @@ private:
     CWorkerBridge& bridge;
     IConvertPrompt& target;
 };
+
+} // namespace kestrova::app

@@ -1,4 +1,5 @@
 #include "cli/cli_app.h"
+#include "cli/cli_namespace.h"
 
 #include "engine/convert_engine.h"
 #include "engine/option_fields.h"
@@ -14,6 +15,8 @@
 #include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace kestrova::cli {
 
 namespace {
 
@@ -435,3 +438,5 @@ int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
     }
     return PrintSummary(entries, out) ? 0 : 1;
 }
+
+} // namespace kestrova::cli

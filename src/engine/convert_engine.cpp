@@ -1,10 +1,13 @@
 #include "engine/convert_engine.h"
+#include "engine/engine_namespace.h"
 
 #include "engine/converter_parts.h"
 #include "engine/option_fields.h"
 #include "media/temp_files.h"
 
 #include <optional>
+
+namespace kestrova::engine {
 
 CConvertEngine::CConvertEngine(IConvertPrompt* prompt) : prompt(prompt) {}
 
@@ -321,3 +324,5 @@ bool CConvertEngine::FinishMovie(const ConvertOptions& opts, IConvertObserver* w
     }
     return written.Ok();
 }
+
+} // namespace kestrova::engine

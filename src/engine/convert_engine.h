@@ -7,6 +7,7 @@
 #include "engine/convert_object.h"
 #include "engine/convert_observer.h"
 #include "engine/convert_options.h"
+#include "engine/engine_namespace.h"
 #include "engine/entry_converter.h"
 #include "engine/entry_pipeline.h"
 #include "engine/movie_builder.h"
@@ -17,6 +18,8 @@
 #include <thread>
 #include <utility>
 #include <vector>
+
+namespace kestrova::engine {
 
 struct ConvertJob {
     IConvertObserver* window = nullptr;
@@ -93,3 +96,5 @@ private:
     std::atomic<bool> cancelRequested{false};
     std::atomic<bool> running{false};
 };
+
+} // namespace kestrova::engine

@@ -2,7 +2,10 @@
 // reads them and writes each entry's result, output path and converted size.
 #pragma once
 
+#include "engine/engine_namespace.h"
 #include <string>
+
+namespace kestrova::engine {
 
 struct ConvertObject {
     int id = 0;       // unique within the list, from a process-wide counter
@@ -14,3 +17,5 @@ struct ConvertObject {
     ConvertObject* prev = nullptr;
     ConvertObject* next = nullptr;
 };
+
+} // namespace kestrova::engine

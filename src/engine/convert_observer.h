@@ -10,7 +10,10 @@
 // alone shows), the converters' yes/no questions and the save dialog of a single movie.
 #pragma once
 
+#include "engine/engine_namespace.h"
 #include <string>
+
+namespace kestrova::engine {
 
 class IConvertObserver {
 public:
@@ -32,3 +35,5 @@ public:
     // when the user cancels; otherwise the path as chosen, before any extension fix-up.
     virtual bool ChooseSavePath(std::string& path) = 0;
 };
+
+} // namespace kestrova::engine

@@ -1,4 +1,5 @@
 #include "engine/convert_options.h"
+#include "engine/engine_namespace.h"
 
 #include "media/image_guess.h"
 
@@ -9,6 +10,8 @@
 #include <cstdlib>
 #include <iterator>
 #include <string_view>
+
+namespace kestrova::engine {
 
 namespace {
 
@@ -225,3 +228,5 @@ std::string OptionsFilePath() {
     }
     return config + "/kestrova/kestrova.ini";
 }
+
+} // namespace kestrova::engine

@@ -4,11 +4,14 @@
 // work on that live record through pointers, so it cannot be copied.
 #pragma once
 
+#include "engine/engine_namespace.h"
 #include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
+
+namespace kestrova::engine {
 
 // Input formats. The ids jump from 0x109 to 0x110: there are no ids 0x10A to 0x10F.
 enum FormatId : int32_t {
@@ -196,3 +199,5 @@ std::string SystemTempDirectory();
 // The user's options file: $XDG_CONFIG_HOME/kestrova/kestrova.ini, by default
 // ~/.config/kestrova/kestrova.ini.
 std::string OptionsFilePath();
+
+} // namespace kestrova::engine

@@ -1,12 +1,15 @@
 // The options file: writing in the fixed layout, and reading driven by section names so
 // that reordered, repeated, missing or damaged sections never stop the program.
 #include "engine/convert_options.h"
+#include "engine/engine_namespace.h"
 #include "engine/option_fields.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+
+namespace kestrova::engine {
 
 namespace {
 
@@ -400,3 +403,5 @@ int ConvertOptions::SaveOptionsFile(const std::string& path) const {
     bool closed = std::fclose(file) == 0;
     return written && closed ? 1 : 0;
 }
+
+} // namespace kestrova::engine

@@ -2,9 +2,12 @@
 // text and caption). Converters return it; only the driver shows it.
 #pragma once
 
+#include "engine/engine_namespace.h"
 #include <string>
 #include <utility>
 #include <variant>
+
+namespace kestrova::engine {
 
 struct ConvertError {
     std::string text;
@@ -29,3 +32,5 @@ private:
 // The result of a step that gives nothing back but may fail.
 struct Done {};
 using Status = Result<Done>;
+
+} // namespace kestrova::engine

@@ -2,12 +2,15 @@
 // preloader, WAV sounds for MP3 files at other rates and for movies' sound tracks.
 #pragma once
 
+#include "engine/engine_namespace.h"
 #include "engine/entry_converter.h"
 #include "engine/image_store.h"
 #include "swf/swf_bitmaps.h"
 
 #include <memory>
 #include <optional>
+
+namespace kestrova::engine {
 
 // A picture decoded and encoded, ready to be added: its store holds the one picture.
 struct PreparedPicture {
@@ -48,3 +51,5 @@ void AddEntryFrames(MovieBuilder& builder, const ConvertOptions& opts);
 const EntryConverter& PictureEntryConverter();
 const EntryConverter& SoundEntryConverter();
 const EntryConverter& MovieEntryConverter();
+
+} // namespace kestrova::engine

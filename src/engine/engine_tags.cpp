@@ -1,6 +1,9 @@
 #include "engine/engine_tags.h"
+#include "engine/engine_namespace.h"
 
 #include "swf/swf_actions.h"
+
+namespace kestrova::engine {
 
 namespace {
 
@@ -35,3 +38,5 @@ std::unique_ptr<CSwfDoAction> MakeGotoAndPlay(uint16_t frame) {
         .AddAction(std::make_unique<CSwfActionPlay>());
     return action;
 }
+
+} // namespace kestrova::engine

@@ -14,6 +14,7 @@
 #include "engine/convert_object.h"
 #include "engine/convert_options.h"
 #include "engine/convert_result.h"
+#include "engine/engine_namespace.h"
 
 #include <atomic>
 #include <functional>
@@ -21,6 +22,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+namespace kestrova::engine {
 
 class MovieBuilder;
 
@@ -71,3 +74,5 @@ const EntryConverter& ConverterFor(ObjectKind kind);
 std::string TooManyFramesText(const ConvertObject& entry);
 // The most bytes a sound may have as a 16-bit PCM WAV file, and an MP3 file as it is.
 constexpr long kSoundSizeLimit = 30000000;
+
+} // namespace kestrova::engine

@@ -1,4 +1,7 @@
 #include "engine/entry_pipeline.h"
+#include "engine/engine_namespace.h"
+
+namespace kestrova::engine {
 
 EntryPipeline::EntryPipeline(const EntryContext& context, int workers)
     : context(context), limit(workers > 1 ? static_cast<size_t>(workers) + 2 : 1),
@@ -53,3 +56,5 @@ PreparedResult EntryPipeline::Next() {
     }
     return pool.Next();
 }
+
+} // namespace kestrova::engine

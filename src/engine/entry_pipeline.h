@@ -6,6 +6,7 @@
 // entry's have: those of the entry the driver waits for at once, the others when it comes up.
 #pragma once
 
+#include "engine/engine_namespace.h"
 #include "engine/entry_converter.h"
 #include "media/ordered_pool.h"
 
@@ -15,6 +16,8 @@
 #include <optional>
 #include <string>
 #include <vector>
+
+namespace kestrova::engine {
 
 // What Prepare gave for an entry; empty when the entry was not prepared ahead (the driver
 // prepares it when it comes up, after asking its question, or refuses it).
@@ -51,3 +54,5 @@ private:
     std::map<uint64_t, std::vector<std::string>> heldStates;
     OrderedPool<PreparedResult> pool; // last: its workers stop before the rest goes
 };
+
+} // namespace kestrova::engine

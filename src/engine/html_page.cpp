@@ -1,4 +1,5 @@
 #include "engine/html_page.h"
+#include "engine/engine_namespace.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -6,6 +7,8 @@
 #include <fstream>
 #include <system_error>
 #include <vector>
+
+namespace kestrova::engine {
 
 namespace fs = std::filesystem;
 
@@ -260,3 +263,5 @@ bool ReadMovieFrame(const std::string& moviePath, MovieFrame& frame) {
     }
     return true;
 }
+
+} // namespace kestrova::engine

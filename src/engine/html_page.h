@@ -3,8 +3,11 @@
 // movie or from a web address that already hosts Ruffle.
 #pragma once
 
+#include "engine/engine_namespace.h"
 #include <cstdint>
 #include <string>
+
+namespace kestrova::engine {
 
 // The page that plays `movieFile` (a file name in the page's folder) at its own size, centred
 // on its background colour (0x00BBGGRR). `ruffleUrl` is the folder holding ruffle.js: empty
@@ -36,3 +39,5 @@ struct MovieFrame {
 // Reads them from an uncompressed SWF file's header and first tags; false when the file is
 // not one.
 bool ReadMovieFrame(const std::string& moviePath, MovieFrame& frame);
+
+} // namespace kestrova::engine

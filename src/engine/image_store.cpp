@@ -1,7 +1,10 @@
 #include "engine/image_store.h"
+#include "engine/engine_namespace.h"
 
 #include <algorithm>
 #include <cstdio>
+
+namespace kestrova::engine {
 
 StoredImage::~StoredImage() {
     Release();
@@ -65,3 +68,5 @@ void ImageStore::Remove(int id) {
 void ImageStore::Clear() {
     entries.clear();
 }
+
+} // namespace kestrova::engine

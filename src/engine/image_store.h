@@ -2,11 +2,14 @@
 // files on disk, identified by ids that are distinct among the entries present at one time.
 #pragma once
 
+#include "engine/engine_namespace.h"
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <string>
 #include <vector>
+
+namespace kestrova::engine {
 
 struct MallocBlockFreer {
     void operator()(unsigned char* block) const { std::free(block); }
@@ -56,3 +59,5 @@ private:
     std::vector<std::unique_ptr<StoredImage>> entries;
     int nextId = 1;
 };
+
+} // namespace kestrova::engine

@@ -1,6 +1,9 @@
 // The lens: a translucent coloured square over the whole movie at depth 10.
+#include "engine/engine_namespace.h"
 #include "engine/engine_tags.h"
 #include "engine/movie_builder.h"
+
+namespace kestrova::engine {
 
 void AddLens(MovieBuilder& builder, const ConvertOptions& opts) {
     const int32_t r = opts.lensColor & 0xFF;
@@ -30,3 +33,5 @@ void AddLens(MovieBuilder& builder, const ConvertOptions& opts) {
     builder.Add(MakeSpriteOf(spriteId, shapeId, tint));
     builder.Add(MakePlacement(10, spriteId));
 }
+
+} // namespace kestrova::engine

@@ -1,4 +1,5 @@
 #include "engine/movie_builder.h"
+#include "engine/engine_namespace.h"
 
 #include "engine/engine_tags.h"
 #include "engine/entry_converter.h"
@@ -7,6 +8,8 @@
 
 #include <algorithm>
 #include <climits>
+
+namespace kestrova::engine {
 
 void MovieBuilder::Clear() {
     // The next movie numbers its characters from 1 again.
@@ -125,3 +128,5 @@ void OpenMovie(MovieBuilder& builder, const EntryContext& context, bool hasEntri
         AddLens(builder, opts);
     }
 }
+
+} // namespace kestrova::engine

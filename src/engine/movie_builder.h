@@ -5,6 +5,7 @@
 
 #include "engine/convert_options.h"
 #include "engine/convert_result.h"
+#include "engine/engine_namespace.h"
 #include "engine/image_store.h"
 #include "swf/swf_tag.h"
 
@@ -13,6 +14,8 @@
 #include <memory>
 #include <string>
 #include <vector>
+
+namespace kestrova::engine {
 
 class MovieBuilder {
 public:
@@ -70,3 +73,5 @@ void OpenMovie(MovieBuilder& builder, const EntryContext& context, bool hasEntri
 void AddPreloader(MovieBuilder& builder, const EntryContext& context);
 // The translucent square over the movie at depth 10.
 void AddLens(MovieBuilder& builder, const ConvertOptions& opts);
+
+} // namespace kestrova::engine

@@ -3,11 +3,14 @@
 // and every step the decomposer takes (a picture, its frames, its removal, a message or a
 // question) is recorded. Append replays the steps into the movie in the same order.
 #include "engine/converter_parts.h"
+#include "engine/engine_namespace.h"
 #include "engine/movie_builder.h"
 
 #include "media/avi_decomposer.h"
 
 #include <string_view>
+
+namespace kestrova::engine {
 
 namespace {
 
@@ -268,3 +271,5 @@ const EntryConverter& MovieEntryConverter() {
     static const MovieConverter converter;
     return converter;
 }
+
+} // namespace kestrova::engine

@@ -1,9 +1,12 @@
 #include "engine/option_fields.h"
+#include "engine/engine_namespace.h"
 
 #include <charconv>
 #include <climits>
 #include <cstdio>
 #include <span>
+
+namespace kestrova::engine {
 
 namespace {
 
@@ -499,3 +502,5 @@ std::vector<std::string> ResetOutOfRangeFields(ConvertOptions& options) {
     }
     return warnings;
 }
+
+} // namespace kestrova::engine

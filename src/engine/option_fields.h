@@ -8,6 +8,9 @@
 #include <vector>
 
 #include "engine/convert_options.h"
+#include "engine/engine_namespace.h"
+
+namespace kestrova::engine {
 
 // Sets one field from text. Accepted values:
 // - integers: decimal or 0x hexadecimal, within the field's documented range; flags take
@@ -37,3 +40,5 @@ std::vector<std::string> ResetOutOfRangeFields(ConvertOptions& options);
 // Every name SetOptionField accepts: record fields in declaration order, then the format
 // fields of each entry in table order.
 std::vector<std::string> OptionFieldNames();
+
+} // namespace kestrova::engine

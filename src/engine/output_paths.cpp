@@ -1,9 +1,12 @@
 #include "engine/output_paths.h"
+#include "engine/engine_namespace.h"
 
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
 #include <sys/stat.h>
+
+namespace kestrova::engine {
 
 std::string IndividualOutputPath(const std::string& source) {
     // Only the file name's extension is replaced: "my.dir/picture" keeps its folder's dot.
@@ -74,3 +77,5 @@ std::string OutputRefusal(const ConvertObject& entry, const std::string& target,
     }
     return {};
 }
+
+} // namespace kestrova::engine

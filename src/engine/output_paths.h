@@ -2,10 +2,13 @@
 #pragma once
 
 #include "engine/convert_object.h"
+#include "engine/engine_namespace.h"
 
 #include <string>
 #include <utility>
 #include <vector>
+
+namespace kestrova::engine {
 
 // Output path of an individual movie: the source with its file name's extension, if any,
 // replaced by ".swf" ("my.dir/picture" gives "my.dir/picture.swf").
@@ -25,3 +28,5 @@ std::string SourceRefusal(const std::string& path);
 std::string OutputRefusal(const ConvertObject& entry, const std::string& target,
                           const ConvertObject* first,
                           const std::vector<std::pair<std::string, std::string>>& claimed);
+
+} // namespace kestrova::engine

@@ -1,6 +1,7 @@
 // Pictures into movies: decoding and encoding (prepared anywhere), then the bitmap character,
 // the bitmap-filled rectangle, its sprite and its placement at depth 1 (appended in order).
 #include "engine/converter_parts.h"
+#include "engine/engine_namespace.h"
 #include "engine/movie_builder.h"
 
 #include "engine/engine_tags.h"
@@ -18,6 +19,8 @@
 #include <memory>
 #include <new>
 #include <optional>
+
+namespace kestrova::engine {
 
 namespace {
 
@@ -318,3 +321,5 @@ Status AppendBitmap(MovieBuilder& builder, const StoredImage& image, bool lossle
     builder.FreeLater(spriteId);
     return Done{};
 }
+
+} // namespace kestrova::engine

@@ -1,6 +1,7 @@
 // The preloader: five frames in front of the content that wait until a fraction of the
 // movie has loaded while a small picture is shown.
 #include "engine/converter_parts.h"
+#include "engine/engine_namespace.h"
 #include "engine/engine_tags.h"
 #include "engine/entry_converter.h"
 #include "engine/movie_builder.h"
@@ -11,6 +12,8 @@
 #include "swf/swf_actions.h"
 
 #include <cstdio>
+
+namespace kestrova::engine {
 
 namespace {
 
@@ -86,3 +89,5 @@ void AddPreloader(MovieBuilder& builder, const EntryContext& context) {
     builder.Add(MakeGotoAndPlay(kPreloaderLoopFrame));
     builder.AddShowFrames(1);
 }
+
+} // namespace kestrova::engine

@@ -1,7 +1,10 @@
 #include "engine/preloader_picture.h"
+#include "engine/engine_namespace.h"
 
 #include <cstring>
 #include <string_view>
+
+namespace kestrova::engine {
 
 namespace {
 
@@ -107,3 +110,5 @@ const std::vector<uint8_t>& BuiltInPreloaderPicture() {
     static const std::vector<uint8_t> picture = Build();
     return picture;
 }
+
+} // namespace kestrova::engine

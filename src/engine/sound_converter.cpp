@@ -1,6 +1,7 @@
 // Sound files into movies: a WAV file is brought to 16-bit PCM and becomes an event sound,
 // uncompressed or ADPCM; an MP3 file's frames are embedded as they are.
 #include "engine/converter_parts.h"
+#include "engine/engine_namespace.h"
 #include "engine/movie_builder.h"
 
 #include "media/wav_to_pcm.h"
@@ -14,6 +15,8 @@
 #include <vector>
 
 #include <sys/stat.h>
+
+namespace kestrova::engine {
 
 namespace {
 
@@ -242,3 +245,5 @@ Result<std::unique_ptr<PreparedEntry>> PrepareWave(const std::string& path, long
     wave->entryFrames = entryFrames;
     return std::unique_ptr<PreparedEntry>(std::move(wave));
 }
+
+} // namespace kestrova::engine

@@ -25,6 +25,8 @@ extern "C" {
 
 #include <turbojpeg.h>
 
+namespace kestrova::media {
+
 const char* const kAviErrBadFormatText =
     "The AVI file couldn't be read, indicating a corrupt file or an unrecognized format.";
 const char* const kAviErrMemoryText =
@@ -721,3 +723,5 @@ AviDecomposer::Outcome AviDecomposer::TakeFrame(EncodedFrame frame) {
     }
     return engine->IsCancelRequested() ? Outcome::Stop : Outcome::Done;
 }
+
+} // namespace kestrova::media

@@ -22,6 +22,9 @@
 
 struct AVFormatContext;
 struct AVFrame;
+
+namespace kestrova::media {
+
 class FrameEncoder;
 
 // One frame of the movie as JPEG data; empty when it could not be made.
@@ -153,3 +156,5 @@ private:
     std::mutex encodersMutex;
     std::vector<std::unique_ptr<FrameEncoder>> spareEncoders;
 };
+
+} // namespace kestrova::media

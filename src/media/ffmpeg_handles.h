@@ -11,6 +11,8 @@ extern "C" {
 
 #include <memory>
 
+namespace kestrova::media {
+
 struct FfmpegInputCloser {
     void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
 };
@@ -32,3 +34,5 @@ using CodecPtr = std::unique_ptr<AVCodecContext, FfmpegCodecFreer>;
 using FramePtr = std::unique_ptr<AVFrame, FfmpegFrameFreer>;
 using PacketPtr = std::unique_ptr<AVPacket, FfmpegPacketFreer>;
 using ResamplerPtr = std::unique_ptr<SwrContext, FfmpegResamplerFreer>;
+
+} // namespace kestrova::media

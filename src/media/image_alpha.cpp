@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+namespace kestrova::media {
+
 int ISSplitAlpha(uint8_t** rgba, size_t count, uint8_t** alpha) {
     uint8_t* pixels = *rgba;
     uint8_t* plane = alpha == nullptr ? nullptr : static_cast<uint8_t*>(std::malloc(count));
@@ -37,3 +39,5 @@ void ISCompositeOver(uint8_t* rgb, const uint8_t* alpha, size_t count, uint32_t 
         }
     }
 }
+
+} // namespace kestrova::media

@@ -10,6 +10,8 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+namespace kestrova::media {
+
 namespace {
 thread_local int lastError = kImageOk;
 } // namespace
@@ -214,3 +216,5 @@ int ISResizeImage(const uint8_t* source, uint32_t width, uint32_t height, uint8_
     ISSetLastError(code);
     return code;
 }
+
+} // namespace kestrova::media

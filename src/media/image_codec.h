@@ -19,6 +19,8 @@
 #include <string>
 #include <vector>
 
+namespace kestrova::media {
+
 // Error codes of the imaging calls.
 enum ImageError : int {
     kImageOk = 0,
@@ -176,3 +178,5 @@ size_t ISWriteJPG(ISDest* dest, const uint8_t* rgb, uint32_t width, uint32_t hei
 // averaging when shrinking both ways, bicubic otherwise. Returns the error code.
 int ISResizeImage(const uint8_t* source, uint32_t width, uint32_t height, uint8_t* target,
                   uint32_t newWidth, uint32_t newHeight);
+
+} // namespace kestrova::media

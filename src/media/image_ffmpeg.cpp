@@ -18,6 +18,8 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+namespace kestrova::media {
+
 namespace {
 
 struct HeaderSize {
@@ -280,3 +282,5 @@ uint8_t* ISReadGIF(const ISSource* source, uint32_t* width, uint32_t* height, ui
 uint8_t* ISReadWEBP(const ISSource* source, uint32_t* width, uint32_t* height, uint8_t** alpha) {
     return ReadWithDecoder(source, kWebp, width, height, alpha);
 }
+
+} // namespace kestrova::media

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+namespace kestrova::media {
+
 namespace {
 
 uint32_t Le16(const uint8_t* p) {
@@ -198,3 +200,5 @@ int ImageTypeFromMemory(const uint8_t* data, size_t length) {
     ISCloseSource(source);
     return type;
 }
+
+} // namespace kestrova::media

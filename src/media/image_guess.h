@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 
+namespace kestrova::media {
+
 // ImageType codes.
 enum ImageType : int {
     kImageTypeUnknown = 0,
@@ -68,3 +70,5 @@ int ImageTypeFromExtension(const std::string& path);
 // Type from the signature of a file's content; 0 when it cannot be opened or is not known.
 int ImageTypeFromFile(const std::string& path);
 int ImageTypeFromMemory(const uint8_t* data, size_t length);
+
+} // namespace kestrova::media

@@ -14,6 +14,8 @@
 #include <jpeglib.h>
 #include <turbojpeg.h>
 
+namespace kestrova::media {
+
 namespace {
 
 // Sampling factors of the luma component of every JPEG we write (the chroma components are
@@ -356,3 +358,5 @@ size_t ISWriteJPG(ISDest* dest, const uint8_t* rgb, uint32_t width, uint32_t hei
     }
     return Encode(dest, rgb, width, height, std::clamp(quality, 1, 100));
 }
+
+} // namespace kestrova::media

@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+namespace kestrova::media {
+
 namespace {
 
 constexpr uint16_t kOrientationTag = 0x0112;
@@ -185,3 +187,5 @@ uint8_t* ISApplyOrientation(uint8_t* rgb, uint32_t* width, uint32_t* height, int
     *height = outHeight;
     return out;
 }
+
+} // namespace kestrova::media

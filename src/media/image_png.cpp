@@ -8,6 +8,8 @@
 
 #include <png.h>
 
+namespace kestrova::media {
+
 namespace {
 
 // Everything a read owns lives here, so a longjmp out of libpng can release it afterwards.
@@ -120,3 +122,5 @@ uint8_t* ISReadPNG(const ISSource* source, uint32_t* width, uint32_t* height, ui
     ISSetLastError(code);
     return state.pixels;
 }
+
+} // namespace kestrova::media

@@ -8,6 +8,8 @@
 #include <cstring>
 #include <vector>
 
+namespace kestrova::media {
+
 namespace {
 
 // No PSD-specific code exists: a broken PSD file is a read error.
@@ -275,3 +277,5 @@ uint8_t* ISReadPSD(const ISSource* source, uint32_t* width, uint32_t* height, ui
     ISSetLastError(code);
     return pixels;
 }
+
+} // namespace kestrova::media

@@ -10,6 +10,8 @@
 
 #include <tiffio.h>
 
+namespace kestrova::media {
+
 namespace {
 
 struct MemoryFile {
@@ -180,3 +182,5 @@ uint8_t* ISReadTIFF(const ISSource* source, uint32_t* width, uint32_t* height, u
     ISSetLastError(code);
     return pixels;
 }
+
+} // namespace kestrova::media

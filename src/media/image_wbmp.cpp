@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+namespace kestrova::media {
+
 namespace {
 
 // No WBMP-specific code exists: a broken WBMP file is a read error.
@@ -77,3 +79,5 @@ uint8_t* ISReadWBMP(const ISSource* source, uint32_t* width, uint32_t* height,
     ISSetLastError(code);
     return pixels;
 }
+
+} // namespace kestrova::media

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <utility>
 
+namespace kestrova::media {
+
 namespace {
 
 constexpr uint32_t kMaxColours = 256;
@@ -133,3 +135,5 @@ LosslessPixels TakeLosslessPixels(RgbImage& image) {
     out.block.reset(pixels);
     return out;
 }
+
+} // namespace kestrova::media

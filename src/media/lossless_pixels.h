@@ -11,6 +11,8 @@
 #include <cstdlib>
 #include <memory>
 
+namespace kestrova::media {
+
 class RgbImage;
 
 struct LosslessPixels {
@@ -31,3 +33,5 @@ struct LosslessPixels {
 // Takes the image's pixels (the image is left empty) and lays them out. 4-byte pixels are made
 // where the RGB block was, so a large picture is never held twice. No block when memory runs out.
 LosslessPixels TakeLosslessPixels(RgbImage& image);
+
+} // namespace kestrova::media

@@ -4,4 +4,10 @@ extern "C" {
 #include <libavutil/log.h>
 }
 
-void QuietMediaLibraryLogs() { av_log_set_level(AV_LOG_FATAL); }
+namespace kestrova::media {
+
+void QuietMediaLibraryLogs() {
+    av_log_set_level(AV_LOG_FATAL);
+}
+
+} // namespace kestrova::media

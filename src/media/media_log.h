@@ -2,5 +2,9 @@
 // stderr. Front ends report failures in their own words, so they silence the libraries.
 #pragma once
 
+namespace kestrova::media {
+
 // Keeps FFmpeg quiet except for fatal errors; call once at start-up.
 void QuietMediaLibraryLogs();
+
+} // namespace kestrova::media

@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+namespace kestrova::media {
+
 template <class T> class OrderedPool {
 public:
     explicit OrderedPool(int workers) {
@@ -115,3 +117,5 @@ private:
     bool stopping = false;
     std::vector<std::thread> threads;
 };
+
+} // namespace kestrova::media

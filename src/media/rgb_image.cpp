@@ -9,6 +9,8 @@
 #include <cstring>
 #include <utility>
 
+namespace kestrova::media {
+
 namespace {
 
 // The reader of each ImageType that has one.
@@ -312,3 +314,5 @@ std::string ImageErrorText(int code) {
     std::snprintf(text, sizeof text, "Error #%u!", index);
     return text;
 }
+
+} // namespace kestrova::media

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <string>
 
+namespace kestrova::media {
+
 struct ISSource;
 
 class RgbImage {
@@ -88,3 +90,5 @@ private:
 
 // The text of an imaging error code; "Error #<code>!" for codes without a text.
 std::string ImageErrorText(int code);
+
+} // namespace kestrova::media

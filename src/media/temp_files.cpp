@@ -9,6 +9,8 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+namespace kestrova::media {
+
 std::optional<TempFolder> TempFolder::Create(const std::string& parent, std::string* error) {
     std::string pattern = parent + "kestrova-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
@@ -58,3 +60,5 @@ bool CloseWrittenFile(TempFilePtr file) {
     const bool flushed = std::fflush(file.get()) == 0 && std::ferror(file.get()) == 0;
     return std::fclose(file.release()) == 0 && flushed;
 }
+
+} // namespace kestrova::media

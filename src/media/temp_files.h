@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+namespace kestrova::media {
+
 struct TempFileCloser {
     void operator()(FILE* file) const { std::fclose(file); }
 };
@@ -39,3 +41,5 @@ TempFilePtr CreateExclusiveFile(const std::string& path);
 
 // Closes a file written through stdio and tells whether every byte reached the disk.
 bool CloseWrittenFile(TempFilePtr file);
+
+} // namespace kestrova::media

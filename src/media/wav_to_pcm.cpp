@@ -21,6 +21,8 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+namespace kestrova::media {
+
 namespace {
 
 const char* const kOpenSourceText =
@@ -748,3 +750,5 @@ int WavToPcmConverter::ConvertWithFfmpeg(bool mp3, bool stereoToMono) {
     converted = true;
     return 1;
 }
+
+} // namespace kestrova::media

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace kestrova::media {
+
 // WAVEFORMATEX as stored in a RIFF "fmt " chunk.
 struct WaveFormat {
     uint16_t formatTag = 0;
@@ -81,3 +83,5 @@ private:
     std::string sourcePath;
     std::vector<std::string> messages;
 };
+
+} // namespace kestrova::media

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace kestrova::swf {
+
 namespace {
 
 // IMA ADPCM step sizes.
@@ -162,3 +164,5 @@ void CAdpcmEncoder::Flush(std::vector<uint8_t>& out) {
         heldBits = 0;
     }
 }
+
+} // namespace kestrova::swf

@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace kestrova::swf {
+
 class CAdpcmEncoder {
 public:
     // soundFlags: rate code × 4 + size × 2 + type (bit 0 stereo, bit 1 16-bit input).
@@ -45,3 +47,5 @@ private:
     uint64_t accumulator = 0;
     uint32_t heldBits = 0;
 };
+
+} // namespace kestrova::swf

@@ -3,6 +3,8 @@
 #include <cstring>
 #include <sys/stat.h>
 
+namespace kestrova::swf {
+
 namespace {
 
 // Layer III bit rates in kbit/s by bit rate index; 0 is free format, 15 is invalid.
@@ -143,3 +145,5 @@ bool ReadMp3File(FILE* file, CMp3Frames& out) {
     return fread(bytes.data(), 1, bytes.size(), file) == bytes.size() &&
            CollectMp3Frames(bytes.data(), bytes.size(), out);
 }
+
+} // namespace kestrova::swf

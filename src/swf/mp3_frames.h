@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <vector>
 
+namespace kestrova::swf {
+
 struct CMp3FrameHeader {
     uint32_t version = 0;     // 10 = MPEG-1, 20 = MPEG-2, 25 = MPEG-2.5
     uint32_t bitRate = 0;     // bits per second
@@ -42,3 +44,5 @@ bool CollectMp3Frames(const uint8_t* data, size_t size, CMp3Frames& out);
 // a regular file of at most 1 GB is read, so an endless device or pipe is never looped on.
 // False when the file cannot be read or holds no frame. The caller opens and closes the file.
 bool ReadMp3File(FILE* file, CMp3Frames& out);
+
+} // namespace kestrova::swf

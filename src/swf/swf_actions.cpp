@@ -1,5 +1,7 @@
 #include "swf/swf_actions.h"
 
+namespace kestrova::swf {
+
 void CSwfSmallAction::Write(CSwfStream& s) const {
     s.WriteU8(code);
     s.WriteU16(payloadBytes);
@@ -16,3 +18,5 @@ void CSwfActionPush::Write(CSwfStream& s) const {
     s.WriteU8(0); // push type 0: string
     WriteString(s, value);
 }
+
+} // namespace kestrova::swf

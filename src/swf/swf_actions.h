@@ -8,6 +8,8 @@
 #include <string>
 #include <utility>
 
+namespace kestrova::swf {
+
 // SWF action codes written by the library.
 enum SwfActionCode : uint8_t {
     kActionPlay = 0x06,
@@ -96,3 +98,5 @@ public:
 private:
     std::string value;
 };
+
+} // namespace kestrova::swf

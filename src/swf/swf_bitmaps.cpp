@@ -7,6 +7,8 @@
 #include <cstring>
 #include <memory>
 
+namespace kestrova::swf {
+
 namespace {
 
 // The two markers in front of the image data of DefineBitsJPEG2 and DefineBitsJPEG3: an
@@ -213,3 +215,5 @@ void CSwfDefineBitsLossless::Write(CSwfStream& s) const {
     body.AppendBlock(compressed.get(), compressedLength);
     Emit(s, withAlpha ? kTagDefineBitsLossless2 : kTagDefineBitsLossless, body);
 }
+
+} // namespace kestrova::swf

@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+namespace kestrova::swf {
+
 // libdeflate level for lossless bitmaps, chosen with bench_swf_writer: the fastest level whose
 // output is no larger than zlib's compress2 at level 9 on every photograph and in total over
 // photographs and flat graphics. Photographs come out 2-5 % smaller than with zlib at about
@@ -133,3 +135,5 @@ CSwfLosslessCompressed CompressLossless(const CSwfLosslessPixels& pixels);
 CSwfLosslessResult MakeDefineBitsLossless(uint16_t id, CSwfLosslessCompressed compressed);
 // Compresses the pixels into a new lossless bitmap character with the given id.
 CSwfLosslessResult MakeDefineBitsLossless(uint16_t id, const CSwfLosslessPixels& pixels);
+
+} // namespace kestrova::swf

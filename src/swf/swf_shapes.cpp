@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+namespace kestrova::swf {
+
 // ---- Control tags ------------------------------------------------------------------------
 
 void CSwfSetBackgroundColor::Write(CSwfStream& s) const {
@@ -280,3 +282,5 @@ void CSwfDefineShape::Write(CSwfStream& s) const {
     body.Align();
     Emit(s, tagCode, body);
 }
+
+} // namespace kestrova::swf

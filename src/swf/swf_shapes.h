@@ -13,6 +13,8 @@
 #include <variant>
 #include <vector>
 
+namespace kestrova::swf {
+
 // ---- Control tags ------------------------------------------------------------------------
 
 // Writes the colour as RGB.
@@ -222,3 +224,5 @@ public:
     CSwfDefineShape3(uint16_t id, CSwfRect bounds)
         : CSwfDefineShape(id, bounds, kTagDefineShape3) {}
 };
+
+} // namespace kestrova::swf

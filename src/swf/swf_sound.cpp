@@ -4,6 +4,8 @@
 #include "swf/mp3_frames.h"
 #include "swf/wav_reader.h"
 
+namespace kestrova::swf {
+
 void CSwfDefineSound::Write(CSwfStream& s) const {
     CSwfStream body;
     body.WriteU16(id);
@@ -129,3 +131,5 @@ void CSwfSoundStreamBlock::Write(CSwfStream& s) const {
     }
     Emit(s, kTagSoundStreamBlock, body);
 }
+
+} // namespace kestrova::swf

@@ -12,6 +12,8 @@
 #include <optional>
 #include <vector>
 
+namespace kestrova::swf {
+
 // SWF sound formats.
 enum SwfSoundFormat : uint8_t {
     kSoundUncompressed = 0,
@@ -137,3 +139,5 @@ private:
     const uint8_t* data;
     uint32_t length;
 };
+
+} // namespace kestrova::swf

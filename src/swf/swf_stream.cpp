@@ -6,6 +6,8 @@
 #include <initializer_list>
 #include <memory>
 
+namespace kestrova::swf {
+
 uint32_t BitsFor(uint32_t value, uint32_t extra) {
     uint32_t bits = 0;
     while (value != 0) {
@@ -287,3 +289,5 @@ void WriteString(CSwfStream& s, std::string_view text) {
     }
     s.WriteU8(0);
 }
+
+} // namespace kestrova::swf

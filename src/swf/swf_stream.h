@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+namespace kestrova::swf {
+
 // Number of significant bits of value plus extra; extra alone when value is 0.
 uint32_t BitsFor(uint32_t value, uint32_t extra);
 // Largest absolute value of the four (as an unsigned number, so INT32_MIN is safe).
@@ -144,3 +146,5 @@ struct CSwfCxformWithAlpha {
 
 // STRING: the bytes, then a 0 byte.
 void WriteString(CSwfStream& s, std::string_view text);
+
+} // namespace kestrova::swf

@@ -6,6 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+namespace kestrova::swf {
+
 const char* const kSwfIdsExhaustedText =
     "The movie needs more than 65535 characters; split the list into several movies.";
 
@@ -194,3 +196,5 @@ void CSwfDefineSprite::Write(CSwfStream& s) const {
     body.WriteTagHeader(kTagEnd, 0);
     Emit(s, kTagDefineSprite, body);
 }
+
+} // namespace kestrova::swf

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace kestrova::swf {
+
 // SWF tag codes used by the writer.
 enum SwfTagCode : uint32_t {
     kTagEnd = 0,
@@ -161,3 +163,5 @@ private:
     std::vector<std::unique_ptr<CSwfTag>> tags;
     uint32_t frameCount = 0;
 };
+
+} // namespace kestrova::swf

@@ -1,5 +1,7 @@
 #include "swf/wav_reader.h"
 
+namespace kestrova::swf {
+
 namespace {
 
 // The size a writer that cannot seek back leaves in the RIFF and data headers.
@@ -205,3 +207,5 @@ bool ReadWaveFile(FILE* file, CWaveSound& out) {
     Trace("end");
     return false;
 }
+
+} // namespace kestrova::swf

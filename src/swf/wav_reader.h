@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <vector>
 
+namespace kestrova::swf {
+
 // What the reader fills in. Fields written before a failing step keep their values.
 struct CWaveSound {
     uint8_t format = 0;             // 1 once reading starts; the DefineSound sets the final format
@@ -35,3 +37,5 @@ int WaveRateCode(uint32_t samplesPerSecond);
 // the end of the file. Sample sizes other than 8 and 16 bits are labelled 8-bit. The caller
 // opens and closes the file.
 bool ReadWaveFile(FILE* file, CWaveSound& out);
+
+} // namespace kestrova::swf

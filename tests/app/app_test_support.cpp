@@ -1,5 +1,6 @@
 #include "app/app_test_support.h"
 #include "app/player_window.h"
+#include "support/test_namespace.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -7,6 +8,8 @@
 #include <QThread>
 
 #include <unistd.h>
+
+using namespace kestrova::test;
 
 // The player window runs Qt WebEngine, whose own library trips the sanitizers (a sized delete
 // of another type, allocations kept until the process ends): not ours to fix.
@@ -16,6 +19,8 @@ extern "C" const char* __asan_default_options() {
 extern "C" const char* __lsan_default_suppressions() {
     return "leak:libQt6WebEngineCore\nleak:libfontconfig\nleak:libQt6Qml\n";
 }
+
+namespace kestrova::test {
 
 namespace {
 
@@ -103,3 +108,5 @@ std::string WindowTest::Add(const std::string& name, int width, int height) {
 }
 
 } // namespace apptest
+
+} // namespace kestrova::test

@@ -4,6 +4,7 @@
 
 #include "app/app_dialogs.h"
 #include "app/main_window.h"
+#include "support/test_namespace.h"
 #include "support/test_util.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,8 @@
 #include <functional>
 #include <memory>
 #include <vector>
+
+namespace kestrova::test {
 
 namespace apptest {
 
@@ -51,3 +54,5 @@ protected:
 };
 
 } // namespace apptest
+
+} // namespace kestrova::test

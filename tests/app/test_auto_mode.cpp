@@ -3,12 +3,15 @@
 // options file) the defaults are used silently, messages go to standard error, and a file that
 // does not convert ends the program with a non-zero status.
 #include "app/app_test_support.h"
+#include "support/test_namespace.h"
 #include "support/test_util.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+
+namespace kestrova::test {
 
 namespace {
 
@@ -73,3 +76,5 @@ TEST_F(AutoModeTest, ConvertsOrFailsAndClosesByItselfWithoutAsking) {
 }
 
 } // namespace
+
+} // namespace kestrova::test

@@ -2,6 +2,7 @@
 // state, a single movie through the save dialog, and a cancel while the worker waits in a
 // message box (which the worker bridge releases).
 #include "app/app_test_support.h"
+#include "support/test_namespace.h"
 
 #include <QApplication>
 #include <QLineEdit>
@@ -11,6 +12,8 @@
 #include <QTimer>
 
 #include <filesystem>
+
+namespace kestrova::test {
 
 namespace {
 
@@ -112,3 +115,5 @@ TEST_F(ConversionTest, CancelWhileTheWorkerWaitsInAMessageBox) {
 }
 
 } // namespace
+
+} // namespace kestrova::test

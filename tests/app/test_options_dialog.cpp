@@ -5,6 +5,7 @@
 #include "app/option_pages.h"
 #include "app/options_dialog.h"
 #include "app/small_controls.h"
+#include "support/test_namespace.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -15,6 +16,8 @@
 #include <QSpinBox>
 
 #include <gtest/gtest.h>
+
+namespace kestrova::test {
 
 namespace {
 
@@ -129,3 +132,5 @@ TEST_F(OptionsDialogTest, EachSubPageWritesToTheEntryItWasShowing) {
 }
 
 } // namespace
+
+} // namespace kestrova::test

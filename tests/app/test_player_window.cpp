@@ -2,6 +2,7 @@
 // own URL scheme, loads the movie; nothing is fetched from the network.
 #include "app/app_test_support.h"
 #include "app/player_window.h"
+#include "support/test_namespace.h"
 
 #include <QTableWidget>
 
@@ -11,6 +12,8 @@
 #include <QWebEnginePage>
 #include <QWebEngineView>
 #endif
+
+namespace kestrova::test {
 
 namespace {
 
@@ -49,3 +52,5 @@ TEST_F(PlayerWindowTest, PlaysAConvertedPictureInsideTheProgram) {
 }
 
 } // namespace
+
+} // namespace kestrova::test

@@ -3,6 +3,7 @@
 // bitmaps ffmpeg decodes to the source's pixels.
 #include "cli/cli_app.h"
 #include "engine/convert_options.h"
+#include "support/test_namespace.h"
 
 #include "support/swf_reader.h"
 #include "support/test_util.h"
@@ -14,6 +15,8 @@
 #include <sstream>
 
 #include <sys/stat.h>
+
+namespace kestrova::test {
 
 namespace {
 
@@ -369,3 +372,5 @@ TEST_F(CliProgram, SoundBetweenPicturesKeepsTheDriverOrderAndItsSamples) {
 }
 
 } // namespace
+
+} // namespace kestrova::test

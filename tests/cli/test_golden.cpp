@@ -2,6 +2,7 @@
 // options must give movies whose SHA-256 matches tests/golden/hashes.txt. Output bytes are the
 // contract: a change that moves one byte of any movie fails here and has to say why in the
 // commit that updates the list (KESTROVA_GOLDEN_UPDATE=1 rewrites it).
+#include "support/test_namespace.h"
 #include "support/test_util.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+namespace kestrova::test {
 
 namespace {
 
@@ -130,3 +133,5 @@ TEST_P(GoldenOutput, EveryMovieMatchesItsRecordedHash) {
 INSTANTIATE_TEST_SUITE_P(Jobs, GoldenOutput, ::testing::Values(1, 2, 8));
 
 } // namespace
+
+} // namespace kestrova::test

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/convert_engine.h"
+#include "support/test_namespace.h"
 
 #include "support/swf_reader.h"
 #include "support/test_util.h"
@@ -14,6 +15,8 @@
 #include <functional>
 #include <string>
 #include <vector>
+
+namespace kestrova::test {
 
 namespace enginetest {
 
@@ -144,3 +147,5 @@ protected:
 };
 
 } // namespace enginetest
+
+} // namespace kestrova::test

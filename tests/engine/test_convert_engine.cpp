@@ -1,12 +1,15 @@
 // The driver, the movie builder and pictures: tag order, ids, geometry and the messages of the
 // movies the engine writes, read back with the test-side reader.
 #include "engine/convert_engine.h"
+#include "support/test_namespace.h"
 
 #include "engine_fixtures.h"
 
 #include <gtest/gtest.h>
 
 #include <tuple>
+
+namespace kestrova::test {
 
 namespace {
 
@@ -192,3 +195,5 @@ TEST_F(EngineTest, PreparedOutOfOrderAppendsInListOrder) {
 }
 
 } // namespace
+
+} // namespace kestrova::test

@@ -2,12 +2,15 @@
 // range, fields by name, and which format entry a file name takes.
 #include "engine/convert_options.h"
 #include "engine/option_fields.h"
+#include "support/test_namespace.h"
 
 #include "support/test_util.h"
 
 #include <gtest/gtest.h>
 
 #include <sstream>
+
+namespace kestrova::test {
 
 namespace {
 
@@ -239,3 +242,5 @@ TEST(FormatLookup, FileNamesTakeTheEntryOfTheirLastExtension) {
 }
 
 } // namespace
+
+} // namespace kestrova::test

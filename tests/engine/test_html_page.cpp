@@ -2,6 +2,7 @@
 // settings in the options file.
 #include "engine/convert_options.h"
 #include "engine/html_page.h"
+#include "support/test_namespace.h"
 #include "swf/swf_shapes.h"
 #include "swf/swf_tag.h"
 
@@ -10,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+
+namespace kestrova::test {
 
 namespace fs = std::filesystem;
 
@@ -121,3 +124,5 @@ TEST(HtmlPage, OptionsFileKeepsThePageSettingsAtTheEnd) {
 }
 
 } // namespace
+
+} // namespace kestrova::test

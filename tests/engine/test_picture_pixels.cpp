@@ -1,8 +1,11 @@
 // Pictures' pixels as a player reads them from the movie: alpha premultiplied, at most 256
 // colours through a colour table, and alpha composited over the background for JPEG.
 #include "media/rgb_image.h"
+#include "support/test_namespace.h"
 
 #include "engine_fixtures.h"
+
+namespace kestrova::test {
 
 namespace {
 
@@ -140,3 +143,5 @@ TEST_F(PicturePixels, JpegShowsTheBackgroundThroughAlpha) {
 }
 
 } // namespace
+
+} // namespace kestrova::test

@@ -3,10 +3,13 @@
 // mode, cancelling and its failures. How each codec and container is read is checked in
 // tests/media, tag order and samples of sounds through the command line.
 #include "media/avi_decomposer.h"
+#include "support/test_namespace.h"
 
 #include "engine_fixtures.h"
 
 #include <gtest/gtest.h>
+
+namespace kestrova::test {
 
 namespace {
 
@@ -200,3 +203,5 @@ TEST_F(EntryTest, UnlabelledMp3RatesGoThroughThePcmPath) {
 }
 
 } // namespace
+
+} // namespace kestrova::test

@@ -9,6 +9,9 @@
 #include "fuzz_scratch.h"
 #include "media/avi_decomposer.h"
 #include "media/media_log.h"
+#include "support/test_namespace.h"
+
+namespace kestrova::test {
 
 namespace {
 
@@ -72,6 +75,11 @@ private:
 } // namespace
 
 // FFmpeg is kept quiet as in the programs: its warnings about damaged input are expected here.
+
+} // namespace kestrova::test
+
+using namespace kestrova::test;
+
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     QuietMediaLibraryLogs();
     return 0;

@@ -1,7 +1,10 @@
 // The MP3 frame scanner: whatever it collects must be whole frames that parse again.
 #include <cstdlib>
 
+#include "support/test_namespace.h"
 #include "swf/mp3_frames.h"
+
+using namespace kestrova::test;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CMp3Frames frames;

@@ -4,6 +4,9 @@
 
 #include "fuzz_options_check.h"
 #include "fuzz_scratch.h"
+#include "support/test_namespace.h"
+
+using namespace kestrova::test;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static const fuzz::ScratchDir scratch;

@@ -7,6 +7,9 @@
 
 #include "engine/convert_options.h"
 #include "engine/option_fields.h"
+#include "support/test_namespace.h"
+
+namespace kestrova::test {
 
 namespace fuzz {
 
@@ -35,3 +38,5 @@ inline void CheckOptionsRecord(const ConvertOptions& options) {
 }
 
 } // namespace fuzz
+
+} // namespace kestrova::test

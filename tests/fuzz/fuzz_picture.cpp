@@ -12,6 +12,9 @@
 #include "media/lossless_pixels.h"
 #include "media/media_log.h"
 #include "media/rgb_image.h"
+#include "support/test_namespace.h"
+
+namespace kestrova::test {
 
 namespace {
 
@@ -49,6 +52,11 @@ void Exercise(RgbImage& image) {
 } // namespace
 
 // FFmpeg is kept quiet as in the programs: its warnings about damaged input are expected here.
+
+} // namespace kestrova::test
+
+using namespace kestrova::test;
+
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
     QuietMediaLibraryLogs();
     return 0;

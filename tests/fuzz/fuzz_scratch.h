@@ -2,11 +2,14 @@
 // per fuzzing process under $TMPDIR (RAM-backed /dev/shm when present) and removed at exit.
 #pragma once
 
+#include "support/test_namespace.h"
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+
+namespace kestrova::test {
 
 namespace fuzz {
 
@@ -43,3 +46,5 @@ public:
 };
 
 } // namespace fuzz
+
+} // namespace kestrova::test

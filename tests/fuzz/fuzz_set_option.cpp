@@ -2,6 +2,9 @@
 #include <string_view>
 
 #include "fuzz_options_check.h"
+#include "support/test_namespace.h"
+
+using namespace kestrova::test;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view text(reinterpret_cast<const char*>(data), size);

@@ -4,7 +4,10 @@
 #include "fuzz_scratch.h"
 #include "media/media_log.h"
 #include "media/wav_to_pcm.h"
+#include "support/test_namespace.h"
 #include "swf/wav_reader.h"
+
+using namespace kestrova::test;
 
 // FFmpeg is kept quiet as in the programs: its warnings about damaged input are expected here.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {

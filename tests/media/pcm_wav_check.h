@@ -3,9 +3,12 @@
 
 #include <gtest/gtest.h>
 
+#include "support/test_namespace.h"
 #include <cstdint>
 #include <string>
 #include <vector>
+
+namespace kestrova::test {
 
 namespace mediatest {
 
@@ -48,3 +51,5 @@ inline std::vector<int16_t> CheckPcmWav(const std::vector<uint8_t>& b, int chann
 }
 
 } // namespace mediatest
+
+} // namespace kestrova::test

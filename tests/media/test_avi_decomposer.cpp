@@ -3,6 +3,7 @@
 // decomposer produces.
 #include "media/avi_decomposer.h"
 #include "media/rgb_image.h"
+#include "support/test_namespace.h"
 
 #include "pcm_wav_check.h"
 #include "support/test_util.h"
@@ -13,6 +14,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+
+namespace kestrova::test {
 
 namespace {
 
@@ -236,3 +239,5 @@ TEST_F(AviDecomposerTest, BrokenFilesGiveTheirTexts) {
 }
 
 } // namespace
+
+} // namespace kestrova::test

@@ -2,11 +2,14 @@
 // file into its error code with an empty image.
 #include "media/image_codec.h"
 #include "media/rgb_image.h"
+#include "support/test_namespace.h"
 #include "test_image_pictures.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+
+namespace kestrova::test {
 
 namespace {
 
@@ -145,3 +148,5 @@ TEST(ImageBrokenFile, MissingEmptyJunkAndRefilled) {
 }
 
 } // namespace
+
+} // namespace kestrova::test

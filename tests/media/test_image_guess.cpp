@@ -2,6 +2,7 @@
 // named by its extensions and refused when slightly off; then files read by content or name.
 #include "media/image_guess.h"
 #include "media/rgb_image.h"
+#include "support/test_namespace.h"
 #include "support/test_util.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,8 @@
 #include <algorithm>
 #include <functional>
 #include <vector>
+
+namespace kestrova::test {
 
 namespace {
 
@@ -162,3 +165,5 @@ TEST(ImageGuess, FilesAreReadByContentThenNameWithinTheSizeLimits) {
 }
 
 } // namespace
+
+} // namespace kestrova::test

@@ -3,6 +3,7 @@
 // EXIF block leaves the picture as stored.
 #include "media/image_codec.h"
 #include "media/rgb_image.h"
+#include "support/test_namespace.h"
 #include "test_image_pictures.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,8 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
+namespace kestrova::test {
 
 namespace {
 
@@ -108,3 +111,5 @@ INSTANTIATE_TEST_SUITE_P(AllOrientations, Orientation, ::testing::ValuesIn(Cases
                          imagetest::CaseName());
 
 } // namespace
+
+} // namespace kestrova::test

@@ -1,9 +1,12 @@
 #include "test_image_pictures.h"
+#include "support/test_namespace.h"
 
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
+
+namespace kestrova::test {
 
 namespace imagetest {
 
@@ -113,3 +116,5 @@ Picture ReadPpm(const std::vector<uint8_t>& bytes) {
 }
 
 } // namespace imagetest
+
+} // namespace kestrova::test

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "media/rgb_image.h"
+#include "support/test_namespace.h"
 #include "support/test_util.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,8 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
+namespace kestrova::test {
 
 namespace imagetest {
 
@@ -66,3 +69,5 @@ struct CaseName {
 };
 
 } // namespace imagetest
+
+} // namespace kestrova::test

@@ -2,6 +2,7 @@
 // pixels ImageMagick itself reads from it, and a file cut short is an error, not a picture.
 #include "media/image_codec.h"
 #include "media/rgb_image.h"
+#include "support/test_namespace.h"
 #include "test_image_pictures.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+
+namespace kestrova::test {
 
 namespace {
 
@@ -75,3 +78,5 @@ INSTANTIATE_TEST_SUITE_P(
     imagetest::CaseName());
 
 } // namespace
+
+} // namespace kestrova::test

@@ -1,6 +1,7 @@
 // RgbImage's own operations: allocation and copies, resampling, JPEG writing, error texts.
 #include "media/image_codec.h"
 #include "media/rgb_image.h"
+#include "support/test_namespace.h"
 #include "test_image_pictures.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,8 @@
 #include <array>
 #include <cstring>
 #include <vector>
+
+namespace kestrova::test {
 
 namespace {
 
@@ -103,3 +106,5 @@ TEST(RgbImageJpeg, BufferBelowTheBoundGivesTheSameBytesOrTooSmall) {
 }
 
 } // namespace
+
+} // namespace kestrova::test

@@ -1,9 +1,12 @@
 #include "media/ordered_pool.h"
+#include "support/test_namespace.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
+
+namespace kestrova::test {
 
 namespace {
 
@@ -71,3 +74,5 @@ TEST(OrderedPool, StopDropsTasksNotStarted) {
 }
 
 } // namespace
+
+} // namespace kestrova::test

@@ -1,11 +1,14 @@
 // The private temporary folder and the exclusive files made in it.
 #include "media/temp_files.h"
+#include "support/test_namespace.h"
 
 #include "support/test_util.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+
+namespace kestrova::test {
 
 namespace fs = std::filesystem;
 using testutil::ReadFileBytes;
@@ -57,3 +60,5 @@ TEST(TempFolderTest, ExclusiveFilesAreNewOwnerOnlyAndNeverFollowLinks) {
 }
 
 } // namespace
+
+} // namespace kestrova::test

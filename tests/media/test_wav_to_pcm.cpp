@@ -1,6 +1,7 @@
 // Re-encoding to 16-bit PCM: sources in each encoding are made with ffmpeg; the output's header
 // is checked byte by byte and its samples against ffmpeg's own decode of the source.
 #include "media/wav_to_pcm.h"
+#include "support/test_namespace.h"
 
 #include "pcm_wav_check.h"
 #include "support/test_util.h"
@@ -10,6 +11,8 @@
 #include <cmath>
 #include <filesystem>
 #include <functional>
+
+namespace kestrova::test {
 
 namespace {
 
@@ -170,3 +173,5 @@ TEST(WavToPcmRates, RatesGoToTheNextMovieRate) {
 }
 
 } // namespace
+
+} // namespace kestrova::test

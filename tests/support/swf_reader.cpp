@@ -1,10 +1,13 @@
 #include "support/swf_reader.h"
+#include "support/test_namespace.h"
 
 #include <libdeflate.h>
 
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+
+namespace kestrova::test {
 
 namespace swfread {
 
@@ -324,3 +327,5 @@ std::vector<uint32_t> ArgbPixels(const LosslessBitmap& b) {
 }
 
 } // namespace swfread
+
+} // namespace kestrova::test

@@ -4,10 +4,13 @@
 // bytes left over, so that a length field disagreeing with the content fails too.
 #pragma once
 
+#include "support/test_namespace.h"
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+namespace kestrova::test {
 
 namespace swfread {
 
@@ -161,3 +164,5 @@ bool ParseDefineBitsLossless(const Tag& tag, LosslessBitmap& out, std::string* e
 std::vector<uint32_t> ArgbPixels(const LosslessBitmap& bitmap);
 
 } // namespace swfread
+
+} // namespace kestrova::test

@@ -1,4 +1,5 @@
 #include "support/test_util.h"
+#include "support/test_namespace.h"
 
 #include <sys/wait.h>
 
@@ -6,6 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+
+namespace kestrova::test {
 
 namespace testutil {
 
@@ -88,3 +91,5 @@ std::string ShellQuote(const std::string& text) {
 }
 
 } // namespace testutil
+
+} // namespace kestrova::test

@@ -2,9 +2,12 @@
 // reads and writes, and running command-line tools (ffmpeg, convert, sox).
 #pragma once
 
+#include "support/test_namespace.h"
 #include <cstdint>
 #include <string>
 #include <vector>
+
+namespace kestrova::test {
 
 namespace testutil {
 
@@ -44,3 +47,5 @@ bool HaveTool(const std::string& name);
 std::string ShellQuote(const std::string& text);
 
 } // namespace testutil
+
+} // namespace kestrova::test

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "support/swf_reader.h"
+#include "support/test_namespace.h"
 #include "swf/swf_tag.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
+
+namespace kestrova::test {
 
 namespace swftest {
 
@@ -71,3 +74,5 @@ inline swfread::Tag ParseOne(const CSwfTag& tag) {
 }
 
 } // namespace swftest
+
+} // namespace kestrova::test

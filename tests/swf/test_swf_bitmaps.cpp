@@ -1,10 +1,13 @@
 // Bitmap tags, decoded with the test-side reader.
+#include "support/test_namespace.h"
 #include "swf/swf_bitmaps.h"
 
 #include "support/test_util.h"
 #include "swf_test_helpers.h"
 
 #include <gtest/gtest.h>
+
+namespace kestrova::test {
 
 namespace {
 
@@ -99,3 +102,5 @@ TEST(SwfLossless, BitmapsThatCannotBeMadeSayWhy) {
 }
 
 } // namespace
+
+} // namespace kestrova::test

@@ -1,4 +1,5 @@
 // Movie model: character ids, frame counting, sprites, and the file container.
+#include "support/test_namespace.h"
 #include "swf/swf_shapes.h"
 #include "swf/swf_tag.h"
 
@@ -9,6 +10,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+
+namespace kestrova::test {
 
 namespace {
 
@@ -139,3 +142,5 @@ TEST(SwfMovie, WhatCannotBeWrittenLeavesTheEarlierFileAlone) {
 }
 
 } // namespace
+
+} // namespace kestrova::test

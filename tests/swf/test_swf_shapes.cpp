@@ -1,4 +1,5 @@
 // Control tags, actions and shapes, byte for byte or decoded with the test-side reader.
+#include "support/test_namespace.h"
 #include "swf/swf_shapes.h"
 
 #include "swf_test_helpers.h"
@@ -6,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <tuple>
+
+namespace kestrova::test {
 
 namespace {
 
@@ -156,3 +159,5 @@ TEST(SwfShapes, LongStyleArraysAndLongLines) {
 }
 
 } // namespace
+
+} // namespace kestrova::test

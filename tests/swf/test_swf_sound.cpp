@@ -2,6 +2,7 @@
 // heads and block; the MP3 scanner, the ADPCM encoder (byte-exact streams; the command-line
 // tests decode ADPCM with FFmpeg) and the WAV reader, on data built here.
 #include "support/swf_reader.h"
+#include "support/test_namespace.h"
 #include "swf/adpcm_encoder.h"
 #include "swf/mp3_frames.h"
 #include "swf/swf_sound.h"
@@ -12,6 +13,8 @@
 
 #include <cstdio>
 #include <string>
+
+namespace kestrova::test {
 
 namespace {
 
@@ -391,3 +394,5 @@ TEST(WavReader, RejectsWhatItCannotTake) {
 }
 
 } // namespace
+
+} // namespace kestrova::test

@@ -1,10 +1,13 @@
 // Bit writer, records and tag headers, checked byte by byte.
+#include "support/test_namespace.h"
 #include "swf/swf_stream.h"
 
 #include "support/test_util.h"
 #include "swf_test_helpers.h"
 
 #include <gtest/gtest.h>
+
+namespace kestrova::test {
 
 namespace {
 
@@ -118,3 +121,5 @@ TEST(SwfRecords, ByteForByte) {
 }
 
 } // namespace
+
+} // namespace kestrova::test

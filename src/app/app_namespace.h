@@ -1,0 +1,13 @@
+// The app layer is written against the layers below it (SWF writer, media layer, engine) and names
+// their types unqualified.
+#pragma once
+
+namespace kestrova::swf {}
+namespace kestrova::media {}
+namespace kestrova::engine {}
+
+namespace kestrova::app {
+using namespace swf;
+using namespace media;
+using namespace engine;
+} // namespace kestrova::app
