@@ -67,6 +67,27 @@ TEST(RgbImageResize, ShrinkingAveragesAndKeepsOrientation) {
     EXPECT_NEAR(whole.Lock()[1], 96, 3);
 }
 
+// A transparent picture's alpha plane goes through copies and resampling with its pixels: the
+// left half clear, the right half opaque.
+TEST(RgbImageResize, AlphaIsCopiedAndResampledWithThePixels) {
+    testutil::TempDir dir;
+    const std::string png = dir.File("a.png");
+    ASSERT_EQ(testutil::RunCommand("convert -size 8x4 xc:none -fill red -draw 'rectangle 4,0 7,3' "
+                                   "PNG32:" +
+                                   png)
+                  .exitCode,
+              0);
+    RgbImage image, copy;
+    ASSERT_EQ(image.LoadFile(png), 0);
+    ASSERT_EQ(copy.CopyFrom(image), 0);
+    ASSERT_TRUE(image.HasAlpha() && copy.HasAlpha());
+    EXPECT_TRUE(std::equal(image.Alpha(), image.Alpha() + 32, copy.Alpha()));
+    ASSERT_EQ(copy.Resize(2, 1), 0);
+    ASSERT_TRUE(copy.HasAlpha());
+    EXPECT_LE(copy.Alpha()[0], 2);
+    EXPECT_GE(copy.Alpha()[1], 253);
+}
+
 TEST(RgbImageJpeg, WritesBaselineYCbCrAtTheQualityGiven) {
     const imagetest::Picture gradient = imagetest::Gradient(160, 120);
     RgbImage image;
