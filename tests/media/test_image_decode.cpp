@@ -2,7 +2,6 @@
 // file into its error code with an empty image.
 #include "media/image_codec.h"
 #include "media/rgb_image.h"
-#include "support/test_namespace.h"
 #include "test_image_pictures.h"
 
 #include <gtest/gtest.h>

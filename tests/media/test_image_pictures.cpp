@@ -1,5 +1,4 @@
 #include "test_image_pictures.h"
-#include "support/test_namespace.h"
 
 #include <cmath>
 #include <cstdlib>

@@ -3,7 +3,6 @@
 #pragma once
 
 #include "media/rgb_image.h"
-#include "support/test_namespace.h"
 #include "support/test_util.h"
 
 #include <gtest/gtest.h>

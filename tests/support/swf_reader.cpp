@@ -1,5 +1,4 @@
 #include "support/swf_reader.h"
-#include "support/test_namespace.h"
 
 #include <libdeflate.h>
 
