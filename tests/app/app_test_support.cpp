@@ -1,6 +1,5 @@
 #include "app/app_test_support.h"
 #include "app/player_window.h"
-#include "support/test_namespace.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

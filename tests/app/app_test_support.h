@@ -4,7 +4,6 @@
 
 #include "app/app_dialogs.h"
 #include "app/main_window.h"
-#include "support/test_namespace.h"
 #include "support/test_util.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,6 @@
 // options file) the defaults are used silently, messages go to standard error, and a file that
 // does not convert ends the program with a non-zero status.
 #include "app/app_test_support.h"
-#include "support/test_namespace.h"
 #include "support/test_util.h"
 
 #include <gtest/gtest.h>

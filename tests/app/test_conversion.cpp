@@ -2,7 +2,6 @@
 // state, a single movie through the save dialog, and a cancel while the worker waits in a
 // message box (which the worker bridge releases).
 #include "app/app_test_support.h"
-#include "support/test_namespace.h"
 
 #include <QApplication>
 #include <QLineEdit>

@@ -5,7 +5,6 @@
 #include "app/option_pages.h"
 #include "app/options_dialog.h"
 #include "app/small_controls.h"
-#include "support/test_namespace.h"
 
 #include <QCheckBox>
 #include <QComboBox>

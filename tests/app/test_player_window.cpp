@@ -2,7 +2,6 @@
 // own URL scheme, loads the movie; nothing is fetched from the network.
 #include "app/app_test_support.h"
 #include "app/player_window.h"
-#include "support/test_namespace.h"
 
 #include <QTableWidget>
 

@@ -3,7 +3,6 @@
 // bitmaps ffmpeg decodes to the source's pixels.
 #include "cli/cli_app.h"
 #include "engine/convert_options.h"
-#include "support/test_namespace.h"
 
 #include "support/swf_reader.h"
 #include "support/test_util.h"

@@ -2,7 +2,6 @@
 // comments) when a player can show it as it is, and writes every other JPEG anew as a baseline
 // JPEG; the movie's bitmap is read back with the test-side SWF reader and TurboJPEG.
 #include "support/swf_reader.h"
-#include "support/test_namespace.h"
 #include "support/test_util.h"
 
 #include <gtest/gtest.h>

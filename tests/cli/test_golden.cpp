@@ -2,7 +2,6 @@
 // options must give movies whose SHA-256 matches tests/golden/hashes.txt. Output bytes are the
 // contract: a change that moves one byte of any movie fails here and has to say why in the
 // commit that updates the list (KESTROVA_GOLDEN_UPDATE=1 rewrites it).
-#include "support/test_namespace.h"
 #include "support/test_util.h"
 
 #include <gtest/gtest.h>

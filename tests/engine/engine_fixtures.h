@@ -3,7 +3,6 @@
 #pragma once
 
 #include "engine/convert_engine.h"
-#include "support/test_namespace.h"
 
 #include "support/swf_reader.h"
 #include "support/test_util.h"

@@ -1,7 +1,6 @@
 // The driver, the movie builder and pictures: tag order, ids, geometry and the messages of the
 // movies the engine writes, read back with the test-side reader.
 #include "engine/convert_engine.h"
-#include "support/test_namespace.h"
 
 #include "engine_fixtures.h"
 

@@ -2,7 +2,6 @@
 // range, fields by name, and which format entry a file name takes.
 #include "engine/convert_options.h"
 #include "engine/option_fields.h"
-#include "support/test_namespace.h"
 
 #include "support/test_util.h"
 

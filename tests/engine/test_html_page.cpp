@@ -2,7 +2,6 @@
 // settings in the options file.
 #include "engine/convert_options.h"
 #include "engine/html_page.h"
-#include "support/test_namespace.h"
 #include "swf/swf_shapes.h"
 #include "swf/swf_tag.h"
 

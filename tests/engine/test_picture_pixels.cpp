@@ -1,7 +1,6 @@
 // Pictures' pixels as a player reads them from the movie: alpha premultiplied, at most 256
 // colours through a colour table, and alpha composited over the background for JPEG.
 #include "media/rgb_image.h"
-#include "support/test_namespace.h"
 
 #include "engine_fixtures.h"
 

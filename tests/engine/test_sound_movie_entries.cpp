@@ -3,7 +3,6 @@
 // mode, cancelling and its failures. How each codec and container is read is checked in
 // tests/media, tag order and samples of sounds through the command line.
 #include "media/avi_decomposer.h"
-#include "support/test_namespace.h"
 
 #include "engine_fixtures.h"
 

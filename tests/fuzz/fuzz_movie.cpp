@@ -9,7 +9,6 @@
 #include "fuzz_scratch.h"
 #include "media/avi_decomposer.h"
 #include "media/media_log.h"
-#include "support/test_namespace.h"
 
 namespace kestrova::test {
 

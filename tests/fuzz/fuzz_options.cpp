@@ -4,7 +4,6 @@
 
 #include "fuzz_options_check.h"
 #include "fuzz_scratch.h"
-#include "support/test_namespace.h"
 
 using namespace kestrova::test;
 

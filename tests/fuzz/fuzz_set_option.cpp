@@ -2,7 +2,6 @@
 #include <string_view>
 
 #include "fuzz_options_check.h"
-#include "support/test_namespace.h"
 
 using namespace kestrova::test;
 

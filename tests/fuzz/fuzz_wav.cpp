@@ -4,7 +4,6 @@
 #include "fuzz_scratch.h"
 #include "media/media_log.h"
 #include "media/wav_to_pcm.h"
-#include "support/test_namespace.h"
 #include "swf/wav_reader.h"
 
 using namespace kestrova::test;

@@ -3,7 +3,6 @@
 // decomposer produces.
 #include "media/avi_decomposer.h"
 #include "media/rgb_image.h"
-#include "support/test_namespace.h"
 
 #include "pcm_wav_check.h"
 #include "support/test_util.h"

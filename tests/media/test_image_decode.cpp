@@ -2,7 +2,6 @@
 // file into its error code with an empty image.
 #include "media/image_codec.h"
 #include "media/rgb_image.h"
-#include "support/test_namespace.h"
 #include "test_image_pictures.h"
 
 #include <gtest/gtest.h>
@@ -38,8 +37,6 @@ TEST_P(ImageDecode, DecodesToThePattern) {
     RgbImage image;
     const int code = image.LoadFile(path);
     ASSERT_EQ(code, 0) << ImageErrorText(code);
-    EXPECT_EQ(image.Width(), pattern.width);
-    EXPECT_EQ(image.Height(), pattern.height);
     const int difference = imagetest::MaxDifference(pattern, image);
     EXPECT_GE(difference, 0);
     EXPECT_LE(difference, c.tolerance);

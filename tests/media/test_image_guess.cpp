@@ -2,7 +2,6 @@
 // named by its extensions and refused when slightly off; then files read by content or name.
 #include "media/image_guess.h"
 #include "media/rgb_image.h"
-#include "support/test_namespace.h"
 #include "support/test_util.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,6 @@
 // EXIF block leaves the picture as stored.
 #include "media/image_codec.h"
 #include "media/rgb_image.h"
-#include "support/test_namespace.h"
 #include "test_image_pictures.h"
 
 #include <gtest/gtest.h>

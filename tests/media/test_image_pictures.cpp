@@ -1,5 +1,4 @@
 #include "test_image_pictures.h"
-#include "support/test_namespace.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -53,38 +52,46 @@ std::string Convert(const testutil::TempDir& dir, const Picture& picture,
     if (!testutil::WriteFileBytes(ppm, bytes)) {
         return "";
     }
-    const size_t colon = target.find(':');
-    const std::string name = colon == std::string::npos ? target : target.substr(colon + 1);
-    const std::string prefix = colon == std::string::npos ? "" : target.substr(0, colon + 1);
+    const std::string name = target.substr(target.find(':') + 1); // npos + 1 is 0
     const std::string path = dir.File(name);
-    const std::string command = "convert " + testutil::ShellQuote(ppm) + " " + options + " " +
-                                testutil::ShellQuote(prefix + path) + " 2>&1";
+    const std::string command =
+        "convert " + testutil::ShellQuote(ppm) + " " + options + " " +
+        testutil::ShellQuote(target.substr(0, target.size() - name.size()) + path) + " 2>&1";
     return testutil::RunCommand(command).exitCode == 0 ? path : "";
-}
-
-int MaxDifference(const Picture& expected, RgbImage& image) {
-    const int worst = MaxDifference(expected, image.Lock(), image.Width(), image.Height());
-    image.Unlock();
-    return worst;
 }
 
 Picture ImageMagickRead(const testutil::TempDir& dir, const std::string& path,
                         const std::string& options) {
     const std::string ppm = dir.File("reference.ppm");
-    const std::string command = "convert " + testutil::ShellQuote(path) + " " + options +
-                                " -depth 8 " + testutil::ShellQuote("ppm:" + ppm);
-    return testutil::RunCommand(command).exitCode == 0 ? ReadPpm(testutil::ReadFileBytes(ppm))
-                                                       : Picture{};
+    Picture picture;
+    if (testutil::RunCommand("convert " + testutil::ShellQuote(path) + " " + options +
+                             " -depth 8 " + testutil::ShellQuote("ppm:" + ppm))
+            .exitCode != 0) {
+        return picture;
+    }
+    // A binary PPM with 8-bit samples, as ImageMagick writes it.
+    const std::vector<uint8_t> bytes = testutil::ReadFileBytes(ppm);
+    std::istringstream header(std::string(bytes.begin(), bytes.end()));
+    std::string magic;
+    int maxValue = 0;
+    header >> magic >> picture.width >> picture.height >> maxValue;
+    const size_t size = size_t{picture.width} * picture.height * 3;
+    const auto start = static_cast<size_t>(header.tellg()) + 1;
+    if (magic == "P6" && maxValue == 255 && bytes.size() >= start + size) {
+        picture.rgb.assign(bytes.begin() + start, bytes.begin() + start + size);
+    }
+    return picture;
 }
 
-int MaxDifference(const Picture& expected, const uint8_t* rgb, uint32_t width, uint32_t height) {
-    if (rgb == nullptr || width != expected.width || height != expected.height) {
-        return -1;
-    }
-    int worst = 0;
-    for (size_t i = 0; i < expected.rgb.size(); ++i) {
+int MaxDifference(const Picture& expected, RgbImage& image) {
+    const uint8_t* rgb = image.Lock();
+    int worst =
+        rgb == nullptr || image.Width() != expected.width || image.Height() != expected.height ? -1
+                                                                                               : 0;
+    for (size_t i = 0; worst >= 0 && i < expected.rgb.size(); ++i) {
         worst = std::max(worst, std::abs(int{expected.rgb[i]} - int{rgb[i]}));
     }
+    image.Unlock();
     return worst;
 }
 
@@ -98,21 +105,6 @@ double Psnr(const Picture& expected, const uint8_t* rgb) {
         return 1000;
     }
     return 10 * std::log10(255.0 * 255.0 * double(expected.rgb.size()) / sum);
-}
-
-// The pixels of a binary PPM with 8-bit samples, as ImageMagick writes it.
-Picture ReadPpm(const std::vector<uint8_t>& bytes) {
-    std::istringstream header(std::string(bytes.begin(), bytes.end()));
-    std::string magic;
-    Picture picture;
-    int maxValue = 0;
-    header >> magic >> picture.width >> picture.height >> maxValue;
-    const size_t size = size_t{picture.width} * picture.height * 3;
-    const auto start = static_cast<size_t>(header.tellg()) + 1;
-    if (magic == "P6" && maxValue == 255 && bytes.size() >= start + size) {
-        picture.rgb.assign(bytes.begin() + start, bytes.begin() + start + size);
-    }
-    return picture;
 }
 
 } // namespace imagetest

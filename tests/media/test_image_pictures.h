@@ -3,7 +3,6 @@
 #pragma once
 
 #include "media/rgb_image.h"
-#include "support/test_namespace.h"
 #include "support/test_util.h"
 
 #include <gtest/gtest.h>
@@ -36,16 +35,12 @@ Picture Gradient(uint32_t width, uint32_t height);
 std::string Convert(const testutil::TempDir& dir, const Picture& picture,
                     const std::string& options, const std::string& target);
 
-// Largest difference of any channel of any pixel; -1 when the sizes differ.
-int MaxDifference(const Picture& expected, const uint8_t* rgb, uint32_t width, uint32_t height);
-// MaxDifference against the decoded pixels of image.
+// Largest difference of any channel of any pixel of the decoded image; -1 when the sizes
+// differ.
 int MaxDifference(const Picture& expected, RgbImage& image);
 // Peak signal-to-noise ratio in dB over all channels (1000 for identical pictures).
 double Psnr(const Picture& expected, const uint8_t* rgb);
 
-// The pixels of a binary PPM with 8-bit samples, as ImageMagick writes it; no pixels when
-// the bytes are not one.
-Picture ReadPpm(const std::vector<uint8_t>& bytes);
 // What ImageMagick reads from the file at path (as `convert <path> <options>`), as 8-bit RGB;
 // no pixels when convert fails.
 Picture ImageMagickRead(const testutil::TempDir& dir, const std::string& path,

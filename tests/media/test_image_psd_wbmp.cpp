@@ -2,7 +2,6 @@
 // pixels ImageMagick itself reads from it, and a file cut short is an error, not a picture.
 #include "media/image_codec.h"
 #include "media/rgb_image.h"
-#include "support/test_namespace.h"
 #include "test_image_pictures.h"
 
 #include <gtest/gtest.h>

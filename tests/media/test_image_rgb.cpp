@@ -1,7 +1,6 @@
 // RgbImage's own operations: allocation and copies, resampling, JPEG writing, error texts.
 #include "media/image_codec.h"
 #include "media/rgb_image.h"
-#include "support/test_namespace.h"
 #include "test_image_pictures.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,5 @@
 // The private temporary folder and the exclusive files made in it.
 #include "media/temp_files.h"
-#include "support/test_namespace.h"
 
 #include "support/test_util.h"
 

@@ -1,7 +1,6 @@
 // Re-encoding to 16-bit PCM: sources in each encoding are made with ffmpeg; the output's header
 // is checked byte by byte and its samples against ffmpeg's own decode of the source.
 #include "media/wav_to_pcm.h"
-#include "support/test_namespace.h"
 
 #include "pcm_wav_check.h"
 #include "support/test_util.h"

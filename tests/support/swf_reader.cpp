@@ -1,11 +1,9 @@
 #include "support/swf_reader.h"
-#include "support/test_namespace.h"
+#include "support/test_util.h"
 
 #include <libdeflate.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 
 namespace kestrova::test {
 
@@ -124,8 +122,7 @@ bool ParseTags(const uint8_t* data, size_t size, std::vector<Tag>& out, std::str
 }
 
 bool ParseSwfFile(const std::string& path, Swf& out, std::string* error) {
-    std::ifstream in(path, std::ios::binary);
-    Bytes file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const Bytes file = testutil::ReadFileBytes(path);
     out = Swf();
     BitReader r(file);
     Header& h = out.header;

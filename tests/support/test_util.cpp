@@ -1,5 +1,4 @@
 #include "support/test_util.h"
-#include "support/test_namespace.h"
 
 #include <sys/wait.h>
 

@@ -2,7 +2,6 @@
 #pragma once
 
 #include "support/swf_reader.h"
-#include "support/test_namespace.h"
 #include "swf/swf_tag.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,4 @@
 // Bitmap tags, decoded with the test-side reader.
-#include "support/test_namespace.h"
 #include "swf/swf_bitmaps.h"
 
 #include "support/test_util.h"

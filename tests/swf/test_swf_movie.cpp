@@ -1,5 +1,4 @@
 // Movie model: character ids, frame counting, sprites, and the file container.
-#include "support/test_namespace.h"
 #include "swf/swf_shapes.h"
 #include "swf/swf_tag.h"
 

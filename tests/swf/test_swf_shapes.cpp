@@ -1,5 +1,4 @@
 // Control tags, actions and shapes, byte for byte or decoded with the test-side reader.
-#include "support/test_namespace.h"
 #include "swf/swf_shapes.h"
 
 #include "swf_test_helpers.h"

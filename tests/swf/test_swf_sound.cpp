@@ -2,7 +2,6 @@
 // heads and block; the MP3 scanner, the ADPCM encoder (byte-exact streams; the command-line
 // tests decode ADPCM with FFmpeg) and the WAV reader, on data built here.
 #include "support/swf_reader.h"
-#include "support/test_namespace.h"
 #include "swf/adpcm_encoder.h"
 #include "swf/mp3_frames.h"
 #include "swf/swf_sound.h"

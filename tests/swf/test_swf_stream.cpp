@@ -1,5 +1,4 @@
 // Bit writer, records and tag headers, checked byte by byte.
-#include "support/test_namespace.h"
 #include "swf/swf_stream.h"
 
 #include "support/test_util.h"
