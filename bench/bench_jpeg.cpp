@@ -10,6 +10,7 @@
 // - encode time of the previous writer (TurboJPEG, 4:4:4, standard tables), ours, and libjpeg
 //   alone with our settings (target: ours within 1.15 x of it);
 // - "Original JPEG" against re-encoding through the engine: time per picture and movie bytes.
+#include "bench_engine_run.h"
 #include "engine/convert_engine.h"
 #include "engine/engine_namespace.h"
 #include "media/image_codec.h"
@@ -308,60 +309,15 @@ void BM_EncodePlainSameSettings(benchmark::State& state) {
                  [h, v](const Photo& p) { return PlainLibjpeg(p, kTimedQuality, h, v, true); });
 }
 
-class QuietObserver : public IConvertObserver {
-public:
-    void ShowFileName(int) override {}
-    void IncrementProgress(int) override {}
-    void FinishedConvert() override {}
-    void ShowState(const char*) override {}
-};
-
-class SavePrompt : public IConvertPrompt {
-public:
-    explicit SavePrompt(std::string path) : path(std::move(path)) {}
-    void ShowMessage(const std::string& text, const std::string&) override {
-        fprintf(stderr, "message: %s\n", text.c_str());
-    }
-    bool AskYesNo(const std::string&, const std::string&) override { return false; }
-    bool ChooseSavePath(std::string& chosen) override {
-        chosen = path;
-        return true;
-    }
-
-private:
-    std::string path;
-};
-
 // One single movie of every picture through the engine; returns its size, -1 on failure.
 long long ConvertSingleMovie(int32_t encoding) {
-    ConvertOptions options;
-    options.outputMode = OutputSingle;
-    options.tempDirectory = ScratchDirectory() + "/";
-    FormatOptions& f = options.formats[options.FindFormat(FormatJpg)];
-    f.compression = f.smallCompression = encoding;
-    f.quality = f.smallQuality = kTimedQuality;
-    const auto& photos = Photos();
-    std::vector<ConvertObject> list(photos.size());
-    for (size_t i = 0; i < photos.size(); ++i) {
-        list[i].id = int(i) + 1;
-        list[i].path = photos[i].path;
-        list[i].size = int(photos[i].file.size());
-        list[i].prev = i > 0 ? &list[i - 1] : nullptr;
-        list[i].next = i + 1 < photos.size() ? &list[i + 1] : nullptr;
+    std::vector<std::string> paths;
+    for (const auto& photo : Photos()) {
+        paths.push_back(photo.path);
     }
     const std::string movie = ScratchDirectory() + "/movie.swf";
-    SavePrompt prompt(movie);
-    QuietObserver observer;
-    CConvertEngine engine(&prompt);
-    engine.StartConversion(&observer, &list.front(), &options);
-    engine.Wait();
-    for (const ConvertObject& entry : list) {
-        if (entry.result != 1) {
-            return -1;
-        }
-    }
-    struct stat info {};
-    const long long size = stat(movie.c_str(), &info) == 0 ? info.st_size : -1;
+    const long long size = kestrova::bench::ConvertSingleMovie(
+        paths, FormatJpg, encoding, kTimedQuality, ScratchDirectory(), movie);
     std::remove(movie.c_str());
     return size;
 }

@@ -8,6 +8,7 @@
 // The pictures are made once with ImageMagick into /tmp/kestrova-bench-photos (or
 // $KESTROVA_BENCH_PHOTOS) and reused. Run from a Release build; a summary with the ratios is
 // printed after the benchmarks.
+#include "bench_engine_run.h"
 #include "engine/allocator_tuning.h"
 #include "engine/convert_engine.h"
 #include "engine/engine_namespace.h"
@@ -189,30 +190,6 @@ const char* SubsamplingName(int subsampling) {
 
 // ---- Ours: one single movie through the engine ----------------------------------------------
 
-class QuietObserver : public IConvertObserver {
-public:
-    void ShowFileName(int) override {}
-    void IncrementProgress(int) override {}
-    void FinishedConvert() override {}
-    void ShowState(const char*) override {}
-};
-
-class SavePrompt : public IConvertPrompt {
-public:
-    explicit SavePrompt(std::string path) : path(std::move(path)) {}
-    void ShowMessage(const std::string& text, const std::string&) override {
-        fprintf(stderr, "message: %s\n", text.c_str());
-    }
-    bool AskYesNo(const std::string&, const std::string&) override { return false; }
-    bool ChooseSavePath(std::string& chosen) override {
-        chosen = path;
-        return true;
-    }
-
-private:
-    std::string path;
-};
-
 std::string OutputDirectory() {
     static const std::string dir = [] {
         char pattern[] = "/tmp/kestrova-bench-out-XXXXXX";
@@ -225,35 +202,8 @@ std::string OutputDirectory() {
 // Converts the files into one movie; returns the movie's size, or -1 when an entry failed.
 long long ConvertSingleMovie(const std::vector<std::string>& paths, int32_t format,
                              int32_t encoding) {
-    ConvertOptions options;
-    options.outputMode = OutputSingle;
-    options.tempDirectory = OutputDirectory() + "/";
-    FormatOptions& f = options.formats[options.FindFormat(format)];
-    f.compression = f.smallCompression = encoding;
-    f.quality = f.smallQuality = kQuality;
-
-    std::vector<ConvertObject> list(paths.size());
-    for (size_t i = 0; i < paths.size(); ++i) {
-        list[i].id = static_cast<int>(i) + 1;
-        list[i].path = paths[i];
-        struct stat info {};
-        list[i].size = stat(paths[i].c_str(), &info) == 0 ? static_cast<int>(info.st_size) : -1;
-        list[i].prev = i > 0 ? &list[i - 1] : nullptr;
-        list[i].next = i + 1 < paths.size() ? &list[i + 1] : nullptr;
-    }
-    std::string movie = OutputDirectory() + "/movie.swf";
-    SavePrompt prompt(movie);
-    QuietObserver observer;
-    CConvertEngine engine(&prompt);
-    engine.StartConversion(&observer, &list.front(), &options);
-    engine.Wait();
-    for (const ConvertObject& entry : list) {
-        if (entry.result != 1) {
-            return -1;
-        }
-    }
-    struct stat info {};
-    return stat(movie.c_str(), &info) == 0 ? static_cast<long long>(info.st_size) : -1;
+    return kestrova::bench::ConvertSingleMovie(paths, format, encoding, kQuality, OutputDirectory(),
+                                               OutputDirectory() + "/movie.swf");
 }
 
 // ---- Plain codecs ----------------------------------------------------------------------------
