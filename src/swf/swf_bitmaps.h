@@ -28,7 +28,6 @@ public:
     // A JPEG file to copy instead; a path of 3 characters or fewer means no file.
     CSwfDefineBitsJPEG2(uint16_t id, std::string path) : CSwfCharacter(id), path(std::move(path)) {}
     void Write(CSwfStream& s) const override;
-    const std::string& Path() const { return path; }
 
 private:
     const uint8_t* data = nullptr;

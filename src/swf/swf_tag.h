@@ -59,7 +59,6 @@ protected:
 class CSwfCharacter : public CSwfTag {
 public:
     explicit CSwfCharacter(uint16_t id) : id(id) {}
-    uint16_t GetId() const { return id; }
 
 protected:
     uint16_t id;
@@ -102,7 +101,6 @@ class CSwfIdAllocator {
 public:
     uint16_t New();
     void Release(uint16_t id);
-    bool InUse(uint16_t id) const { return inUse.test(id); }
 
 private:
     uint16_t SmallestFree();
@@ -121,7 +119,6 @@ public:
     // A new character id of this movie, 0 when the movie has used all of them
     // (kSwfIdsExhaustedText says so).
     uint16_t NewId() { return ids.New(); }
-    CSwfIdAllocator& Ids() { return ids; }
     // Writes the movie to `path` through a temporary file beside it, renamed into place only
     // when every byte has been written; returns 0 and leaves any earlier file untouched on
     // failure (FailureText then says why, unless the disk failed). The tags stay in the movie.
