@@ -101,17 +101,6 @@ ISDest* ISOpenMemoryDest(uint8_t* buffer, size_t capacity) {
     return dest;
 }
 
-ISDest* ISOpenFileDest(const std::string& path) {
-    ISDest* dest = path.empty() ? nullptr : new (std::nothrow) ISDest;
-    if (dest == nullptr) {
-        ISSetLastError(path.empty() ? kImageErrBadParam : kImageErrNoMemory);
-        return nullptr;
-    }
-    dest->path = path;
-    ISSetLastError(kImageOk);
-    return dest;
-}
-
 void ISCloseDest(ISDest* dest) {
     delete dest;
 }

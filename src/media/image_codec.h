@@ -150,18 +150,14 @@ uint8_t* ISReadMetafileToRGB(const std::string& path, uint32_t* width, uint32_t*
                              uint32_t defaultWidth, uint32_t defaultHeight,
                              uint32_t backgroundColor);
 
-// Where ISWriteJPG puts its bytes: a caller's buffer or a file.
+// Where ISWriteJPG puts its bytes: a caller's buffer.
 struct ISDest {
     uint8_t* buffer = nullptr;
     size_t capacity = 0;
-    std::string path;
 };
 
 // nullptr (last error 5) when buffer is null or capacity is 0.
 ISDest* ISOpenMemoryDest(uint8_t* buffer, size_t capacity);
-// The file is created by ISWriteJPG, which never replaces an existing file or writes through
-// a symbolic link (mode 0600); nullptr (last error 5) for an empty path.
-ISDest* ISOpenFileDest(const std::string& path);
 void ISCloseDest(ISDest* dest);
 
 // Bytes a memory destination needs so that ISWriteJPG can never run out of room, whatever
@@ -170,8 +166,7 @@ size_t ISJpegBufferSize(uint32_t width, uint32_t height);
 
 // Writes an 8-bit baseline YCbCr JPEG (4:2:0, Huffman tables optimized for the picture) at
 // quality 1..100 (clamped). Returns the number of bytes written, 0 on failure (last error 30
-// when the caller's buffer is too small, 4 when the file cannot be written, 5 for a bad
-// argument, 9 when the encoder fails).
+// when the caller's buffer is too small, 5 for a bad argument, 9 when the encoder fails).
 size_t ISWriteJPG(ISDest* dest, const uint8_t* rgb, uint32_t width, uint32_t height, int quality);
 
 // Resamples an RGB picture into a caller's buffer of newWidth * newHeight * 3 bytes: area

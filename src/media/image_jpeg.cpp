@@ -1,7 +1,6 @@
 // JPEG back end: libjpeg-turbo, its TurboJPEG API for reading and its libjpeg API for writing
 // (which alone offers Huffman tables made for the picture); one codec per call.
 #include "media/image_codec.h"
-#include "media/temp_files.h"
 
 #include <algorithm>
 #include <csetjmp>
@@ -177,9 +176,8 @@ size_t Compress(uint8_t* block, size_t capacity, const uint8_t* rgb, uint32_t wi
 // never needs more), else into a block of the bound that is copied when it fits.
 size_t Encode(ISDest* dest, const uint8_t* rgb, uint32_t width, uint32_t height, int quality) {
     const size_t bound = ISJpegBufferSize(width, height);
-    const bool direct = dest->path.empty() && dest->capacity >= bound;
     int code = kImageOk;
-    if (direct) {
+    if (dest->capacity >= bound) {
         const size_t length =
             Compress(dest->buffer, dest->capacity, rgb, width, height, quality, &code);
         ISSetLastError(code);
@@ -192,24 +190,10 @@ size_t Encode(ISDest* dest, const uint8_t* rgb, uint32_t width, uint32_t height,
         return 0;
     }
     const size_t length = Compress(out.get(), bound, rgb, width, height, quality, &code);
-    if (code != kImageOk) {
-        ISSetLastError(code);
-        return 0;
-    }
-    if (!dest->path.empty()) {
-        TempFilePtr file = CreateExclusiveFile(dest->path);
-        if (!file) {
-            code = kImageErrFileOpen;
-        } else {
-            const bool written = std::fwrite(out.get(), 1, length, file.get()) == length;
-            code = CloseWrittenFile(std::move(file)) && written ? kImageOk : kImageErrFileWrite;
-            if (code != kImageOk) {
-                std::remove(dest->path.c_str());
-            }
-        }
-    } else if (length > dest->capacity) {
+    if (code == kImageOk && length > dest->capacity) {
         code = kImageErrOutputTooSmall;
-    } else {
+    }
+    if (code == kImageOk) {
         std::memcpy(dest->buffer, out.get(), length);
     }
     ISSetLastError(code);
