@@ -135,13 +135,12 @@ public:
     Status Append(MovieBuilder& builder, const EntryContext& context) override {
         const ConvertOptions& opts = context.opts;
         if (builder.FrameCount() + static_cast<uint32_t>(opts.framesPerImage) > kSwfMaxFrames) {
-            return ConvertError{TooManyFramesText(entry), ""};
+            return ConvertError{TooManyFramesText(picture.path), ""};
         }
         Status added = AppendPicture(builder, std::move(picture), opts);
         builder.AddShowFrames(opts.framesPerImage);
         return added;
     }
-    ConvertObject entry;
 
 private:
     PreparedPicture picture;
@@ -155,9 +154,8 @@ public:
         if (!picture) {
             return picture.Error();
         }
-        auto prepared = std::make_unique<PreparedPictureEntry>(std::move(*picture));
-        prepared->entry.path = entry.path;
-        return std::unique_ptr<PreparedEntry>(std::move(prepared));
+        return std::unique_ptr<PreparedEntry>(
+            std::make_unique<PreparedPictureEntry>(std::move(*picture)));
     }
 };
 
