@@ -24,10 +24,9 @@ namespace kestrova::engine {
 
 namespace {
 
-ConvertError DecodeError(const std::string& path, int code) {
-    return {"Error During Conversion of file:\n" + path + "\n\nError Message:\n" +
-                ImageErrorText(code),
-            ""};
+// A picture that could not be decoded or added, with the reason.
+ConvertError ConversionError(const std::string& path, const std::string& reason) {
+    return {"Error During Conversion of file:\n" + path + "\n\nError Message:\n" + reason, ""};
 }
 
 ConvertError UnknownFormatError(const std::string& path) {
@@ -205,7 +204,7 @@ Result<PreparedPicture> PreparePictureFile(const ConvertObject& entry, const Con
     }
     RgbImage image;
     if (int code = image.LoadFile(entry.path); code != 0) {
-        return DecodeError(entry.path, code);
+        return ConversionError(entry.path, ImageErrorText(code));
     }
     if (!picture.lossless) {
         // JPEG data has no alpha: what shows through a transparent pixel is put in its place.
@@ -239,7 +238,7 @@ Result<int> ToLosslessPixels(ImageStore& store, int id) {
         return ConvertError{};
     }
     if (code != 0) {
-        return DecodeError("", code);
+        return ConversionError("", ImageErrorText(code));
     }
     int lossless = StoreLossless(store, image);
     if (lossless == 0) {
@@ -306,9 +305,7 @@ Status AppendBitmap(MovieBuilder& builder, const StoredImage& image, bool lossle
     const uint16_t shapeId = bitmap ? builder.NewId() : 0;
     const uint16_t spriteId = shapeId != 0 ? builder.NewId() : 0;
     if (spriteId == 0) {
-        return ConvertError{"Error During Conversion of file:\n" + path + "\n\nError Message:\n" +
-                                (bitmap ? kSwfIdsExhaustedText : failure),
-                            ""};
+        return ConversionError(path, bitmap ? kSwfIdsExhaustedText : failure);
     }
     builder.Add(std::move(bitmap));
     builder.FreeLater(bitmapId);
