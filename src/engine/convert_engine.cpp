@@ -70,8 +70,8 @@ const EntryConverter* ConverterAhead(const ConvertObject& entry, const ConvertOp
 
 } // namespace
 
-std::string TooManyFramesText(const ConvertObject& entry) {
-    return "Error, " + entry.path + " would take the movie past 65535 frames, the most a " +
+std::string TooManyFramesText(const std::string& path) {
+    return "Error, " + path + " would take the movie past 65535 frames, the most a " +
            "movie can hold; it was not converted.";
 }
 

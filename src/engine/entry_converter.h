@@ -71,7 +71,7 @@ public:
 const EntryConverter& ConverterFor(ObjectKind kind);
 
 // The message of an entry refused because the movie would have more than 65535 frames.
-std::string TooManyFramesText(const ConvertObject& entry);
+std::string TooManyFramesText(const std::string& path);
 // The most bytes a sound may have as a 16-bit PCM WAV file, and an MP3 file as it is.
 constexpr long kSoundSizeLimit = 30000000;
 

@@ -34,7 +34,7 @@ public:
     Status AppendFrame(MovieBuilder& builder, const MovieStep& step, const ConvertOptions& opts);
     bool CountsAsSound() const override { return soundOnly; }
 
-    ConvertObject entry;
+    std::string path;
     std::unique_ptr<ImageStore> store = std::make_unique<ImageStore>();
     std::vector<MovieStep> steps;
     uint32_t frames = 0;
@@ -165,7 +165,7 @@ Status PreparedMovie::AppendFrame(MovieBuilder& builder, const MovieStep& step,
 
 Status PreparedMovie::Append(MovieBuilder& builder, const EntryContext& context) {
     if (builder.FrameCount() + frames > kSwfMaxFrames) {
-        return ConvertError{TooManyFramesText(entry), ""};
+        return ConvertError{TooManyFramesText(path), ""};
     }
     for (MovieStep& step : steps) {
         switch (step.kind) {
@@ -215,7 +215,7 @@ Status PreparedMovie::Append(MovieBuilder& builder, const EntryContext& context)
     }
     // A movie none of whose pictures could be taken would be an empty movie.
     if (frames == 0) {
-        return ConvertError{kNoPictureText + entry.path, ""};
+        return ConvertError{kNoPictureText + path, ""};
     }
     return Done{};
 }
@@ -226,7 +226,7 @@ public:
                                                    const EntryContext& context, bool,
                                                    Notes& notes) const override {
         auto movie = std::make_unique<PreparedMovie>();
-        movie->entry.path = entry.path;
+        movie->path = entry.path;
         Recorder recorder(*movie, context);
         AviDecomposer decomposer;
         if (!decomposer.Open(&recorder, entry.path, context.tempFolder)) {
@@ -255,7 +255,7 @@ public:
         bool decomposed = decomposer.Decompose(&recorder, index >= 0 ? &settings : nullptr) == 1;
         if (recorder.TooManyFrames()) {
             MoveMessages(*movie, notes);
-            return ConvertError{TooManyFramesText(entry), ""};
+            return ConvertError{TooManyFramesText(entry.path), ""};
         }
         if (!decomposed) {
             MoveMessages(*movie, notes);

@@ -24,10 +24,9 @@ namespace kestrova::engine {
 
 namespace {
 
-ConvertError DecodeError(const std::string& path, int code) {
-    return {"Error During Conversion of file:\n" + path + "\n\nError Message:\n" +
-                ImageErrorText(code),
-            ""};
+// A picture that could not be decoded or added, with the reason.
+ConvertError ConversionError(const std::string& path, const std::string& reason) {
+    return {"Error During Conversion of file:\n" + path + "\n\nError Message:\n" + reason, ""};
 }
 
 ConvertError UnknownFormatError(const std::string& path) {
@@ -135,13 +134,12 @@ public:
     Status Append(MovieBuilder& builder, const EntryContext& context) override {
         const ConvertOptions& opts = context.opts;
         if (builder.FrameCount() + static_cast<uint32_t>(opts.framesPerImage) > kSwfMaxFrames) {
-            return ConvertError{TooManyFramesText(entry), ""};
+            return ConvertError{TooManyFramesText(picture.path), ""};
         }
         Status added = AppendPicture(builder, std::move(picture), opts);
         builder.AddShowFrames(opts.framesPerImage);
         return added;
     }
-    ConvertObject entry;
 
 private:
     PreparedPicture picture;
@@ -155,9 +153,8 @@ public:
         if (!picture) {
             return picture.Error();
         }
-        auto prepared = std::make_unique<PreparedPictureEntry>(std::move(*picture));
-        prepared->entry.path = entry.path;
-        return std::unique_ptr<PreparedEntry>(std::move(prepared));
+        return std::unique_ptr<PreparedEntry>(
+            std::make_unique<PreparedPictureEntry>(std::move(*picture)));
     }
 };
 
@@ -207,7 +204,7 @@ Result<PreparedPicture> PreparePictureFile(const ConvertObject& entry, const Con
     }
     RgbImage image;
     if (int code = image.LoadFile(entry.path); code != 0) {
-        return DecodeError(entry.path, code);
+        return ConversionError(entry.path, ImageErrorText(code));
     }
     if (!picture.lossless) {
         // JPEG data has no alpha: what shows through a transparent pixel is put in its place.
@@ -241,7 +238,7 @@ Result<int> ToLosslessPixels(ImageStore& store, int id) {
         return ConvertError{};
     }
     if (code != 0) {
-        return DecodeError("", code);
+        return ConversionError("", ImageErrorText(code));
     }
     int lossless = StoreLossless(store, image);
     if (lossless == 0) {
@@ -308,9 +305,7 @@ Status AppendBitmap(MovieBuilder& builder, const StoredImage& image, bool lossle
     const uint16_t shapeId = bitmap ? builder.NewId() : 0;
     const uint16_t spriteId = shapeId != 0 ? builder.NewId() : 0;
     if (spriteId == 0) {
-        return ConvertError{"Error During Conversion of file:\n" + path + "\n\nError Message:\n" +
-                                (bitmap ? kSwfIdsExhaustedText : failure),
-                            ""};
+        return ConversionError(path, bitmap ? kSwfIdsExhaustedText : failure);
     }
     builder.Add(std::move(bitmap));
     builder.FreeLater(bitmapId);
